@@ -1,0 +1,15 @@
+#include "app/dialog.h"
+
+#include <QApplication>
+
+int main(int argc, char *argv[])
+{
+    // Keep the window's logical sizes on high-density screens; must precede the application.
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+
+    QApplication a(argc, argv);
+    Dialog w;
+    w.show();
+    return a.exec();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+// One channel's calibration page: the gain and the 100-row resistance-to-temperature table as
+// editable text, and the path of a curve file. The main window does the work behind its buttons.
+#include <QWidget>
+
+class QLineEdit;
+
+namespace Ui {
+class calibrationWidget;
+}
+
+struct TempTableRow
+{
+    float resistance;  // ohms
+    float temperature; // kelvin
+};
+
+class calibrationWidget : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit calibrationWidget(QWidget *parent = nullptr);
+    ~calibrationWidget() override;
+
+    int channel();
+    void setChannel(int index);
+    float gain();
+    void setGain(float value);
+    TempTableRow tableRow(int row);
+    void setTableRow(int row, float resistance, float temperature);
+    QString fileName();
+
+signals:
+    void getEepromData(QWidget *widget);
+    void setEepromData(QWidget *widget);
+    void writeEeprom(QWidget *widget);
+    void loadTempTable(QWidget *widget);
+
+private slots:
+    void on_pbSetData_clicked();
+    void on_pbGetData_clicked();
+    void on_pbWriteEeprom_clicked();
+    void on_tbLoadTable_clicked();
+    void on_pbLoadFromFile_clicked();
+
+private:
+    QLineEdit *cellEditor(int row, int column) const;
+
+    Ui::calibrationWidget *ui;
+    // The channel index 0-3; a data member cannot share the accessor's name in C++.
+    int channelIndex = 0;
+};

@@ -1,0 +1,5 @@
+#include "app/dialog.h"
+
+void Dialog::on_pbLogger_clicked()
+{
+}

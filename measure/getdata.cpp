@@ -1,0 +1,10 @@
+#include "app/dialog.h"
+
+ChannelData *Dialog::channelData()
+{
+    return channels;
+}
+
+void Dialog::GetData()
+{
+}

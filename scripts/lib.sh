@@ -1,0 +1,29 @@
+# Shared by the README's commands: install what is missing, then configure and build.
+# Sourced, not run.
+
+QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+QM_PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev)
+
+# Installs the Debian packages that are not there yet; does nothing when all are.
+qm_install_packages() {
+    local missing=() p
+    for p in "${QM_PACKAGES[@]}" "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing missing packages: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo=sudo
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+# qm_build DIR BUILD_TYPE [cmake options...]: configures once, then builds incrementally.
+qm_build() {
+    local dir=$1 type=$2
+    shift 2
+    if [ ! -f "$dir/build.ninja" ]; then
+        cmake -S "$QM_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@"
+    fi
+    cmake --build "$dir" --parallel "$(nproc)"
+}

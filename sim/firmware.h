@@ -1,0 +1,2 @@
+#pragma once
+// Model of the unit's firmware (being written).

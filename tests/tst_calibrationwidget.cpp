@@ -1,0 +1,118 @@
+// A calibration page as the main window's slots use it: values in, text shown, values out.
+#include "calibration/calibrationwidget.h"
+#include "tests/support/modalboxes.h"
+
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QToolButton>
+#include <QtTest>
+
+class CalibrationWidgetTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void newPageReadsZero();
+    void valuesShowSixSignificantDigits_data();
+    void valuesShowSixSignificantDigits();
+    void editorsRefuseWhatWouldReadAsZero_data();
+    void editorsRefuseWhatWouldReadAsZero();
+    void fileChooserCancelKeepsPath();
+};
+
+void CalibrationWidgetTest::newPageReadsZero()
+{
+    calibrationWidget page;
+    QCOMPARE(page.gain(), 0.0f);
+    for (int row : {0, 57, 99}) {
+        QCOMPARE(page.tableRow(row).resistance, 0.0f);
+        QCOMPARE(page.tableRow(row).temperature, 0.0f);
+    }
+    QVERIFY(page.fileName().endsWith(QLatin1String(".340")));
+}
+
+void CalibrationWidgetTest::valuesShowSixSignificantDigits_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<float>("readBack");
+    QTest::newRow("one") << 1.0f << "1" << 1.0f;
+    QTest::newRow("tenth") << 0.1f << "0.1" << 0.1f;
+    QTest::newRow("rounded to six digits") << 1234.5678f << "1234.57" << 1234.57f;
+    QTest::newRow("large in exponent form") << 1234567.0f << "1.23457e+06" << 1234570.0f;
+    QTest::newRow("small in exponent form") << 0.00001f << "1e-05" << 0.00001f;
+    QTest::newRow("negative") << -4.2f << "-4.2" << -4.2f;
+}
+
+void CalibrationWidgetTest::valuesShowSixSignificantDigits()
+{
+    QFETCH(float, value);
+    QFETCH(QString, shown);
+    QFETCH(float, readBack);
+    calibrationWidget page;
+    auto *table = page.findChild<QTableWidget *>("twTempTable");
+
+    page.setGain(value);
+    QCOMPARE(page.findChild<QLineEdit *>("leGain")->text(), shown);
+    QCOMPARE(page.gain(), readBack);
+
+    page.setTableRow(42, value, 4.2f);
+    QCOMPARE(qobject_cast<QLineEdit *>(table->cellWidget(42, 0))->text(), shown);
+    QCOMPARE(qobject_cast<QLineEdit *>(table->cellWidget(42, 1))->text(), QStringLiteral("4.2"));
+    QCOMPARE(page.tableRow(42).resistance, readBack);
+    QCOMPARE(page.tableRow(42).temperature, 4.2f);
+    QCOMPARE(page.tableRow(41).resistance, 0.0f);
+}
+
+void CalibrationWidgetTest::editorsRefuseWhatWouldReadAsZero_data()
+{
+    QTest::addColumn<QString>("locale");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<float>("gain");
+    QTest::newRow("German comma") << "de_DE" << "1,5" << 15.0f;
+    QTest::newRow("French comma") << "fr_FR" << "2,25" << 225.0f;
+    QTest::newRow("German point") << "de_DE" << "1.5" << 1.5f;
+    QTest::newRow("English exponent") << "en_US" << "1.5e3" << 1500.0f;
+    QTest::newRow("English grouping") << "en_US" << "1,000" << 1000.0f;
+}
+
+// Whatever the desktop's locale, what the operator can type into a numeric field is what the
+// page reads back: a decimal comma never turns into a zero for the unit.
+void CalibrationWidgetTest::editorsRefuseWhatWouldReadAsZero()
+{
+    QFETCH(QString, locale);
+    QFETCH(QString, typed);
+    QFETCH(float, gain);
+    const QLocale previous;
+    QLocale::setDefault(QLocale(locale));
+    {
+        calibrationWidget page;
+        auto *leGain = page.findChild<QLineEdit *>("leGain");
+        QTest::keyClicks(leGain, typed);
+        QCOMPARE(page.gain(), gain);
+        QVERIFY(leGain->hasAcceptableInput());
+
+        auto *cell = qobject_cast<QLineEdit *>(
+            page.findChild<QTableWidget *>("twTempTable")->cellWidget(7, 1));
+        QTest::keyClicks(cell, typed);
+        QCOMPARE(page.tableRow(7).temperature, gain);
+    }
+    QLocale::setDefault(previous);
+}
+
+void CalibrationWidgetTest::fileChooserCancelKeepsPath()
+{
+    calibrationWidget page;
+    page.show();
+    const QString before = page.fileName();
+    ModalAnswerer answerer;
+    QTimer::singleShot(0, &page, [&] { page.findChild<QToolButton *>("tbLoadTable")->click(); });
+    QTRY_VERIFY(!answerer.seen.isEmpty());
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(answerer.seen.first().title, QStringLiteral("OPen file..."));
+    QCOMPARE(page.fileName(), before);
+}
+
+QTEST_MAIN(CalibrationWidgetTest)
+#include "tst_calibrationwidget.moc"

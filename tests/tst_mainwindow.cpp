@@ -1,0 +1,143 @@
+// The main window as the operator first meets it, and its ways out.
+#include "app/dialog.h"
+#include "calibration/calibrationwidget.h"
+#include "tests/support/modalboxes.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+
+class MainWindowTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void startsOnDataPageWithZeroTableAndNoBox();
+    void pagesCarryTheirChannels();
+    void dataTableCannotBeEditedOrSelected();
+    void pageButtonsEmitTheirOwnPage_data();
+    void pageButtonsEmitTheirOwnPage();
+    void waysOutEndTheEventLoop_data();
+    void waysOutEndTheEventLoop();
+};
+
+void MainWindowTest::startsOnDataPageWithZeroTableAndNoBox()
+{
+    ModalAnswerer answerer;
+    Dialog w;
+    w.setPortLister([] { return QList<PortEntry>(); });
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTest::qWait(50);
+
+    auto *tabs = w.findChild<QTabWidget *>("tabWidget");
+    QCOMPARE(tabs->currentIndex(), 0);
+    auto *table = w.findChild<QTableWidget *>("twData");
+    QCOMPARE(table->rowCount(), 5);
+    QCOMPARE(table->columnCount(), 4);
+    for (int r = 0; r < 5; ++r)
+        for (int c = 0; c < 4; ++c)
+            QCOMPARE(table->item(r, c)->text(), QStringLiteral("0"));
+    QVERIFY(!w.findChild<QCheckBox *>("cbRelay1")->isChecked());
+    QVERIFY(!w.findChild<QCheckBox *>("cbRelay2")->isChecked());
+    QVERIFY(answerer.seen.isEmpty());
+}
+
+void MainWindowTest::pagesCarryTheirChannels()
+{
+    Dialog w;
+    auto *tabs = w.findChild<QTabWidget *>("tabWidget");
+    QCOMPARE(tabs->count(), 5);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Data"));
+    for (int i = 1; i <= 4; ++i) {
+        QCOMPARE(tabs->tabText(i), QStringLiteral("Channel%1").arg(i));
+        auto *page = qobject_cast<calibrationWidget *>(tabs->widget(i));
+        QVERIFY(page);
+        QCOMPARE(page->channel(), i - 1);
+    }
+}
+
+void MainWindowTest::dataTableCannotBeEditedOrSelected()
+{
+    Dialog w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    auto *table = w.findChild<QTableWidget *>("twData");
+    const QRect cell = table->visualItemRect(table->item(1, 1));
+    QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
+    QTest::keyClicks(table->viewport(), "42");
+    QCOMPARE(table->item(1, 1)->text(), QStringLiteral("0"));
+    QVERIFY(table->selectedItems().isEmpty());
+    QVERIFY(!table->isPersistentEditorOpen(table->item(1, 1)));
+}
+
+void MainWindowTest::pageButtonsEmitTheirOwnPage_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("signal");
+    QTest::newRow("Get Data") << "pbGetData" << SIGNAL(getEepromData(QWidget *));
+    QTest::newRow("Set Data") << "pbSetData" << SIGNAL(setEepromData(QWidget *));
+    QTest::newRow("Write EEPROM") << "pbWriteEeprom" << SIGNAL(writeEeprom(QWidget *));
+    QTest::newRow("LoadFromFile") << "pbLoadFromFile" << SIGNAL(loadTempTable(QWidget *));
+}
+
+// Every page's button announces that page and no other: the window acts on the channel of the
+// tab in which the button was pressed.
+void MainWindowTest::pageButtonsEmitTheirOwnPage()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, signal);
+    Dialog w;
+    w.setPortLister([] { return QList<PortEntry>(); });
+    auto *tabs = w.findChild<QTabWidget *>("tabWidget");
+
+    QList<QSignalSpy *> spies;
+    for (int i = 1; i <= 4; ++i)
+        spies.append(new QSignalSpy(tabs->widget(i), signal.toLatin1().constData()));
+
+    ModalAnswerer answerer; // in case a slot wants a unit that is not there
+    tabs->widget(3)->findChild<QPushButton *>(button)->click();
+
+    for (int i = 0; i < 4; ++i) {
+        QCOMPARE(spies[i]->count(), i == 2 ? 1 : 0);
+    }
+    QCOMPARE(spies[2]->first().at(0).value<QWidget *>(), tabs->widget(3));
+    qDeleteAll(spies);
+}
+
+void MainWindowTest::waysOutEndTheEventLoop_data()
+{
+    QTest::addColumn<int>("way");
+    QTest::newRow("Close button") << 0;
+    QTest::newRow("Escape") << 1;
+    QTest::newRow("window closed") << 2;
+}
+
+void MainWindowTest::waysOutEndTheEventLoop()
+{
+    QFETCH(int, way);
+    Dialog w;
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    // The application's own loop, as main() runs it: the last window closing must end it.
+    QTimer::singleShot(0, &w, [&] {
+        if (way == 0)
+            w.findChild<QPushButton *>("pushButton")->click();
+        else if (way == 1)
+            QTest::keyClick(&w, Qt::Key_Escape);
+        else
+            w.close();
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, qApp, [] { qApp->exit(1); });
+    guard.start(5000);
+    QCOMPARE(qApp->exec(), 0);
+    QVERIFY(!w.isVisible());
+}
+
+QTEST_MAIN(MainWindowTest)
+#include "tst_mainwindow.moc"
