@@ -2,6 +2,7 @@
 
 // The main window: the live data page, one calibration page per channel, and every operation
 // that talks to the unit. Its members are defined in the folder of the subsystem they serve.
+#include "link/exchangeguard.h"
 #include "link/portlister.h"
 #include "measure/channeldata.h"
 
@@ -46,5 +47,7 @@ private:
     Ui::Dialog *ui;
     QSerialPort *port;
     ChannelData channels[4];
+
     PortLister portLister;
+    ExchangeGuard guard;
 };

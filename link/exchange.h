@@ -1,0 +1,31 @@
+#pragma once
+
+// The three ways an operation talks to the unit over the open port: a plain send, the collecting
+// wait of the measurement stages, and the one-shot read of the other replies.
+#include <QByteArray>
+
+class QSerialPort;
+
+namespace exchange {
+
+// Write the request in one write and flush it. Nothing is read.
+void send(QSerialPort *port, const QByteArray &request);
+
+// Send a request that expects a reply. Bytes still waiting from an earlier exchange (a late or
+// surplus reply) are discarded first, so they can never be taken for this reply.
+void sendForReply(QSerialPort *port, const QByteArray &request);
+
+// The measurement stages' wait: collect for up to limitMs, in 50 ms slices with all pending
+// events processed between them. Returns what came; the reply is good only when its size is
+// exactly `expected` (fewer: time ran out; more: the unit said too much).
+QByteArray collect(QSerialPort *port, int expected, int limitMs = 200);
+
+// The other replies: 10 ms pause, then up to 1000 ms without processing events until `expected`
+// bytes have come. Returns exactly `expected` bytes, or an empty array when the reply did not
+// come or was still incomplete at the limit (then nothing of it may be used).
+QByteArray readReply(QSerialPort *port, int expected, int limitMs = 1000);
+
+// The pause after a write-only command.
+void pause(int ms);
+
+} // namespace exchange
