@@ -1,0 +1,209 @@
+// The bytes of the log file: which columns a pattern of ticked cells gives, and how a reading
+// looks in a row, checked against the C library's own %g.
+#include "logging/logformat.h"
+
+#include <QLocale>
+#include <QtTest>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+using Cells = QList<QPair<int, int>>; // (channel, quantity) pairs that are ticked
+Q_DECLARE_METATYPE(Cells)
+
+namespace {
+
+LogEnables ticked(const Cells &cells)
+{
+    LogEnables enabled {};
+    for (const auto &cell : cells)
+        enabled[cell.first][cell.second] = true;
+    return enabled;
+}
+
+// Four records whose every field differs, so a row that takes the wrong field or channel shows.
+std::array<ChannelData, 4> distinctRecords()
+{
+    std::array<ChannelData, 4> records;
+    for (int c = 0; c < 4; ++c) {
+        records[c].adcData = 1000 + c;
+        records[c].currentVoltage = 1.25f + c;
+        records[c].acVoltage = 9.5f + c;
+        records[c].resistance = 100.5f + c;
+        records[c].temperature = 293.15f + c;
+    }
+    return records;
+}
+
+QByteArray cLibraryText(float value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, "%.6g", double(value));
+    return QByteArray(text);
+}
+
+// The one value field of a row that logs channel 0's voltage only.
+QByteArray loggedText(float value)
+{
+    ChannelData records[4];
+    records[0].currentVoltage = value;
+    const QByteArray row = logRow(QTime(0, 0), records, ticked({{0, LogVoltage}}));
+    return row.mid(9, row.size() - 9 - 2);
+}
+
+} // namespace
+
+class LogFormatTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void headerAndRowFollowTheTickedCells_data();
+    void headerAndRowFollowTheTickedCells();
+    void rowTimeIsTwentyFourHourWithLeadingZeros_data();
+    void rowTimeIsTwentyFourHourWithLeadingZeros();
+    void valuesAreWrittenAsTheCLibraryDoes_data();
+    void valuesAreWrittenAsTheCLibraryDoes();
+    void valuesThatAreNoNumberStayOneField_data();
+    void valuesThatAreNoNumberStayOneField();
+    void operatorLocaleDoesNotReachTheFile_data();
+    void operatorLocaleDoesNotReachTheFile();
+};
+
+void LogFormatTest::headerAndRowFollowTheTickedCells_data()
+{
+    QTest::addColumn<Cells>("cells");
+    QTest::addColumn<QByteArray>("header");
+    QTest::addColumn<QByteArray>("row");
+
+    Cells all;
+    for (int c = 0; c < 4; ++c)
+        for (int q = 0; q < 3; ++q)
+            all.append({c, q});
+
+    QTest::newRow("none") << Cells() << QByteArray(";Time\r\n") << QByteArray("14:03:07\r\n");
+    QTest::newRow("all")
+        << all
+        << QByteArray(";Time\tVoltage0\tResistance0\tTemperature0\tVoltage1\tResistance1\t"
+                      "Temperature1\tVoltage2\tResistance2\tTemperature2\tVoltage3\tResistance3\t"
+                      "Temperature3\r\n")
+        << QByteArray("14:03:07\t1.25\t100.5\t293.15\t2.25\t101.5\t294.15\t3.25\t102.5\t295.15\t"
+                      "4.25\t103.5\t296.15\r\n");
+    QTest::newRow("first voltage, last temperature")
+        << Cells {{0, LogVoltage}, {3, LogTemperature}}
+        << QByteArray(";Time\tVoltage0\tTemperature3\r\n")
+        << QByteArray("14:03:07\t1.25\t296.15\r\n");
+    // Ticked out of order: the columns still go channel by channel, voltage first.
+    QTest::newRow("scattered") << Cells {{2, LogTemperature}, {1, LogResistance}, {2, LogVoltage}}
+                               << QByteArray(";Time\tResistance1\tVoltage2\tTemperature2\r\n")
+                               << QByteArray("14:03:07\t101.5\t3.25\t295.15\r\n");
+    QTest::newRow("one whole channel")
+        << Cells {{1, LogVoltage}, {1, LogResistance}, {1, LogTemperature}}
+        << QByteArray(";Time\tVoltage1\tResistance1\tTemperature1\r\n")
+        << QByteArray("14:03:07\t2.25\t101.5\t294.15\r\n");
+}
+
+void LogFormatTest::headerAndRowFollowTheTickedCells()
+{
+    QFETCH(Cells, cells);
+    QFETCH(QByteArray, header);
+    QFETCH(QByteArray, row);
+    const auto records = distinctRecords();
+
+    QCOMPARE(logHeader(ticked(cells)), header);
+    QCOMPARE(logRow(QTime(14, 3, 7), records.data(), ticked(cells)), row);
+}
+
+void LogFormatTest::rowTimeIsTwentyFourHourWithLeadingZeros_data()
+{
+    QTest::addColumn<QTime>("time");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("midnight") << QTime(0, 0, 0) << QByteArray("00:00:00");
+    QTest::newRow("morning") << QTime(9, 5, 3) << QByteArray("09:05:03");
+    QTest::newRow("afternoon") << QTime(13, 0, 59) << QByteArray("13:00:59");
+    QTest::newRow("fraction dropped") << QTime(23, 59, 59, 999) << QByteArray("23:59:59");
+}
+
+void LogFormatTest::rowTimeIsTwentyFourHourWithLeadingZeros()
+{
+    QFETCH(QTime, time);
+    QFETCH(QByteArray, text);
+    ChannelData records[4];
+    QCOMPARE(logRow(time, records, ticked({})), text + "\r\n");
+}
+
+void LogFormatTest::valuesAreWrittenAsTheCLibraryDoes_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("20.5") << 20.5f << QByteArray("20.5");
+    QTest::newRow("300") << 300.0f << QByteArray("300");
+    QTest::newRow("rounded to six digits") << 123.456789f << QByteArray("123.457");
+    QTest::newRow("small, still fixed") << 0.000123456789f << QByteArray("0.000123457");
+    QTest::newRow("below 1e-4") << 0.00001f << QByteArray("1e-05");
+    QTest::newRow("five million") << 5e6f << QByteArray("5e+06");
+    QTest::newRow("zero") << 0.0f << QByteArray("0");
+    QTest::newRow("negative") << -4.75f << QByteArray("-4.75");
+    QTest::newRow("largest fixed") << 999999.0f << QByteArray("999999");
+    QTest::newRow("rounds up into exponent") << 999999.6f << QByteArray("1e+06");
+    QTest::newRow("exactly 1e-4") << 0.0001f << QByteArray("0.0001");
+    QTest::newRow("float widened, not its decimal") << 0.1f << QByteArray("0.1");
+    QTest::newRow("largest float")
+        << std::numeric_limits<float>::max() << QByteArray("3.40282e+38");
+    QTest::newRow("subnormal") << std::numeric_limits<float>::denorm_min()
+                               << QByteArray("1.4013e-45");
+    QTest::newRow("negative exponent form") << -1234567.0f << QByteArray("-1.23457e+06");
+}
+
+void LogFormatTest::valuesAreWrittenAsTheCLibraryDoes()
+{
+    QFETCH(float, value);
+    QFETCH(QByteArray, text);
+    QCOMPARE(cLibraryText(value), text); // the expectation itself is what %.6g gives
+    QCOMPARE(loggedText(value), text);
+}
+
+void LogFormatTest::valuesThatAreNoNumberStayOneField_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN();
+    QTest::newRow("infinity") << std::numeric_limits<float>::infinity();
+    QTest::newRow("minus infinity") << -std::numeric_limits<float>::infinity();
+}
+
+void LogFormatTest::valuesThatAreNoNumberStayOneField()
+{
+    QFETCH(float, value);
+    const QByteArray text = loggedText(value);
+    QVERIFY(!text.isEmpty());
+    QVERIFY2(QRegularExpression("^-?[a-z]+$").match(QString::fromLatin1(text)).hasMatch(),
+             text.constData());
+    QCOMPARE(text.toLower(), cLibraryText(value).replace("-nan", "nan"));
+}
+
+void LogFormatTest::operatorLocaleDoesNotReachTheFile_data()
+{
+    QTest::addColumn<QLocale>("locale");
+    QTest::newRow("comma decimal, dot grouping") << QLocale(QLocale::German, QLocale::Germany);
+    QTest::newRow("comma decimal, space grouping") << QLocale(QLocale::French, QLocale::France);
+    QTest::newRow("own digits") << QLocale(QLocale::Arabic, QLocale::Egypt);
+}
+
+void LogFormatTest::operatorLocaleDoesNotReachTheFile()
+{
+    QFETCH(QLocale, locale);
+    const QLocale before;
+    QLocale::setDefault(locale);
+    ChannelData records[4];
+    records[0].currentVoltage = 1234.5f;
+    records[0].resistance = 0.25f;
+    const QByteArray row
+        = logRow(QTime(14, 3, 7), records, ticked({{0, LogVoltage}, {0, LogResistance}}));
+    QLocale::setDefault(before);
+
+    QCOMPARE(row, QByteArray("14:03:07\t1234.5\t0.25\r\n"));
+}
+
+QTEST_GUILESS_MAIN(LogFormatTest)
+#include "tst_logformat.moc"
