@@ -1,2 +1,104 @@
 #pragma once
-// Model of the unit's firmware (being written).
+
+// Model of the four-channel unit's firmware: takes the byte stream the tool writes and returns
+// the bytes the unit answers. Pure: no I/O, no threads, time moves only through advanceTime().
+//
+// What it does with requests the tool never sends:
+//  - codes 35..255 are consumed one byte at a time and answered with nothing, so the unit
+//    resynchronises on the next byte;
+//  - a table command naming a channel other than 0..3 is consumed in full; a read answers its
+//    count of entries as zero bytes, a write stores nothing;
+//  - table rows outside 0..99 read as zero bytes and are not stored; a count of 0 reads nothing.
+// Replies always have the length the request asks for, so the tool's length checks stay meaningful.
+//
+// Sensors (true temperature drifts slowly around the value given, see advanceTime()):
+//  channel 0: platinum 100-ohm thermometer near room temperature (295 K), 1 mA excitation;
+//  channels 1..3: negative-coefficient cryogenic sensors, R = 25 ohm * exp(sqrt(80 K / T)), near
+//  77.4 K, 20.3 K and 4.22 K, 10 uA excitation.
+// Each channel's 24-bit ADC (2.5 V reference) sees the sensor voltage times the channel gain;
+// the unit reports that count, the sensor voltage worked back from it ("current voltage"), the
+// resistance from that voltage, a few microvolts of AC pick-up, and the temperature it
+// interpolates in the channel's calibration table from that resistance.
+//
+// EEPROM image: for each channel 0..3 in turn, the gain then 100 rows of resistance and
+// temperature, all little-endian IEEE single floats (804 bytes a channel, 3216 in all).
+#include <QByteArray>
+#include <QList>
+
+#include <array>
+#include <optional>
+#include <utility>
+
+class Firmware
+{
+public:
+    static constexpr int channelCount = 4;
+    static constexpr int tableRows = 100;
+    static constexpr int quantityCount = 5; // adc, current voltage, AC voltage, resistance, T
+    static constexpr int eepromSize = channelCount * (4 + tableRows * 8);
+
+    // An image of the wrong size (a damaged file) is replaced by the factory image.
+    explicit Firmware(QByteArray eepromImage = {});
+
+    // Stream in; replies of the requests completed by these bytes come out, in order.
+    QByteArray feed(const QByteArray &bytes);
+    // The codes of the requests the last feed() completed, in order.
+    QList<quint8> lastRequestCodes() const { return completedCodes; }
+    // Bytes of a request still waiting for the rest of it.
+    int pendingBytes() const { return int(pending.size()); }
+
+    QByteArray eepromImage() const { return eeprom; }
+    // What a fresh unit holds: gain 1 and a table fitted to each channel's sensor.
+    static QByteArray factoryEeprom();
+
+    // Test access to the unit's state (the RAM copy). Bad indexes read as off/0 and are ignored
+    // on writes.
+    bool relay(int which /*1 or 2*/) const;
+    void setRelay(int which, bool on);
+    float gain(int channel) const;
+    void setGain(int channel, float value);
+    std::pair<float, float> tableRow(int channel, int row) const;
+    void setTableRow(int channel, int row, float resistance, float temperature);
+
+    // Force the next measurement values of one quantity (0..4 = adc, current V, AC V, R, T) of a
+    // channel to exact raw 32-bit words (for tests of display formats); clearForced() returns to
+    // physics.
+    void forceRaw(int channel, int quantity, quint32 bits);
+    void clearForced();
+
+    // Drift of the simulated sensors.
+    void advanceTime(double seconds);
+    double elapsedSeconds() const { return now; }
+
+    // What the unit would answer now for one quantity of one channel, as the raw 32-bit word.
+    quint32 measurement(int channel, int quantity) const;
+    // The sensor's true temperature and resistance at the present time.
+    double trueTemperature(int channel) const;
+    double sensorResistance(int channel) const;
+
+private:
+    struct Calibration
+    {
+        float gain = 1.0f;
+        std::array<std::pair<float, float>, tableRows> rows {};
+    };
+
+    int requestLength() const;
+    QByteArray execute(const QByteArray &request);
+    void loadFrom(const QByteArray &image);
+    QByteArray imageOfRam() const;
+
+    std::array<Calibration, channelCount> ram {};
+    std::array<bool, 2> relays {};
+    std::array<std::array<std::optional<quint32>, quantityCount>, channelCount> forced {};
+    QByteArray eeprom;
+    QByteArray pending;
+    QList<quint8> completedCodes;
+    double now = 0.0;
+};
+
+// Temperature for a resistance by linear interpolation between neighbouring table rows.
+// Rows holding 0/0 are unused; a table with no used row gives 0. Beyond the table's ends the
+// temperature of the nearer end row is given.
+float interpolateTemperature(const std::array<std::pair<float, float>, Firmware::tableRows> &rows,
+                             float resistance);
