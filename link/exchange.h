@@ -3,8 +3,7 @@
 // The three ways an operation talks to the unit over the open port: a plain send, the collecting
 // wait of the measurement stages, and the one-shot read of the other replies.
 #include <QByteArray>
-
-class QSerialPort;
+#include <QSerialPort>
 
 namespace exchange {
 
@@ -27,5 +26,9 @@ QByteArray readReply(QSerialPort *port, int expected, int limitMs = 1000);
 
 // The pause after a write-only command.
 void pause(int ms);
+
+// Whether a port error means the unit has gone (unplugged, or its line hung up). An expired wait
+// (TimeoutError) is normal and does not count.
+bool deviceWentAway(QSerialPort::SerialPortError error);
 
 } // namespace exchange

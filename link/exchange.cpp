@@ -1,0 +1,111 @@
+#include "link/exchange.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QElapsedTimer>
+#include <QThread>
+
+namespace exchange {
+
+namespace {
+
+constexpr int SliceMs = 50;
+constexpr int OneShotPauseMs = 10;
+
+// Takes what has arrived. Bytes the port already holds count as well as new ones: the events
+// processed between slices may have moved the rest of a reply into the port's own buffer, and
+// waitForReadyRead only wakes for bytes that are still to come.
+bool takeArrived(QSerialPort *port, QByteArray &reply, int waitMs, bool &gone)
+{
+    if (!port->isOpen()) {
+        gone = true;
+        return false;
+    }
+    if (port->bytesAvailable() > 0 || port->waitForReadyRead(waitMs)) {
+        reply += port->readAll();
+        return true;
+    }
+    // A hung-up line fails every wait at once; waiting on would only spin.
+    gone = deviceWentAway(port->error());
+    return false;
+}
+
+} // namespace
+
+void send(QSerialPort *port, const QByteArray &request)
+{
+    // The port closes under a running operation when the unit goes away; the rest of that
+    // operation's requests are then lost like any other lost request.
+    if (!port->isOpen())
+        return;
+    port->write(request);
+    port->flush();
+}
+
+void sendForReply(QSerialPort *port, const QByteArray &request)
+{
+    if (!port->isOpen())
+        return;
+    // A late or surplus reply of an earlier exchange would otherwise become the head of this one.
+    port->clear(QSerialPort::Input);
+    port->readAll();
+    send(port, request);
+}
+
+QByteArray collect(QSerialPort *port, int expected, int limitMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray reply;
+    bool gone = false;
+    while (reply.size() < expected && !timer.hasExpired(limitMs - 1) && !gone) {
+        takeArrived(port, reply, SliceMs, gone);
+        // Keeps the window alive while the unit measures.
+        QCoreApplication::processEvents();
+        gone = gone || !port->isOpen();
+    }
+    return reply;
+}
+
+QByteArray readReply(QSerialPort *port, int expected, int limitMs)
+{
+    QThread::msleep(OneShotPauseMs);
+    QElapsedTimer timer;
+    timer.start();
+    QByteArray reply;
+    bool gone = false;
+    // The unit's USB link hands a long reply over in packets: keep reading until all of it is here.
+    while (reply.size() < expected && !gone) {
+        const qint64 left = limitMs - timer.elapsed();
+        if (left <= 0)
+            break;
+        takeArrived(port, reply, int(left), gone);
+    }
+    if (reply.size() < expected) {
+        if (!reply.isEmpty())
+            qDebug().noquote() << QStringLiteral("Incomplete reply dropped: %1 of %2 bytes")
+                                      .arg(QString::number(reply.size()),
+                                           QString::number(expected));
+        return {};
+    }
+    return reply.left(expected);
+}
+
+void pause(int ms)
+{
+    QThread::msleep(ulong(ms));
+}
+
+bool deviceWentAway(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::ResourceError:
+    case QSerialPort::ReadError:
+    case QSerialPort::WriteError:
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace exchange
