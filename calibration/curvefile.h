@@ -1,0 +1,56 @@
+#pragma once
+
+// Sensor curve files: reading resistance/temperature points from a plain two-column file or a
+// ".340" curve, and resampling them into a channel's 100-row temperature table. Pure, no widgets.
+#include "link/protocol.h"
+
+#include <QByteArray>
+#include <QString>
+#include <QVector>
+
+class QIODevice;
+
+// One point of a sensor curve.
+struct CurvePoint
+{
+    double resistance; // ohms
+    double temperature; // kelvin
+};
+
+// The points of a curve file, in file order, or why the file cannot fill a table.
+struct CurveRead
+{
+    QVector<CurvePoint> points;
+    QString refusal; // empty when the points are usable; otherwise a clause such as
+                     // "it is a diode voltage curve", to follow the file's name in a sentence
+};
+
+// A channel's table computed from a curve, or why none could be.
+struct CurveTable
+{
+    QVector<protocol::TableEntry> rows; // protocol::TableRows rows when usable, else empty
+    QString refusal;
+};
+
+// A line longer than this (line end not counted) is not a point and is skipped unread.
+constexpr int MaxCurveLineBytes = 1023;
+
+// Reads a curve from a file or buffer opened for reading, to its end.
+//
+// A file with a "Data Format:" header line is a ".340" curve: its data lines are "number units
+// temperature", and the units are ohms (format 3), log10 ohms (4) or log10 ohms with log10 kelvin
+// (5). Diode curves (formats 1, 2), unknown formats and files whose count of data lines differs
+// from their "Number of Breakpoints" are refused.
+//
+// Any other file is read as plain lines "resistance temperature", fields separated by TABs or by
+// runs of blanks; lines whose first two fields are not finite numbers are skipped.
+//
+// A curve of fewer than two points is refused.
+CurveRead readCurve(QIODevice &device);
+CurveRead readCurve(const QByteArray &bytes);
+
+// Resamples a curve at 100 temperatures evenly spaced on a logarithmic scale from the temperature
+// of its lowest-resistance point to that of its highest, each with the resistance interpolated
+// linearly between the points that enclose it. Refuses curves that give rows which are not finite
+// or do not fit the table's single-precision values.
+CurveTable resampleCurve(QVector<CurvePoint> points);

@@ -1,0 +1,411 @@
+// Reading curve files and resampling them into a channel's 100 rows, from bytes alone.
+#include "app/numbers.h"
+#include "calibration/curvefile.h"
+
+#include <QBuffer>
+#include <QFile>
+#include <QtTest>
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+
+QByteArray curveData(const QString &name)
+{
+    QFile file(QStringLiteral(QUADMETER_TEST_DATA "/curves/") + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing test curve %s", qPrintable(name));
+    return file.readAll();
+}
+
+QString describe(const QVector<CurvePoint> &points)
+{
+    QStringList parts;
+    for (const CurvePoint &p : points)
+        parts << QString::number(p.resistance, 'g', 10) + '/'
+                + QString::number(p.temperature, 'g', 10);
+    return parts.join(' ');
+}
+
+quint32 bitsOf(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
+// Where a row's temperature falls between two neighbouring points of a monotonic curve, its
+// resistance must lie on the straight line between them (to single precision).
+QString offTheCurve(QVector<CurvePoint> points, const QVector<protocol::TableEntry> &rows)
+{
+    std::sort(points.begin(), points.end(),
+              [](const CurvePoint &a, const CurvePoint &b) { return a.resistance < b.resistance; });
+    for (int row = 0; row < rows.size(); ++row) {
+        const double t = rows[row].temperature;
+        const double slack = 1e-6 * t;
+        int k = 0;
+        while (k + 2 < points.size()
+               && !(qMin(points[k].temperature, points[k + 1].temperature) - slack <= t
+                    && t <= qMax(points[k].temperature, points[k + 1].temperature) + slack))
+            ++k;
+        const CurvePoint &a = points[k];
+        const CurvePoint &b = points[k + 1];
+        const double expected = a.resistance
+            + (t - a.temperature) * (b.resistance - a.resistance) / (b.temperature - a.temperature);
+        if (std::fabs(rows[row].resistance - expected) > 1e-5 * std::fabs(expected))
+            return QStringLiteral("row %1: %2 ohms at %3 K, the curve has %4 ohms there")
+                .arg(QString::number(row), formatReal(rows[row].resistance), formatReal(t),
+                     formatReal(expected));
+    }
+    return QString();
+}
+
+// A device that breaks down after handing out the first bytes of its content, as a file on a
+// failing disk or a vanished network share does.
+class FailingDevice : public QIODevice
+{
+public:
+    FailingDevice(const QByteArray &content, qint64 goodBytes)
+        : content(content)
+        , goodBytes(goodBytes)
+    {
+        open(QIODevice::ReadOnly | QIODevice::Unbuffered);
+    }
+    bool isSequential() const override { return true; }
+    bool atEnd() const override { return false; }
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        const qint64 n = qMin(maxSize, goodBytes - position);
+        if (n <= 0)
+            return -1;
+        std::memcpy(data, content.constData() + position, size_t(n));
+        position += n;
+        return n;
+    }
+    qint64 writeData(const char *, qint64) override { return -1; }
+
+private:
+    QByteArray content;
+    qint64 goodBytes;
+    qint64 position = 0;
+};
+
+const QVector<CurvePoint> examplePoints = {{100, 300}, {200, 250}, {400, 200}};
+
+} // namespace
+
+class CurveFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void readsPoints_data();
+    void readsPoints();
+    void refuses_data();
+    void refuses();
+    void readFailureIsNotAShortCurve();
+    void exampleCurve();
+    void pointOrderDoesNotMatter_data();
+    void pointOrderDoesNotMatter();
+    void realCurvesGiveTheirRowsToTheBit_data();
+    void realCurvesGiveTheirRowsToTheBit();
+    void rowsLieOnTheCurve_data();
+    void rowsLieOnTheCurve();
+    void unusableRowsAreRefused_data();
+    void unusableRowsAreRefused();
+};
+
+void CurveFileTest::readsPoints_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("points");
+
+    const QString example = "100/300 200/250 400/200";
+    QTest::newRow("tab") << QByteArray("100\t300\n200\t250\n400\t200\n") << example;
+    QTest::newRow("one blank") << QByteArray("100 300\n200 250\n400 200\n") << example;
+    QTest::newRow("blank runs") << QByteArray("100   300\n200  250\n400     200\n") << example;
+    QTest::newRow("leading and trailing blanks")
+        << QByteArray("  100 300  \n 200 250\n 400 200 \n") << example;
+    QTest::newRow("leading tab makes an empty field")
+        << QByteArray("100\t300\n\t150\t275\n200\t250\n400\t200\n") << example;
+    QTest::newRow("blanks around tab fields")
+        << QByteArray("100 \t 300\n200\t250\n400\t200\n") << example;
+    QTest::newRow("CR LF") << QByteArray("100\t300\r\n200\t250\r\n400\t200\r\n") << example;
+    QTest::newRow("no line end at the end") << QByteArray("100 300\n200 250\n400 200") << example;
+    QTest::newRow("third field ignored")
+        << QByteArray("100 300 7\n200\t250\tx\n400 200 1 2 3\n") << example;
+    QTest::newRow("exponents") << QByteArray("1e2 3.0e2\n2E2 +250\n400.000 2e+2\n") << example;
+    QTest::newRow("words, lone number, empty line")
+        << QByteArray("resistance temperature\n42\n\n100 300\nohms kelvin\n200 250\n"
+                      "   \n400 200\n")
+        << example;
+    QTest::newRow("one field a word")
+        << QByteArray("100 300\nabc 250\n200 def\n400 200\n") << "100/300 400/200";
+    QTest::newRow("not finite") << QByteArray("100 300\nnan 250\n200 inf\n-inf 1\n1e999 5\n"
+                                              "400 200\n")
+                                << "100/300 400/200";
+    QTest::newRow("empty tab field")
+        << QByteArray("100\t300\n200\t\t250\n400\t200\n") << "100/300 400/200";
+    QTest::newRow("decimal comma")
+        << QByteArray("100 300\n200,5 250\n400 200\n") << "100/300 400/200";
+    QTest::newRow("text after a NUL byte")
+        << QByteArray("100 300\n200 250", 15) + QByteArray(1, '\0') + "99 99\n400 200\n"
+        << example;
+
+    // Lines of exactly the longest length are points; one byte more and they are not, and
+    // no piece of a longer line comes back as a point of its own.
+    const QByteArray longest = "100 300" + QByteArray(1023 - 7, ' ');
+    const QByteArray tooLong = "100 300" + QByteArray(1026 - 7, ' ') + "777 777";
+    QTest::newRow("longest line") << longest + "\n200 250\n400 200\n" << example;
+    QTest::newRow("longest line CR LF") << longest + "\r\n200 250\r\n400 200\r\n" << example;
+    QTest::newRow("one byte too long")
+        << "100 300\n" + QByteArray("600 100") + QByteArray(1024 - 7, ' ') + "\n200 250\n400 200\n"
+        << example;
+    QTest::newRow("too long line") << "5 5\n" + tooLong + "\n200 250\n400 200\n"
+                                   << "5/5 200/250 400/200";
+    QTest::newRow("too long last line") << "200 250\n400 200\n" + tooLong << "200/250 400/200";
+    QTest::newRow("eight megabytes without a line end")
+        << "200 250\n" + QByteArray("1 2 ").repeated(2 << 20) + "\n400 200\n"
+        << "200/250 400/200";
+
+    QTest::newRow("header words without a data format")
+        << QByteArray("Sensor Model: X\nNumber of Breakpoints: 3\n\nNo. Units Temperature\n"
+                      "100 300\n200 250\n400 200\n")
+        << example;
+
+    QTest::newRow("340 ohms") << QByteArray("Data Format: 3 (Ohms/Kelvin)\n"
+                                            "Number of Breakpoints: 3\n"
+                                            "No.   Units      Temperature (K)\n"
+                                            "1 100 300\n2 200 250\n3 400 200\n")
+                              << example;
+    QTest::newRow("340 log ohms, key case and spacing")
+        << QByteArray("NUMBER OF BREAKPOINTS:\t2\ndata   format:\t4\t(Log Ohms/Kelvin)\n"
+                      "1\t2\t300\r\n2\t3\t200\r\n")
+        << "100/300 1000/200";
+    QTest::newRow("340 log ohms, log kelvin")
+        << QByteArray("Data Format: 5\nNumber of Breakpoints: 2\n1 2 2\n2 3 1\n")
+        << "100/100 1000/10";
+    QTest::newRow("340 without a breakpoint count")
+        << QByteArray("Data Format: 3\n1 100 300\n2 200 250\n") << "100/300 200/250";
+}
+
+void CurveFileTest::readsPoints()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, points);
+    const CurveRead read = readCurve(bytes);
+    QCOMPARE(read.refusal, QString());
+    QCOMPARE(describe(read.points), points);
+}
+
+void CurveFileTest::refuses_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("refusal");
+
+    const QString tooFew = "it holds fewer than two resistance/temperature points";
+    QTest::newRow("empty") << QByteArray() << tooFew;
+    QTest::newRow("one point") << QByteArray("100 300\n") << tooFew;
+    QTest::newRow("only words") << QByteArray("Temperature curve\nohms kelvin\n") << tooFew;
+    QTest::newRow("only lone numbers") << QByteArray("100\n300\n200\n") << tooFew;
+
+    QByteArray binary;
+    quint32 seed = 12345;
+    for (int k = 0; k < 200000; ++k) {
+        seed = seed * 1103515245u + 12345u;
+        binary.append(char(seed >> 24));
+    }
+    QTest::newRow("binary") << binary << tooFew;
+
+    QTest::newRow("340 diode") << curveData("diode-volts.340")
+                               << "it is a diode voltage curve (Data Format 2), which cannot "
+                                  "fill a resistance table";
+    QTest::newRow("340 millivolts") << QByteArray("Data Format: 1\n1 100 300\n2 200 250\n")
+                                    << "it is a diode voltage curve (Data Format 1), which "
+                                       "cannot fill a resistance table";
+    QTest::newRow("340 unknown format")
+        << QByteArray("Data Format: 7\n1 100 300\n2 200 250\n")
+        << "its Data Format 7 is not one of the resistance formats 3, 4 and 5";
+    QTest::newRow("340 format not a number")
+        << QByteArray("Data Format: ohms\n1 100 300\n2 200 250\n")
+        << "its Data Format is not a number";
+    QTest::newRow("340 breakpoints not a number")
+        << QByteArray("Data Format: 3\nNumber of Breakpoints: many\n1 100 300\n2 200 250\n")
+        << "its Number of Breakpoints is not a number";
+
+    const QByteArray real = curveData("X186275.340");
+    QTest::newRow("340 truncated") << real.left(real.indexOf("\n100 ") + 1)
+                                   << "it holds 99 data lines but declares 147 breakpoints";
+    QTest::newRow("340 cut inside a line") << real.left(real.indexOf("\n100 ") + 8)
+                                           << "it holds 99 data lines but declares 147 breakpoints";
+    QTest::newRow("340 damaged data line")
+        << QByteArray(real).replace("  5  1.84816       308.000", "  5  1.84816       3O8.000")
+        << "it holds 146 data lines but declares 147 breakpoints";
+    QTest::newRow("340 surplus data line")
+        << real + "148  4.5   1.0\n"
+        << "it holds 148 data lines but declares 147 breakpoints";
+    QTest::newRow("340 units out of range") << QByteArray("Data Format: 4\n1 2 300\n2 400 200\n")
+                                            << "some of its breakpoints lie out of range";
+    QTest::newRow("340 one breakpoint")
+        << QByteArray("Data Format: 3\nNumber of Breakpoints: 1\n1 100 300\n") << tooFew;
+}
+
+void CurveFileTest::refuses()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, refusal);
+    const CurveRead read = readCurve(bytes);
+    QCOMPARE(read.refusal, refusal);
+    QVERIFY(read.points.isEmpty());
+}
+
+// A curve that breaks off because the disk failed is not taken for a shorter curve.
+void CurveFileTest::readFailureIsNotAShortCurve()
+{
+    const QByteArray bytes = "100 300\n200 250\n400 200\n150 280\n";
+    FailingDevice device(bytes, 24);
+    const CurveRead read = readCurve(device);
+    QCOMPARE(read.refusal, QStringLiteral("it could not be read to its end"));
+    QVERIFY(read.points.isEmpty());
+}
+
+void CurveFileTest::exampleCurve()
+{
+    const CurveTable table = resampleCurve(examplePoints);
+    QCOMPARE(table.refusal, QString());
+    QCOMPARE(table.rows.size(), 100);
+
+    const auto shown = [&](int row) {
+        return formatReal(table.rows[row].resistance) + '/'
+            + formatReal(table.rows[row].temperature);
+    };
+    QCOMPARE(shown(0), QStringLiteral("100/300"));
+    QCOMPARE(shown(1), QStringLiteral("102.452/298.774"));
+    QCOMPARE(shown(99), QStringLiteral("400/200"));
+    QCOMPARE(table.rows[0].resistance, 100.0f);
+    QCOMPARE(table.rows[0].temperature, 300.0f);
+
+    const double ratio = std::pow(300.0 / 200.0, 1.0 / 99);
+    for (int row = 1; row < 100; ++row) {
+        const double step = double(table.rows[row - 1].temperature) / table.rows[row].temperature;
+        QVERIFY2(std::fabs(step - ratio) < 1e-6, qPrintable(QString::number(row)));
+    }
+    const QString off = offTheCurve(examplePoints, table.rows);
+    QVERIFY2(off.isEmpty(), qPrintable(off));
+}
+
+void CurveFileTest::pointOrderDoesNotMatter_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("falling resistance") << QByteArray("400 200\n200 250\n100 300\n");
+    QTest::newRow("middle first") << QByteArray("200 250\n400 200\n100 300\n");
+    QTest::newRow("ends first") << QByteArray("100 300\n400 200\n200 250\n");
+}
+
+void CurveFileTest::pointOrderDoesNotMatter()
+{
+    QFETCH(QByteArray, bytes);
+    const CurveTable expected = resampleCurve(examplePoints);
+    const CurveTable table = resampleCurve(readCurve(bytes).points);
+    QCOMPARE(table.rows.size(), 100);
+    for (int row = 0; row < 100; ++row) {
+        QCOMPARE(bitsOf(table.rows[row].resistance), bitsOf(expected.rows[row].resistance));
+        QCOMPARE(bitsOf(table.rows[row].temperature), bitsOf(expected.rows[row].temperature));
+    }
+}
+
+void CurveFileTest::realCurvesGiveTheirRowsToTheBit_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("first");
+    QTest::addColumn<QString>("last");
+    QTest::newRow("X186275 blanks LF") << "X186275"
+                                       << "66.4232/330.039"
+                                       << "26443/1.048";
+    QTest::newRow("X05932 tabs CR LF") << "X05932"
+                                       << "63.5707/298"
+                                       << "77344.6/1.58";
+}
+
+// The rows were computed independently from the curves (tests/data/curves/expected_rows.py).
+void CurveFileTest::realCurvesGiveTheirRowsToTheBit()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, first);
+    QFETCH(QString, last);
+    const CurveRead read = readCurve(curveData(name + ".340"));
+    QCOMPARE(read.refusal, QString());
+    const CurveTable table = resampleCurve(read.points);
+    QCOMPARE(table.refusal, QString());
+    QCOMPARE(table.rows.size(), 100);
+    QCOMPARE(formatReal(table.rows[0].resistance) + '/' + formatReal(table.rows[0].temperature),
+             first);
+    QCOMPARE(formatReal(table.rows[99].resistance) + '/' + formatReal(table.rows[99].temperature),
+             last);
+
+    const QList<QByteArray> lines = curveData(name + ".rows").trimmed().split('\n');
+    QCOMPARE(lines.size(), 100);
+    for (int row = 0; row < 100; ++row) {
+        const QList<QByteArray> fields = lines[row].split('\t');
+        QCOMPARE(bitsOf(table.rows[row].resistance), bitsOf(fields[1].toFloat()));
+        QCOMPARE(bitsOf(table.rows[row].temperature), bitsOf(fields[2].toFloat()));
+    }
+}
+
+void CurveFileTest::rowsLieOnTheCurve_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("falling, real") << curveData("X186275.340");
+    QTest::newRow("rising platinum") << curveData("platinum-rising.340");
+    QTest::newRow("rising platinum, the example we install")
+        << curveData("../../../dist/curves/PT-100.340");
+    QTest::newRow("rising, two points") << QByteArray("100 20\n300 400\n");
+    QTest::newRow("rising, plain file")
+        << QByteArray("10 20\n20 40\n40 60\n80 100\n160 200\n320 400\n");
+}
+
+// Rows are interpolated between the points that enclose them, whichever way the curve runs.
+void CurveFileTest::rowsLieOnTheCurve()
+{
+    QFETCH(QByteArray, bytes);
+    const CurveRead read = readCurve(bytes);
+    QCOMPARE(read.refusal, QString());
+    const CurveTable table = resampleCurve(read.points);
+    QCOMPARE(table.refusal, QString());
+    QCOMPARE(table.rows.size(), 100);
+    const QString off = offTheCurve(read.points, table.rows);
+    QVERIFY2(off.isEmpty(), qPrintable(off));
+}
+
+void CurveFileTest::unusableRowsAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("refusal");
+    const QString notAbove0 = "its temperatures at the lowest and highest resistance are not both "
+                              "above 0 K";
+    const QString notFinite = "it gives table rows that are not finite numbers, as where two "
+                              "neighbouring points share a temperature";
+    QTest::newRow("0 K at the high end") << QByteArray("100 300\n200 250\n400 0\n") << notAbove0;
+    QTest::newRow("0 K at the low end") << QByteArray("100 0\n200 250\n400 200\n") << notAbove0;
+    QTest::newRow("below 0 K") << QByteArray("100 -5\n400 200\n") << notAbove0;
+    QTest::newRow("flat curve") << QByteArray("100 300\n400 300\n") << notFinite;
+    QTest::newRow("flat start") << QByteArray("100 300\n150 300\n400 200\n") << notFinite;
+    QTest::newRow("beyond single precision") << QByteArray("1e300 300\n2e300 200\n") << notFinite;
+}
+
+void CurveFileTest::unusableRowsAreRefused()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, refusal);
+    const CurveRead read = readCurve(bytes);
+    QCOMPARE(read.refusal, QString());
+    const CurveTable table = resampleCurve(read.points);
+    QCOMPARE(table.refusal, refusal);
+    QVERIFY(table.rows.isEmpty());
+}
+
+QTEST_GUILESS_MAIN(CurveFileTest)
+#include "tst_curvefile.moc"
