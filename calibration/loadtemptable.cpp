@@ -1,6 +1,39 @@
 #include "app/dialog.h"
 
+#include "calibration/calibrationwidget.h"
+#include "calibration/curvefile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMessageBox>
+
+// Fills the page's 100 rows from the curve file named in its path field. Works from the file
+// alone: no unit is needed and nothing is sent.
 void Dialog::loadTempTable(QWidget *widget)
 {
-    Q_UNUSED(widget)
+    auto *page = qobject_cast<calibrationWidget *>(widget);
+    if (!page)
+        return;
+    const QString path = page->fileName();
+    if (path.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return;
+
+    const CurveRead curve = readCurve(file);
+    file.close();
+    CurveTable table;
+    if (curve.refusal.isEmpty())
+        table = resampleCurve(curve.points);
+    const QString refusal = curve.refusal.isEmpty() ? table.refusal : curve.refusal;
+    if (!refusal.isEmpty()) {
+        QMessageBox::warning(page, tr("LoadFromFile"),
+                             tr("The curve file \"%1\" was not loaded: %2.")
+                                 .arg(QDir::toNativeSeparators(path), refusal));
+        return;
+    }
+
+    for (int row = 0; row < table.rows.size(); ++row)
+        page->setTableRow(row, table.rows[row].resistance, table.rows[row].temperature);
 }

@@ -1,0 +1,221 @@
+// "LoadFromFile" on a calibration page: a curve file fills the page's 100 rows, a file that
+// cannot fill them leaves the table as it was and says why, and the unit is never involved.
+#include "app/dialog.h"
+#include "app/numbers.h"
+#include "calibration/calibrationwidget.h"
+#include "sim/ptyhost.h"
+#include "tests/support/modalboxes.h"
+#include "tests/support/simunit.h"
+
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString curves = QStringLiteral(QUADMETER_TEST_DATA "/curves/");
+
+QByteArray curveData(const QString &name)
+{
+    QFile file(curves + name);
+    if (!file.open(QIODevice::ReadOnly))
+        qFatal("missing test curve %s", qPrintable(name));
+    return file.readAll();
+}
+
+// A window whose pages are easy to reach, and which counts every look for an attached unit.
+struct Window
+{
+    explicit Window(PortLister lister = [] { return QList<PortEntry>(); })
+    {
+        w.setPortLister([this, lister] {
+            ++unitLookups;
+            return lister();
+        });
+        auto *tabs = w.findChild<QTabWidget *>("tabWidget");
+        for (int i = 1; i <= 4; ++i)
+            pages.append(qobject_cast<calibrationWidget *>(tabs->widget(i)));
+        // Something to lose: every page starts with its own recognisable table and gain.
+        for (int channel = 0; channel < 4; ++channel) {
+            pages[channel]->setGain(1.5f + channel);
+            for (int row = 0; row < 100; ++row)
+                pages[channel]->setTableRow(row, 1000.0f * (channel + 1) + row, 400.0f - row);
+        }
+    }
+
+    void load(int channel, const QString &path)
+    {
+        pages[channel]->findChild<QLineEdit *>("leFileName")->setText(path);
+        pages[channel]->findChild<QPushButton *>("pbLoadFromFile")->click();
+    }
+
+    QString untouched(int channel)
+    {
+        calibrationWidget *page = pages[channel];
+        if (page->gain() != 1.5f + channel)
+            return QStringLiteral("gain of channel %1 changed").arg(channel);
+        for (int row = 0; row < 100; ++row) {
+            const TempTableRow r = page->tableRow(row);
+            if (r.resistance != 1000.0f * (channel + 1) + row || r.temperature != 400.0f - row)
+                return QStringLiteral("channel %1 row %2 changed")
+                    .arg(QString::number(channel), QString::number(row));
+        }
+        return QString();
+    }
+
+    Dialog w;
+    QList<calibrationWidget *> pages;
+    int unitLookups = 0;
+};
+
+} // namespace
+
+class LoadTempTableTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void curveFillsTheWholeTable_data();
+    void curveFillsTheWholeTable();
+    void refusedFileLeavesTableAndSaysWhy_data();
+    void refusedFileLeavesTableAndSaysWhy();
+    void noFileLeavesTableSilently_data();
+    void noFileLeavesTableSilently();
+    void attachedUnitHearsNothing();
+};
+
+void LoadTempTableTest::curveFillsTheWholeTable_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("channel");
+    QTest::newRow("X186275 on Channel1") << "X186275" << 0;
+    QTest::newRow("X05932 on Channel4") << "X05932" << 3;
+}
+
+// Each row shows the curve's row as six significant digits; no other page, and not the gain,
+// is touched; no box, and no look for a unit.
+void LoadTempTableTest::curveFillsTheWholeTable()
+{
+    QFETCH(QString, name);
+    QFETCH(int, channel);
+    ModalAnswerer answerer;
+    Window window;
+
+    window.load(channel, curves + name + ".340");
+
+    const QList<QByteArray> expected = curveData(name + ".rows").trimmed().split('\n');
+    QCOMPARE(expected.size(), 100);
+    for (int row = 0; row < 100; ++row) {
+        const QList<QByteArray> fields = expected[row].split('\t');
+        const TempTableRow shown = window.pages[channel]->tableRow(row);
+        QCOMPARE(shown.resistance, parseReal(formatReal(fields[1].toFloat())));
+        QCOMPARE(shown.temperature, parseReal(formatReal(fields[2].toFloat())));
+    }
+    QCOMPARE(window.pages[channel]->gain(), 1.5f + channel);
+    for (int other = 0; other < 4; ++other) {
+        if (other != channel)
+            QCOMPARE(window.untouched(other), QString());
+    }
+    QTest::qWait(50);
+    QVERIFY(answerer.seen.isEmpty());
+    QCOMPARE(window.unitLookups, 0);
+}
+
+void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("reason");
+
+    const QString tooFew = "it holds fewer than two resistance/temperature points";
+    QTest::newRow("diode curve") << curveData("diode-volts.340")
+                                 << "it is a diode voltage curve (Data Format 2), which cannot "
+                                    "fill a resistance table";
+    const QByteArray real = curveData("X186275.340");
+    QTest::newRow("truncated curve") << real.left(real.indexOf("\n 51 ") + 1)
+                                     << "it holds 50 data lines but declares 147 breakpoints";
+    QTest::newRow("empty file") << QByteArray() << tooFew;
+    QTest::newRow("one point") << QByteArray("100\t300\n") << tooFew;
+    QTest::newRow("words only") << QByteArray("resistance temperature\nohms kelvin\n") << tooFew;
+
+    QByteArray binary(64 * 1024, '\0');
+    for (int k = 0; k < binary.size(); ++k)
+        binary[k] = char((k * 7919) ^ (k >> 3));
+    QTest::newRow("binary file") << binary << tooFew;
+    QTest::newRow("flat curve") << QByteArray("100 300\n400 300\n")
+                                << "it gives table rows that are not finite numbers, as where "
+                                   "two neighbouring points share a temperature";
+}
+
+void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    const QString path = dir.filePath("sensor.340");
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(bytes);
+    file.close();
+
+    ModalAnswerer answerer;
+    Window window;
+    window.load(1, path);
+
+    QCOMPARE(answerer.seen.size(), 1);
+    const ModalAnswerer::Seen &box = answerer.seen.first();
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.title, QStringLiteral("LoadFromFile"));
+    QCOMPARE(box.text,
+             QStringLiteral("The curve file \"%1\" was not loaded: %2.")
+                 .arg(QDir::toNativeSeparators(path), reason));
+    QVERIFY(box.hasParent);
+    for (int channel = 0; channel < 4; ++channel)
+        QCOMPARE(window.untouched(channel), QString());
+    QCOMPARE(window.unitLookups, 0);
+}
+
+void LoadTempTableTest::noFileLeavesTableSilently_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("empty path") << QString();
+    QTest::newRow("missing file") << curves + "no-such-curve.340";
+    QTest::newRow("directory") << curves;
+}
+
+void LoadTempTableTest::noFileLeavesTableSilently()
+{
+    QFETCH(QString, path);
+    ModalAnswerer answerer;
+    Window window;
+    window.load(2, path);
+    QTest::qWait(50);
+    QVERIFY(answerer.seen.isEmpty());
+    for (int channel = 0; channel < 4; ++channel)
+        QCOMPARE(window.untouched(channel), QString());
+    QCOMPARE(window.unitLookups, 0);
+}
+
+// With a unit attached, loading still neither opens the port nor sends a byte: the new table
+// goes to the unit only when the operator presses "Set Data".
+void LoadTempTableTest::attachedUnitHearsNothing()
+{
+    PtyHost host;
+    QVERIFY(host.start());
+    ModalAnswerer answerer;
+    Window window(unitsLister({&host}));
+
+    window.load(0, curves + "platinum-rising.340");
+    QCOMPARE(formatReal(window.pages[0]->tableRow(0).resistance), QStringLiteral("2.29"));
+    QCOMPARE(formatReal(window.pages[0]->tableRow(0).temperature), QStringLiteral("20"));
+
+    QTest::qWait(200);
+    QCOMPARE(host.received(), QByteArray());
+    QCOMPARE(window.unitLookups, 0);
+    QVERIFY(answerer.seen.isEmpty());
+}
+
+QTEST_MAIN(LoadTempTableTest)
+#include "tst_loadtemptable.moc"
