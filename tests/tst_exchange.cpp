@@ -1,0 +1,306 @@
+// The exchange waits against the simulated unit over a real pseudo-terminal.
+#include "link/exchange.h"
+#include "link/protocol.h"
+#include "sim/ptyhost.h"
+
+#include <QElapsedTimer>
+#include <QSerialPort>
+#include <QtTest>
+
+#include <memory>
+#include <thread>
+
+Q_DECLARE_METATYPE(Misbehaviour)
+
+namespace {
+
+QStringList debugLines;
+
+void recordDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines.append(message);
+}
+
+// Collects the debug channel for the life of a test step.
+struct DebugRecorder
+{
+    DebugRecorder()
+        : previous(qInstallMessageHandler(recordDebug))
+    {
+        debugLines.clear();
+    }
+    ~DebugRecorder() { qInstallMessageHandler(previous); }
+    QtMessageHandler previous;
+};
+
+QByteArray counting(int size, int from = 0)
+{
+    QByteArray bytes;
+    for (int i = 0; i < size; ++i)
+        bytes.append(char(from + i));
+    return bytes;
+}
+
+Misbehaviour mode(Misbehaviour::Mode m, int delayMs = 0, QList<int> pieces = {}, int surplus = 0,
+                  int times = -1)
+{
+    Misbehaviour b;
+    b.mode = m;
+    b.delayMs = delayMs;
+    b.pieces = pieces;
+    b.surplusBytes = surplus;
+    b.times = times;
+    return b;
+}
+
+} // namespace
+
+class ExchangeTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void collectingWait_data();
+    void collectingWait();
+    void silenceEndsTheWaitWhileEventsGoOn();
+    void oneShotRead_data();
+    void oneShotRead();
+    void wholeTableComesInUsbPackets();
+    void staleBytesNeverStartAReply_data();
+    void staleBytesNeverStartAReply();
+    void hungUpLineEndsTheWaits_data();
+    void hungUpLineEndsTheWaits();
+
+private:
+    std::unique_ptr<PtyHost> host;
+    std::unique_ptr<QSerialPort> port;
+};
+
+void ExchangeTest::init()
+{
+    host = std::make_unique<PtyHost>();
+    QVERIFY(host->start());
+    port = std::make_unique<QSerialPort>(host->portPath());
+    port->setBaudRate(500000);
+    port->setDataBits(QSerialPort::Data8);
+    port->setParity(QSerialPort::NoParity);
+    QVERIFY(port->open(QIODevice::ReadWrite));
+}
+
+void ExchangeTest::cleanup()
+{
+    port.reset();
+    host.reset();
+}
+
+void ExchangeTest::collectingWait_data()
+{
+    QTest::addColumn<Misbehaviour>("behaviour");
+    QTest::addColumn<int>("nestedLoopMs");
+    QTest::addColumn<int>("size");
+
+    QTest::newRow("in one piece") << mode(Misbehaviour::Normal) << 0 << 16;
+    QTest::newRow("5 + 11, 30 ms apart") << mode(Misbehaviour::Split, 30, {5}) << 0 << 16;
+    QTest::newRow("5 + 11, back to back") << mode(Misbehaviour::Split, 0, {5}) << 0 << 16;
+    QTest::newRow("four pieces, 60 ms apart")
+        << mode(Misbehaviour::Split, 60, {4, 4, 4}) << 0 << 16;
+    QTest::newRow("byte by byte at line rate") << mode(Misbehaviour::LineRate) << 0 << 16;
+    QTest::newRow("20 bytes in one read") << mode(Misbehaviour::Surplus, 0, {}, 4) << 0 << 20;
+    QTest::newRow("12 bytes") << mode(Misbehaviour::Surplus, 0, {}, -4) << 0 << 12;
+    // The answer lands while a box opened from a click runs its own loop inside the wait; that
+    // loop moves it into the port's buffer, where no further wait would notice it.
+    QTest::newRow("arrives during a nested loop") << mode(Misbehaviour::Late, 80) << 100 << 16;
+    QTest::newRow("after the limit") << mode(Misbehaviour::Late, 300) << 0 << 0;
+}
+
+// The caller's verdict is the size: exactly 16 is a good reply, anything else a wrong one.
+void ExchangeTest::collectingWait()
+{
+    QFETCH(Misbehaviour, behaviour);
+    QFETCH(int, nestedLoopMs);
+    QFETCH(int, size);
+    const QByteArray answer = counting(16, 0x40);
+    host->scriptReply(protocol::GetCurrentVoltage, answer);
+    host->setMisbehaviour(behaviour);
+    if (nestedLoopMs > 0)
+        QTimer::singleShot(5, this, [nestedLoopMs] { QTest::qWait(nestedLoopMs); });
+
+    exchange::sendForReply(port.get(), protocol::measurementRequest(1));
+    const QByteArray reply = exchange::collect(port.get(), protocol::MeasurementReplyBytes);
+
+    QCOMPARE(reply.size(), size);
+    QCOMPARE(reply.left(16), answer.left(size));
+    QCOMPARE(host->received().toHex(), QByteArray("04050607"));
+}
+
+void ExchangeTest::silenceEndsTheWaitWhileEventsGoOn()
+{
+    host->setMisbehaviour(mode(Misbehaviour::Silent));
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, this, [&ticks] { ++ticks; });
+    ticker.start(20);
+
+    QElapsedTimer clock;
+    clock.start();
+    exchange::sendForReply(port.get(), protocol::measurementRequest(0));
+    const QByteArray reply = exchange::collect(port.get(), protocol::MeasurementReplyBytes);
+    const qint64 took = clock.elapsed();
+
+    QVERIFY(reply.isEmpty());
+    QVERIFY2(took >= 200, qPrintable(QString::number(took)));
+    QVERIFY2(took < 1000, qPrintable(QString::number(took)));
+    QVERIFY2(ticks >= 3, qPrintable(QString::number(ticks)));
+}
+
+void ExchangeTest::oneShotRead_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer");
+    QTest::addColumn<Misbehaviour>("behaviour");
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<QStringList>("debug");
+
+    const QByteArray gain = QByteArray::fromHex("0000803f");
+    const QByteArray relays = QByteArray::fromHex("0100");
+    const QByteArray gainRequest = protocol::getGainRequest(2);
+    const QByteArray relayRequest = protocol::relayStateRequest();
+
+    QTest::newRow("gain whole") << gainRequest << gain << mode(Misbehaviour::Normal) << gain
+                                << QStringList();
+    QTest::newRow("gain in four pieces")
+        << gainRequest << gain << mode(Misbehaviour::Split, 40, {1, 1, 1}) << gain << QStringList();
+    QTest::newRow("relay states in two pieces")
+        << relayRequest << relays << mode(Misbehaviour::Split, 100, {1}) << relays << QStringList();
+    QTest::newRow("relay states, surplus ignored")
+        << relayRequest << relays + QByteArray::fromHex("ffffff") << mode(Misbehaviour::Normal)
+        << relays << QStringList();
+    QTest::newRow("no reply") << gainRequest << gain << mode(Misbehaviour::Silent) << QByteArray()
+                              << QStringList();
+    QTest::newRow("half a gain") << gainRequest << gain.left(2) << mode(Misbehaviour::Normal)
+                                 << QByteArray()
+                                 << QStringList {"Incomplete reply dropped: 2 of 4 bytes"};
+}
+
+void ExchangeTest::oneShotRead()
+{
+    QFETCH(QByteArray, request);
+    QFETCH(QByteArray, answer);
+    QFETCH(Misbehaviour, behaviour);
+    QFETCH(QByteArray, reply);
+    QFETCH(QStringList, debug);
+    host->scriptReply(quint8(request.at(0)), answer);
+    host->setMisbehaviour(behaviour);
+    DebugRecorder recorder;
+
+    exchange::sendForReply(port.get(), request);
+    const QByteArray got = exchange::readReply(port.get(), reply.isEmpty() ? 4 : reply.size(), 500);
+
+    QCOMPARE(got.toHex(), reply.toHex());
+    QCOMPARE(debugLines, debug);
+}
+
+void ExchangeTest::wholeTableComesInUsbPackets()
+{
+    host->withFirmware([](Firmware &unit) {
+        for (int row = 0; row < protocol::TableRows; ++row)
+            unit.setTableRow(3, row, 100.0f + 3.85f * float(row), 273.15f + float(row));
+    });
+    host->setMisbehaviour(mode(Misbehaviour::UsbPackets));
+
+    exchange::sendForReply(port.get(), protocol::getTempTableRequest(3));
+    const QByteArray reply = exchange::readReply(port.get(), protocol::TableReplyBytes);
+
+    QCOMPARE(reply.size(), protocol::TableReplyBytes);
+    const auto entries = protocol::tableEntries(reply);
+    for (int row = 0; row < protocol::TableRows; ++row) {
+        QCOMPARE(entries[row].resistance, 100.0f + 3.85f * float(row));
+        QCOMPARE(entries[row].temperature, 273.15f + float(row));
+    }
+    // Nothing of it is left behind for the next exchange.
+    QCOMPARE(port->bytesAvailable(), 0);
+}
+
+void ExchangeTest::staleBytesNeverStartAReply_data()
+{
+    QTest::addColumn<bool>("processEventsMeanwhile");
+    QTest::addColumn<bool>("lateTail");
+    QTest::newRow("late reply still in the system") << false << false;
+    QTest::newRow("late reply already read by the port") << true << false;
+    QTest::newRow("tail of a relay reply, in the system") << false << true;
+    QTest::newRow("tail of a relay reply, read by the port") << true << true;
+}
+
+void ExchangeTest::staleBytesNeverStartAReply()
+{
+    QFETCH(bool, processEventsMeanwhile);
+    QFETCH(bool, lateTail);
+
+    if (lateTail) {
+        // The relay read takes its two bytes; six more follow after it has returned.
+        host->scriptReply(protocol::GetRelay1, counting(8, 0xa0));
+        host->setMisbehaviour(mode(Misbehaviour::Split, 100, {2}, 0, 1));
+        exchange::sendForReply(port.get(), protocol::relayStateRequest());
+        QCOMPARE(exchange::readReply(port.get(), protocol::RelayStateReplyBytes),
+                 QByteArray::fromHex("a0a1"));
+    } else {
+        host->setMisbehaviour(mode(Misbehaviour::Late, 250, {}, 0, 1));
+        exchange::sendForReply(port.get(), protocol::measurementRequest(0));
+        QVERIFY(exchange::collect(port.get(), protocol::MeasurementReplyBytes).isEmpty());
+    }
+    if (processEventsMeanwhile)
+        QTest::qWait(250);
+    else
+        QThread::msleep(250);
+
+    const QByteArray answer = counting(16, 0x10);
+    host->scriptReply(protocol::GetAcVoltage, answer);
+    exchange::sendForReply(port.get(), protocol::measurementRequest(2));
+    QCOMPARE(exchange::collect(port.get(), protocol::MeasurementReplyBytes).toHex(),
+             answer.toHex());
+}
+
+void ExchangeTest::hungUpLineEndsTheWaits_data()
+{
+    QTest::addColumn<bool>("collecting");
+    QTest::newRow("collecting wait") << true;
+    QTest::newRow("one-shot read") << false;
+}
+
+// An unplugged unit must end a wait at once, not leave it failing over and over until its limit.
+void ExchangeTest::hungUpLineEndsTheWaits()
+{
+    QFETCH(bool, collecting);
+    host->setMisbehaviour(mode(Misbehaviour::Silent));
+    int errors = 0;
+    connect(port.get(), &QSerialPort::errorOccurred, this,
+            [&errors](QSerialPort::SerialPortError e) { errors += exchange::deviceWentAway(e); });
+    std::thread unplug([this] {
+        QThread::msleep(100);
+        host->hangUp();
+    });
+
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray reply;
+    if (collecting) {
+        exchange::sendForReply(port.get(), protocol::measurementRequest(0));
+        reply = exchange::collect(port.get(), protocol::MeasurementReplyBytes, 3000);
+    } else {
+        exchange::sendForReply(port.get(), protocol::getGainRequest(0));
+        reply = exchange::readReply(port.get(), protocol::GainReplyBytes, 3000);
+    }
+    const qint64 took = clock.elapsed();
+    unplug.join();
+
+    QVERIFY(reply.isEmpty());
+    QVERIFY2(took < 2000, qPrintable(QString::number(took)));
+    QVERIFY2(errors >= 1 && errors < 10, qPrintable(QString::number(errors)));
+}
+
+QTEST_MAIN(ExchangeTest)
+#include "tst_exchange.moc"
