@@ -1,0 +1,41 @@
+#pragma once
+
+// The demo's command line, and the units it puts behind the main window's port lister.
+#include "link/portlister.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class PtyHost;
+
+struct DemoOptions
+{
+    int units = 1;        // simulated units attached at once
+    QString eepromFile;   // where the (first) simulated unit keeps its EEPROM; empty: in memory
+    QString port;         // an existing serial device to use as the one attached unit instead
+    bool help = false;
+    QString error;        // set when the command line cannot be used
+};
+
+DemoOptions parseDemoOptions(const QStringList &arguments);
+QString demoUsage();
+
+// The simulated units the demo serves, and the lister through which the window finds them.
+class DemoUnits
+{
+public:
+    DemoUnits();
+    ~DemoUnits();
+
+    // Starts the units the options ask for; false with a reason when a unit cannot be started.
+    bool start(const DemoOptions &options, QString *error);
+    PortLister lister() const;
+    QStringList portPaths() const;
+
+private:
+    std::vector<std::unique_ptr<PtyHost>> hosts;
+    QString externalPort;
+};

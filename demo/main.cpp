@@ -1,0 +1,43 @@
+// The service tool on a machine without a unit: the same main window, its port lister pointed at
+// simulated units (or at a serial device named on the command line).
+#include "app/dialog.h"
+#include "demo/demooptions.h"
+
+#include <QApplication>
+
+#include <cstdio>
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
+    QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
+
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const DemoOptions options = parseDemoOptions(arguments);
+    if (options.help) {
+        std::fputs(qPrintable(demoUsage()), stdout);
+        return 0;
+    }
+    if (!options.error.isEmpty()) {
+        std::fprintf(stderr, "quadmeter-demo: %s\n%s", qPrintable(options.error),
+                     qPrintable(demoUsage()));
+        return 2;
+    }
+
+    QApplication a(argc, argv);
+    DemoUnits units;
+    QString error;
+    if (!units.start(options, &error)) {
+        std::fprintf(stderr, "quadmeter-demo: %s\n", qPrintable(error));
+        return 1;
+    }
+    for (const QString &path : units.portPaths())
+        std::fprintf(stderr, "quadmeter-demo: unit on %s\n", qPrintable(path));
+
+    Dialog w;
+    w.setPortLister(units.lister());
+    w.show();
+    return a.exec();
+}
