@@ -1,0 +1,484 @@
+// Finding, choosing and opening the unit, as the operator meets it through the main window.
+#include "app/dialog.h"
+#include "link/comportdialog.h"
+#include "tests/support/modalboxes.h"
+#include "tests/support/simunit.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QtTest>
+
+#include <memory>
+
+Q_DECLARE_METATYPE(QList<PortEntry>)
+
+namespace {
+
+QStringList debugLines;
+
+void recordDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
+{
+    if (type == QtDebugMsg)
+        debugLines.append(message);
+}
+
+// Collects the debug channel for the life of a test step.
+struct DebugRecorder
+{
+    DebugRecorder()
+        : previous(qInstallMessageHandler(recordDebug))
+    {
+        debugLines.clear();
+    }
+    ~DebugRecorder() { qInstallMessageHandler(previous); }
+    QtMessageHandler previous;
+};
+
+const QString NoUnitText = QStringLiteral("There is no any connected devices");
+const QString RefusedText
+    = QStringLiteral("You must choose real COM port name!!!\r\nApplication will be closed!!!");
+
+// Ports that are not the unit: another USB serial adapter and a port without USB identifiers.
+QList<PortEntry> strangers()
+{
+    return {{"/dev/null", true, 1027, 24577}, {"/dev/zero", false, 1155, 22336}};
+}
+
+// A lister that counts how often the window asks for the system's ports.
+PortLister counted(PortLister lister, int &calls)
+{
+    return [lister, &calls] {
+        ++calls;
+        return lister();
+    };
+}
+
+// Any operation that talks to the unit; the relay switch is the smallest.
+void operate(Dialog &w, bool relayOn = true)
+{
+    auto *box = w.findChild<QCheckBox *>("cbRelay1");
+    box->setChecked(!relayOn);
+    box->click();
+}
+
+QByteArray relayBytes(bool on)
+{
+    return on ? QByteArray::fromHex("1c01") : QByteArray::fromHex("1c00");
+}
+
+// Runs `operation` inside the application's own loop, as main() does, and returns its status.
+int runInAppLoop(const std::function<void()> &operation)
+{
+    QTimer::singleShot(0, qApp, operation);
+    QTimer stop;
+    stop.setSingleShot(true);
+    QObject::connect(&stop, &QTimer::timeout, qApp, [] { qApp->exit(99); });
+    stop.start(5000);
+    return qApp->exec();
+}
+
+} // namespace
+
+class PortOpeningTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup();
+
+    void oneUnitOpensWithoutAsking();
+    void chooserOpensTheChosenUnit_data();
+    void chooserOpensTheChosenUnit();
+    void refusedChoiceEndsTheApplication_data();
+    void refusedChoiceEndsTheApplication();
+    void noUnitToldOnEveryOperation_data();
+    void noUnitToldOnEveryOperation();
+    void portThatCannotBeOpened_data();
+    void portThatCannotBeOpened();
+    void nestedCallOpensWhileChooserWaits();
+    void vanishedUnitIsFoundAgain_data();
+    void vanishedUnitIsFoundAgain();
+
+    void chooserListsNamesInOrder_data();
+    void chooserListsNamesInOrder();
+    void chooserRefusals_data();
+    void chooserRefusals();
+    void chooserAppendsOnEveryRun();
+};
+
+void PortOpeningTest::cleanup()
+{
+    QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
+}
+
+void PortOpeningTest::oneUnitOpensWithoutAsking()
+{
+    PtyHost host;
+    QVERIFY(host.start());
+    ModalAnswerer answerer;
+    int listed = 0;
+    Dialog w;
+    w.setPortLister(counted(unitsLister({&host}, strangers()), listed));
+    DebugRecorder recorder;
+
+    operate(w, true);
+    QCOMPARE(debugLines, QStringList {host.portPath()});
+    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
+
+    auto *port = w.findChild<QSerialPort *>();
+    QVERIFY(port && port->isOpen());
+    QCOMPARE(port->parent(), &w);
+    QCOMPARE(port->openMode(), QIODevice::ReadWrite);
+    QCOMPARE(port->baudRate(QSerialPort::Input), 500000);
+    QCOMPARE(port->baudRate(QSerialPort::Output), 500000);
+    QCOMPARE(port->dataBits(), QSerialPort::Data8);
+    QCOMPARE(port->parity(), QSerialPort::NoParity);
+    QCOMPARE(port->stopBits(), QSerialPort::OneStop);
+    QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
+
+    // Once open, the port is simply used: no search, no trace.
+    host.clearReceived();
+    debugLines.clear();
+    operate(w, false);
+    QTRY_COMPARE(host.received().toHex(), relayBytes(false).toHex());
+    QCOMPARE(listed, 1);
+    QVERIFY(debugLines.isEmpty());
+    QVERIFY(answerer.seen.isEmpty());
+    QCOMPARE(w.findChildren<QSerialPort *>().size(), 1);
+}
+
+void PortOpeningTest::chooserOpensTheChosenUnit_data()
+{
+    QTest::addColumn<int>("pick");
+    QTest::newRow("OK with the first left selected") << -1;
+    QTest::newRow("second selected") << 1;
+}
+
+void PortOpeningTest::chooserOpensTheChosenUnit()
+{
+    QFETCH(int, pick);
+    PtyHost first;
+    PtyHost second;
+    QVERIFY(first.start());
+    QVERIFY(second.start());
+    ModalAnswerer answerer;
+    QStringList offered;
+    int preselected = -2;
+    answerer.setAnswer([&](QWidget *modal) {
+        auto *combo = modal->findChild<QComboBox *>("cbPortName");
+        auto *dialog = qobject_cast<QDialog *>(modal);
+        if (!combo || !dialog)
+            return ModalAnswerer::pressFirstButton(modal);
+        for (int i = 0; i < combo->count(); ++i)
+            offered.append(combo->itemText(i));
+        preselected = combo->currentIndex();
+        if (pick >= 0)
+            combo->setCurrentIndex(pick);
+        dialog->accept();
+    });
+    Dialog w;
+    w.setPortLister(unitsLister({&first, &second}, strangers()));
+    DebugRecorder recorder;
+
+    operate(w, true);
+
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen[0].className, QStringLiteral("ComPortDialog"));
+    QVERIFY(!answerer.seen[0].hasParent);
+    QCOMPARE(offered, (QStringList {first.portPath(), second.portPath()}));
+    QCOMPARE(preselected, 0);
+    QCOMPARE(debugLines, (QStringList {first.portPath(), second.portPath()}));
+    PtyHost &chosen = pick == 1 ? second : first;
+    PtyHost &other = pick == 1 ? first : second;
+    QTRY_COMPARE(chosen.received().toHex(), relayBytes(true).toHex());
+    QTest::qWait(20);
+    QVERIFY(other.received().isEmpty());
+}
+
+void PortOpeningTest::refusedChoiceEndsTheApplication_data()
+{
+    QTest::addColumn<int>("way");
+    QTest::newRow("Cancel") << 0;
+    QTest::newRow("Escape") << 1;
+    QTest::newRow("window closed") << 2;
+}
+
+void PortOpeningTest::refusedChoiceEndsTheApplication()
+{
+    QFETCH(int, way);
+    PtyHost first;
+    PtyHost second;
+    QVERIFY(first.start());
+    QVERIFY(second.start());
+    ModalAnswerer answerer;
+    answerer.setAnswer([way](QWidget *modal) {
+        if (qobject_cast<QMessageBox *>(modal))
+            return ModalAnswerer::pressFirstButton(modal);
+        if (way == 0)
+            modal->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
+        else if (way == 1)
+            QTest::keyClick(modal, Qt::Key_Escape);
+        else
+            modal->close();
+    });
+    Dialog w;
+    w.setPortLister(unitsLister({&first, &second}));
+    w.show();
+
+    QCOMPARE(runInAppLoop([&w] { operate(w); }), 1);
+
+    QCOMPARE(answerer.seen.size(), 2);
+    const auto &box = answerer.seen[1];
+    QCOMPARE(box.className, QStringLiteral("QMessageBox"));
+    QCOMPARE(box.icon, QMessageBox::Warning);
+    QCOMPARE(box.title, QStringLiteral("Warning"));
+    QCOMPARE(box.text, RefusedText);
+    QCOMPARE(box.buttonCount, 1);
+    QVERIFY(!box.hasParent);
+    QVERIFY(!w.findChild<QSerialPort *>()->isOpen());
+    QVERIFY(first.received().isEmpty());
+    QVERIFY(second.received().isEmpty());
+}
+
+void PortOpeningTest::noUnitToldOnEveryOperation_data()
+{
+    QTest::addColumn<QList<PortEntry>>("ports");
+    QTest::newRow("no serial ports") << QList<PortEntry>();
+    QTest::newRow("only other devices") << strangers();
+}
+
+void PortOpeningTest::noUnitToldOnEveryOperation()
+{
+    QFETCH(QList<PortEntry>, ports);
+    PtyHost host;
+    QVERIFY(host.start());
+    bool plugged = false;
+    ModalAnswerer answerer;
+    Dialog w;
+    w.setPortLister([&] { return plugged ? unitsLister({&host})() + ports : ports; });
+    DebugRecorder recorder;
+
+    operate(w);
+    operate(w);
+    QCOMPARE(answerer.seen.size(), 2);
+    for (const auto &box : qAsConst(answerer.seen)) {
+        QCOMPARE(box.icon, QMessageBox::Critical);
+        QCOMPARE(box.title, QStringLiteral("Fatal Error"));
+        QCOMPARE(box.text, NoUnitText);
+        QCOMPARE(box.buttonCount, 1);
+        QVERIFY(!box.hasParent);
+    }
+    QCOMPARE(answerer.mostMessageBoxesAtOnce, 1);
+    QVERIFY(debugLines.isEmpty());
+    QVERIFY(!w.findChild<QSerialPort *>()->isOpen());
+
+    // Plugged in later: the next operation finds it, no restart needed.
+    plugged = true;
+    operate(w);
+    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
+    QCOMPARE(answerer.seen.size(), 2);
+}
+
+void PortOpeningTest::portThatCannotBeOpened_data()
+{
+    QTest::addColumn<bool>("heldElsewhere");
+    QTest::newRow("name that leads nowhere") << false;
+    QTest::newRow("held by another program") << true;
+}
+
+void PortOpeningTest::portThatCannotBeOpened()
+{
+    QFETCH(bool, heldElsewhere);
+    PtyHost host;
+    QVERIFY(host.start());
+    auto holder = std::make_unique<QSerialPort>();
+    if (heldElsewhere)
+        QVERIFY(openUnitPort(*holder, host));
+    QString name = heldElsewhere ? host.portPath() : QStringLiteral("/dev/quadmeter-nowhere");
+    ModalAnswerer answerer;
+    Dialog w;
+    w.setPortLister([&name] { return QList<PortEntry> {{name, true, 1155, 22336}}; });
+
+    operate(w);
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen[0].icon, QMessageBox::Critical);
+    QCOMPARE(answerer.seen[0].title, QStringLiteral("Fatal error"));
+    QCOMPARE(answerer.seen[0].text, QStringLiteral("Can't open device"));
+    QCOMPARE(answerer.seen[0].buttonCount, 1);
+    QVERIFY(!answerer.seen[0].hasParent);
+    auto *port = w.findChild<QSerialPort *>();
+    QVERIFY(!port->isOpen());
+    QCOMPARE(port->baudRate(), 500000);
+
+    // The next operation searches and tries again.
+    holder.reset();
+    name = host.portPath();
+    operate(w);
+    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
+    QCOMPARE(answerer.seen.size(), 1);
+}
+
+// While the chooser waits for the operator, a second operation opens the port; the waiting one
+// must then use that port rather than fail to open it a second time.
+void PortOpeningTest::nestedCallOpensWhileChooserWaits()
+{
+    PtyHost first;
+    PtyHost second;
+    QVERIFY(first.start());
+    QVERIFY(second.start());
+    ModalAnswerer answerer;
+    answerer.setDelay(100);
+    int choosers = 0;
+    answerer.setAnswer([&choosers](QWidget *modal) {
+        if (auto *combo = modal->findChild<QComboBox *>("cbPortName")) {
+            // The nested chooser is answered first and takes the first unit.
+            combo->setCurrentIndex(choosers++ == 0 ? 0 : 1);
+            qobject_cast<QDialog *>(modal)->accept();
+        } else {
+            ModalAnswerer::pressFirstButton(modal);
+        }
+    });
+    Dialog w;
+    w.setPortLister(unitsLister({&first, &second}));
+    QTimer::singleShot(30, &w, [&w] { w.findChild<QCheckBox *>("cbRelay2")->click(); });
+
+    operate(w, true);
+
+    // Two choices made, and no box: in particular no "Can't open device" for the waiting call.
+    QCOMPARE(choosers, 2);
+    for (const auto &seen : qAsConst(answerer.seen))
+        QCOMPARE(seen.className, QStringLiteral("ComPortDialog"));
+    QTRY_COMPARE(first.received().toHex(), QByteArray("1d011c01"));
+    QVERIFY(second.received().isEmpty());
+    QVERIFY(w.findChild<QSerialPort *>()->isOpen());
+}
+
+void PortOpeningTest::vanishedUnitIsFoundAgain_data()
+{
+    QTest::addColumn<bool>("noticedByWrite");
+    QTest::newRow("noticed while idle") << false;
+    QTest::newRow("noticed by the next request") << true;
+}
+
+void PortOpeningTest::vanishedUnitIsFoundAgain()
+{
+    QFETCH(bool, noticedByWrite);
+    PtyHost host;
+    QVERIFY(host.start());
+    ModalAnswerer answerer;
+    Dialog w;
+    w.setPortLister(unitsLister({&host}));
+    operate(w);
+    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
+    auto *port = w.findChild<QSerialPort *>();
+    int errors = 0;
+    connect(port, &QSerialPort::errorOccurred, this,
+            [&errors](QSerialPort::SerialPortError e) { errors += e != QSerialPort::NoError; });
+    DebugRecorder recorder;
+
+    host.hangUp();
+    if (noticedByWrite)
+        operate(w, false);
+    QTRY_VERIFY(!port->isOpen());
+    QTest::qWait(100);
+    QCOMPARE(debugLines.size(), 1);
+    QVERIFY(debugLines[0].startsWith(QStringLiteral("Device went away")));
+    // A hung-up line fails every read at once; it must not keep the window busy.
+    QVERIFY2(errors < 100, qPrintable(QString::number(errors)));
+
+    // Still unplugged: the operator is told, as at any search that finds nothing.
+    operate(w);
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen[0].title, QStringLiteral("Fatal Error"));
+
+    // Back on a new port name: the next operation finds and opens it.
+    QVERIFY(host.replug());
+    host.clearReceived();
+    debugLines.clear();
+    operate(w, true);
+    QCOMPARE(debugLines, QStringList {host.portPath()});
+    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
+    QVERIFY(port->isOpen());
+    QCOMPARE(w.findChildren<QSerialPort *>().size(), 1);
+}
+
+void PortOpeningTest::chooserListsNamesInOrder_data()
+{
+    QTest::addColumn<int>("pick");
+    QTest::addColumn<QString>("chosen");
+    QTest::newRow("untouched") << -1 << "COM5";
+    QTest::newRow("second picked") << 1 << "COM3";
+}
+
+void PortOpeningTest::chooserListsNamesInOrder()
+{
+    QFETCH(int, pick);
+    QFETCH(QString, chosen);
+    ComPortDialog dialog;
+    dialog.setPortNames({"COM5", "COM3"});
+    QStringList shown;
+    QSize before;
+    QSize after;
+    QTimer::singleShot(0, &dialog, [&] {
+        auto *combo = dialog.findChild<QComboBox *>("cbPortName");
+        for (int i = 0; i < combo->count(); ++i)
+            shown.append(combo->itemText(i));
+        if (pick >= 0)
+            combo->setCurrentIndex(pick);
+        before = dialog.size();
+        dialog.resize(400, 300);
+        after = dialog.size();
+        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+
+    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
+    QCOMPARE(shown, (QStringList {"COM5", "COM3"}));
+    QCOMPARE(dialog.selectedPortName(), chosen);
+    // The operator cannot make it larger.
+    QCOMPARE(after, before);
+}
+
+void PortOpeningTest::chooserRefusals_data()
+{
+    QTest::addColumn<int>("way");
+    QTest::newRow("Cancel") << 0;
+    QTest::newRow("Escape") << 1;
+    QTest::newRow("window closed") << 2;
+}
+
+void PortOpeningTest::chooserRefusals()
+{
+    QFETCH(int, way);
+    ComPortDialog dialog;
+    dialog.setPortNames({"COM5"});
+    QTimer::singleShot(0, &dialog, [&] {
+        if (way == 0)
+            dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
+        else if (way == 1)
+            QTest::keyClick(&dialog, Qt::Key_Escape);
+        else
+            dialog.close();
+    });
+    QVERIFY(dialog.exec() != QDialog::Accepted);
+}
+
+void PortOpeningTest::chooserAppendsOnEveryRun()
+{
+    ComPortDialog dialog;
+    dialog.setPortNames({"COM5", "COM3"});
+    for (int run = 0; run < 2; ++run) {
+        QTimer::singleShot(0, &dialog, &QDialog::accept);
+        dialog.exec();
+    }
+    auto *combo = dialog.findChild<QComboBox *>("cbPortName");
+    QStringList shown;
+    for (int i = 0; i < combo->count(); ++i)
+        shown.append(combo->itemText(i));
+    QCOMPARE(shown, (QStringList {"COM5", "COM3", "COM5", "COM3"}));
+}
+
+QTEST_MAIN(PortOpeningTest)
+#include "tst_portopening.moc"
