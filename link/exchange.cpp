@@ -15,19 +15,16 @@ constexpr int OneShotPauseMs = 10;
 // Takes what has arrived. Bytes the port already holds count as well as new ones: the events
 // processed between slices may have moved the rest of a reply into the port's own buffer, and
 // waitForReadyRead only wakes for bytes that are still to come.
-bool takeArrived(QSerialPort *port, QByteArray &reply, int waitMs, bool &gone)
+void takeArrived(QSerialPort *port, QByteArray &reply, int waitMs, bool &gone)
 {
     if (!port->isOpen()) {
         gone = true;
-        return false;
+        return;
     }
-    if (port->bytesAvailable() > 0 || port->waitForReadyRead(waitMs)) {
+    if (port->bytesAvailable() > 0 || port->waitForReadyRead(waitMs))
         reply += port->readAll();
-        return true;
-    }
-    // A hung-up line fails every wait at once; waiting on would only spin.
-    gone = deviceWentAway(port->error());
-    return false;
+    else // a hung-up line fails every wait at once; waiting on would only spin
+        gone = deviceWentAway(port->error());
 }
 
 } // namespace
