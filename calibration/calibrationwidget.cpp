@@ -3,8 +3,10 @@
 
 #include "app/numbers.h"
 
+#include <QCoreApplication>
 #include <QDoubleValidator>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLineEdit>
 
 namespace {
@@ -21,6 +23,14 @@ QDoubleValidator *numberValidator(QObject *owner)
     return validator;
 }
 
+// The platinum curve that comes with the tool, beside the program as installed or as built.
+QString exampleCurvePath()
+{
+    const QFileInfo example(QCoreApplication::applicationDirPath()
+                            + QLatin1String("/../share/quadmeter/curves/PT-100.340"));
+    return example.isFile() ? example.canonicalFilePath() : QString();
+}
+
 } // namespace
 
 calibrationWidget::calibrationWidget(QWidget *parent)
@@ -28,6 +38,8 @@ calibrationWidget::calibrationWidget(QWidget *parent)
     , ui(new Ui::calibrationWidget)
 {
     ui->setupUi(this);
+    if (const QString example = exampleCurvePath(); !example.isEmpty())
+        ui->leFileName->setText(example);
     ui->leGain->setValidator(numberValidator(this));
 
     for (int row = 0; row < ui->twTempTable->rowCount(); ++row) {
