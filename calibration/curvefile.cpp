@@ -39,7 +39,7 @@ public:
             return device.atEnd() ? End : Failed;
 
         qint64 length = got;
-        bool complete = buffer[length - 1] == '\n' || device.atEnd();
+        const bool complete = buffer[length - 1] == '\n' || device.atEnd();
         if (!complete) {
             skipRestOfLine();
             return TooLong;
@@ -50,7 +50,7 @@ public:
             --length;
         if (length > MaxCurveLineBytes)
             return TooLong;
-        const char *nul = static_cast<const char *>(memchr(buffer, '\0', size_t(length)));
+        const char *nul = static_cast<const char *>(std::memchr(buffer, '\0', size_t(length)));
         if (nul)
             length = nul - buffer;
         line = QByteArray::fromRawData(buffer, int(length));
