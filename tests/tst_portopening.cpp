@@ -101,12 +101,7 @@ private slots:
     void nestedCallOpensWhileChooserWaits();
     void vanishedUnitIsFoundAgain_data();
     void vanishedUnitIsFoundAgain();
-
-    void chooserListsNamesInOrder_data();
-    void chooserListsNamesInOrder();
-    void chooserRefusals_data();
-    void chooserRefusals();
-    void chooserAppendsOnEveryRun();
+    void chooserAppendsOnEveryRunAndCannotGrow();
 };
 
 void PortOpeningTest::cleanup()
@@ -405,74 +400,23 @@ void PortOpeningTest::vanishedUnitIsFoundAgain()
     QCOMPARE(w.findChildren<QSerialPort *>().size(), 1);
 }
 
-void PortOpeningTest::chooserListsNamesInOrder_data()
+void PortOpeningTest::chooserAppendsOnEveryRunAndCannotGrow()
 {
-    QTest::addColumn<int>("pick");
-    QTest::addColumn<QString>("chosen");
-    QTest::newRow("untouched") << -1 << "COM5";
-    QTest::newRow("second picked") << 1 << "COM3";
-}
-
-void PortOpeningTest::chooserListsNamesInOrder()
-{
-    QFETCH(int, pick);
-    QFETCH(QString, chosen);
     ComPortDialog dialog;
     dialog.setPortNames({"COM5", "COM3"});
-    QStringList shown;
     QSize before;
     QSize after;
-    QTimer::singleShot(0, &dialog, [&] {
-        auto *combo = dialog.findChild<QComboBox *>("cbPortName");
-        for (int i = 0; i < combo->count(); ++i)
-            shown.append(combo->itemText(i));
-        if (pick >= 0)
-            combo->setCurrentIndex(pick);
-        before = dialog.size();
-        dialog.resize(400, 300);
-        after = dialog.size();
-        dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-    });
-
-    QCOMPARE(dialog.exec(), int(QDialog::Accepted));
-    QCOMPARE(shown, (QStringList {"COM5", "COM3"}));
-    QCOMPARE(dialog.selectedPortName(), chosen);
-    // The operator cannot make it larger.
-    QCOMPARE(after, before);
-}
-
-void PortOpeningTest::chooserRefusals_data()
-{
-    QTest::addColumn<int>("way");
-    QTest::newRow("Cancel") << 0;
-    QTest::newRow("Escape") << 1;
-    QTest::newRow("window closed") << 2;
-}
-
-void PortOpeningTest::chooserRefusals()
-{
-    QFETCH(int, way);
-    ComPortDialog dialog;
-    dialog.setPortNames({"COM5"});
-    QTimer::singleShot(0, &dialog, [&] {
-        if (way == 0)
-            dialog.findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Cancel)->click();
-        else if (way == 1)
-            QTest::keyClick(&dialog, Qt::Key_Escape);
-        else
-            dialog.close();
-    });
-    QVERIFY(dialog.exec() != QDialog::Accepted);
-}
-
-void PortOpeningTest::chooserAppendsOnEveryRun()
-{
-    ComPortDialog dialog;
-    dialog.setPortNames({"COM5", "COM3"});
     for (int run = 0; run < 2; ++run) {
-        QTimer::singleShot(0, &dialog, &QDialog::accept);
-        dialog.exec();
+        QTimer::singleShot(0, &dialog, [&] {
+            before = dialog.size();
+            dialog.resize(400, 300);
+            after = dialog.size();
+            dialog.accept();
+        });
+        QCOMPARE(dialog.exec(), int(QDialog::Accepted));
     }
+    QCOMPARE(after, before);
+    QCOMPARE(dialog.selectedPortName(), QStringLiteral("COM5"));
     auto *combo = dialog.findChild<QComboBox *>("cbPortName");
     QStringList shown;
     for (int i = 0; i < combo->count(); ++i)
