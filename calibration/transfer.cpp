@@ -12,7 +12,7 @@ namespace {
 
 // After each write-only command the unit needs a moment before it takes the next one.
 constexpr int CommandPauseMs = 10;
-// How long a table block may take to leave the port before the next one is queued behind it.
+// How long a table block may take to leave the port before the next one follows it.
 constexpr int BlockWriteLimitMs = 1000;
 
 } // namespace
@@ -76,7 +76,11 @@ void Dialog::setEepromData(QWidget *widget)
         qDebug() << block.size();
         qDebug() << block.toHex();
         exchange::send(port, block);
-        port->waitForBytesWritten(BlockWriteLimitMs);
+        // Wait only while the port still holds part of the block. Once the flush has handed it
+        // all to the system, Qt's wait has nothing to report and would sit out the whole limit,
+        // freezing the window a second per block.
+        if (port->isOpen() && port->bytesToWrite() > 0)
+            port->waitForBytesWritten(BlockWriteLimitMs);
         exchange::pause(CommandPauseMs);
     }
 }
