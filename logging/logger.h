@@ -1,0 +1,42 @@
+#pragma once
+
+// The logging window: the operator picks a file, a period and the quantities to log; while it
+// runs, every tick asks the main window for a fresh reading and each completed reading adds a row.
+#include "logging/logformat.h"
+
+#include <QDialog>
+
+class QTimer;
+
+namespace Ui {
+class Logger;
+}
+
+class Logger : public QDialog
+{
+    Q_OBJECT
+
+public:
+    explicit Logger(QWidget *parent = nullptr);
+    ~Logger() override;
+
+signals:
+    void updateData();
+
+public slots:
+    void dataUpdated();
+
+private slots:
+    void on_pbStart_clicked();
+    void on_tbFileName_clicked();
+
+private:
+    void setSettingsEnabled(bool enabled);
+    LogEnables enables() const;
+    void reportRowFailure(const QString &fileName, const QString &error);
+
+    Ui::Logger *ui;
+    QTimer *timer;
+    // A file that stops taking rows is reported once per run, not at every tick.
+    bool rowFailureReported = false;
+};
