@@ -1,0 +1,310 @@
+// Every operation that talks to the unit against every way the unit misbehaves. In each cell:
+// nothing crashes; what the window shows afterwards is either what it showed before or the unit's
+// true values, never shifted or half-updated; the next operation after the unit behaves again
+// works without a restart; and the requests on the wire are whole and never interleaved, even
+// with a logger tick arriving in the middle.
+#include "app/dialog.h"
+#include "calibration/calibrationwidget.h"
+#include "measure/readings.h"
+#include "sim/firmware.h"
+#include "sim/ptyhost.h"
+#include "tests/support/modalboxes.h"
+#include "tests/support/simunit.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QtTest>
+
+#include <thread>
+
+namespace {
+
+enum Operation { GetAllData, Relay1, Relay2, CalGetData, CalSetData, WriteEeprom };
+enum Fault { Silent, Late, Split, Surplus, Short, LineRate, Unplugged };
+const char *const operationNames[] = {"Get All Data", "Relay1", "Relay2", "Get Data", "Set Data",
+                                      "Write EEPROM"};
+const char *const faultNames[] = {"silent", "late", "split", "surplus", "short garbage",
+                                  "line rate", "unplugged"};
+
+// Request lengths by first code, as the unit reads them.
+int requestLength(const QByteArray &wire, int at)
+{
+    const auto code = quint8(wire.at(at));
+    if (code <= 19 || (code >= 24 && code <= 27) || code == 30 || code == 31 || code == 34)
+        return 1;
+    if (code <= 23)
+        return 5;
+    if (code == 28 || code == 29)
+        return 2;
+    if (code == 32)
+        return 4;
+    if (code == 33)
+        return 4 + 25 * 8;
+    return -1;
+}
+
+// The transcript cut into whole requests, with the codes that travel together glued back: the
+// four codes of a measurement stage and the two relay reads. Empty if anything does not parse.
+QStringList requests(const QByteArray &wire)
+{
+    QStringList out;
+    for (int at = 0; at < wire.size();) {
+        const int length = requestLength(wire, at);
+        if (length < 0 || at + length > wire.size())
+            return {QStringLiteral("broken at %1").arg(at)};
+        const auto code = quint8(wire.at(at));
+        int glued = length;
+        if (code <= 19 && code % 4 == 0)
+            glued = 4;
+        if (code == 30)
+            glued = 2;
+        out.append(QString::fromLatin1(wire.mid(at, glued).toHex()));
+        at += glued;
+    }
+    return out;
+}
+
+// Groups that may appear: the stages must be whole and in order, each table block whole.
+bool wellFormed(const QStringList &groups)
+{
+    static const QStringList stages = {"00010203", "04050607", "08090a0b", "0c0d0e0f",
+                                       "10111213"};
+    for (int i = 0; i < groups.size(); ++i) {
+        const QString &g = groups.at(i);
+        const int stage = stages.indexOf(g);
+        if (stage > 0 && (i == 0 || groups.at(i - 1) != stages.at(stage - 1)))
+            return false;
+        if (g.startsWith(QLatin1String("broken")))
+            return false;
+        if (g.size() == 2 && g.toInt(nullptr, 16) <= 19)
+            return false; // a lone measurement code
+    }
+    return true;
+}
+
+} // namespace
+
+class FaultMatrixTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+    void matrix_data();
+    void matrix();
+
+private:
+    QWidget *page() const { return tabs()->widget(2); } // "Channel2", channel index 1
+    QTabWidget *tabs() const { return window->findChild<QTabWidget *>("tabWidget"); }
+    void click(QWidget *where, const char *name)
+    {
+        where->findChild<QAbstractButton *>(QLatin1String(name))->click();
+    }
+    QStringList shownReadings() const;
+    static QStringList readingsOf(quint32 base);
+    QStringList shownCalibration() const;
+    void run(Operation op);
+    void forceReadings(quint32 base);
+
+    PtyHost *unit = nullptr;
+    Dialog *window = nullptr;
+};
+
+void FaultMatrixTest::init()
+{
+    unit = new PtyHost;
+    QVERIFY(unit->start());
+    window = new Dialog;
+    window->setPortLister(unitsLister({unit}));
+}
+
+void FaultMatrixTest::cleanup()
+{
+    delete window;
+    delete unit;
+}
+
+QStringList FaultMatrixTest::shownReadings() const
+{
+    QStringList texts;
+    auto *table = window->findChild<QTableWidget *>("twData");
+    for (int r = 0; r < table->rowCount(); ++r)
+        for (int c = 0; c < table->columnCount(); ++c)
+            texts.append(table->item(r, c)->text());
+    return texts;
+}
+
+QStringList FaultMatrixTest::shownCalibration() const
+{
+    QStringList texts{page()->findChild<QLineEdit *>("leGain")->text()};
+    auto *table = page()->findChild<QTableWidget *>("twTempTable");
+    for (int r = 0; r < table->rowCount(); ++r)
+        for (int c = 0; c < 2; ++c)
+            texts.append(qobject_cast<QLineEdit *>(table->cellWidget(r, c))->text());
+    return texts;
+}
+
+// The table's texts for the values forceReadings(base) makes the unit report.
+QStringList FaultMatrixTest::readingsOf(quint32 base)
+{
+    ChannelData records[4];
+    for (int q = 0; q < 5; ++q) {
+        QByteArray reply(16, 0);
+        for (int channel = 0; channel < 4; ++channel)
+            qToLittleEndian(base + 0x10000u * q + 0x100u * channel, reply.data() + 4 * channel);
+        storeQuantity(records, q, reply);
+    }
+    QStringList texts;
+    for (int q = 0; q < 5; ++q)
+        for (int channel = 0; channel < 4; ++channel)
+            texts.append(readingText(records[channel], q));
+    return texts;
+}
+
+void FaultMatrixTest::forceReadings(quint32 base)
+{
+    unit->withFirmware([base](Firmware &f) {
+        for (int channel = 0; channel < 4; ++channel)
+            for (int q = 0; q < 5; ++q)
+                f.forceRaw(channel, q, base + 0x10000u * q + 0x100u * channel);
+    });
+}
+
+void FaultMatrixTest::run(Operation op)
+{
+    switch (op) {
+    case GetAllData:
+        click(tabs()->widget(0), "pbGetData");
+        break;
+    case Relay1:
+        click(window, "cbRelay1");
+        break;
+    case Relay2:
+        click(window, "cbRelay2");
+        break;
+    case CalGetData:
+        click(page(), "pbGetData");
+        break;
+    case CalSetData:
+        click(page(), "pbSetData");
+        break;
+    case WriteEeprom:
+        click(page(), "pbWriteEeprom");
+        break;
+    }
+}
+
+void FaultMatrixTest::matrix_data()
+{
+    QTest::addColumn<int>("operation");
+    QTest::addColumn<int>("fault");
+    for (int op = GetAllData; op <= WriteEeprom; ++op)
+        for (int fault = Silent; fault <= Unplugged; ++fault)
+            QTest::addRow("%s, %s", operationNames[op], faultNames[fault]) << op << fault;
+}
+
+void FaultMatrixTest::matrix()
+{
+    QFETCH(int, operation);
+    QFETCH(int, fault);
+    const auto op = Operation(operation);
+    ModalAnswerer answerer; // a search after the unplug may find nothing and say so
+    QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &,
+                                                          const QString &) {});
+
+    // What the window shows before: a complete reading of one set of values and a page whose
+    // gain and table were typed by hand.
+    forceReadings(0x3f800000u);
+    click(tabs()->widget(0), "pbGetData");
+    qobject_cast<calibrationWidget *>(page())->setGain(2.5f);
+    for (int row = 0; row < 100; ++row)
+        qobject_cast<calibrationWidget *>(page())->setTableRow(row, 1000.0f + row, 300.0f - row);
+    const QStringList readingsBefore = shownReadings();
+    QCOMPARE(readingsBefore, readingsOf(0x3f800000u));
+    const QStringList calibrationBefore = shownCalibration();
+    forceReadings(0x40000000u); // the unit's values from now on
+
+    Misbehaviour m;
+    m.mode = fault == Silent     ? Misbehaviour::Silent
+        : fault == Late          ? Misbehaviour::Late
+        : fault == Split         ? Misbehaviour::Split
+        : fault == Surplus       ? Misbehaviour::Surplus
+        : fault == Short         ? Misbehaviour::GarbageWrongLength
+        : fault == LineRate      ? Misbehaviour::LineRate
+                                 : Misbehaviour::Silent;
+    m.delayMs = fault == Late ? 300 : 30;
+    m.pieces = {3, 5};
+    m.surplusBytes = fault == Short ? -3 : 7;
+    unit->setMisbehaviour(m);
+
+    // A logger tick in the middle; and for the unplug, the cable pulled 30 ms in.
+    QTimer tick;
+    tick.setSingleShot(true);
+    connect(&tick, SIGNAL(timeout()), window, SLOT(GetData()));
+    tick.start(20);
+    std::thread puller;
+    if (fault == Unplugged)
+        puller = std::thread([this] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            unit->hangUp();
+        });
+
+    run(op);
+
+    if (puller.joinable())
+        puller.join();
+    QTest::qWait(50);
+    const QStringList readingsAfter = shownReadings();
+    const QStringList calibrationAfter = shownCalibration();
+
+    // The unit behaves again (plugged back in, on a new port): the next operations just work.
+    unit->setMisbehaviour(Misbehaviour());
+    if (fault == Unplugged)
+        QVERIFY(unit->replug());
+    QTest::qWait(50);
+    QSignalSpy updated(window, &Dialog::updatedData);
+    click(tabs()->widget(0), "pbGetData");
+    if (updated.isEmpty()) // the first try may only have noticed the unplug
+        click(tabs()->widget(0), "pbGetData");
+    QCOMPARE(updated.count(), 1);
+    const QStringList readingsTrue = readingsOf(0x40000000u);
+    QCOMPARE(shownReadings(), readingsTrue);
+
+    const QByteArray wire = unit->received();
+    qInstallMessageHandler(previous);
+
+    QVERIFY2(readingsAfter == readingsBefore || readingsAfter == readingsTrue,
+             qPrintable(readingsAfter.join(' ')));
+    if (op == CalGetData) {
+        click(page(), "pbGetData");
+        const QStringList calibrationTrue = shownCalibration();
+        QVERIFY(calibrationTrue != calibrationBefore);
+        QVERIFY2(calibrationAfter == calibrationBefore || calibrationAfter == calibrationTrue,
+                 qPrintable(calibrationAfter.mid(0, 5).join(' ')));
+    } else {
+        QCOMPARE(calibrationAfter, calibrationBefore);
+    }
+    const bool tolerable = fault == Split || fault == LineRate;
+    if (tolerable && op == GetAllData)
+        QCOMPARE(readingsAfter, readingsTrue);
+    if (fault != Unplugged && op == CalSetData) {
+        unit->withFirmware([](Firmware &f) {
+            QCOMPARE(f.gain(1), 2.5f);
+            QCOMPARE(f.tableRow(1, 99).second, 201.0f);
+        });
+    }
+    if (fault != Unplugged && op == Relay1)
+        unit->withFirmware([](Firmware &f) { QVERIFY(f.relay(1)); });
+    if (fault != Unplugged) {
+        const QStringList groups = requests(wire);
+        QVERIFY2(wellFormed(groups), qPrintable(groups.join(' ')));
+    }
+}
+
+QTEST_MAIN(FaultMatrixTest)
+#include "tst_faultmatrix.moc"
