@@ -1,0 +1,41 @@
+# The Debian package holds what `cmake --install` installs, under /usr.
+# Run by CTest with -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder>.
+file(REMOVE_RECURSE ${WORK_DIR})
+file(MAKE_DIRECTORY ${WORK_DIR})
+
+execute_process(COMMAND ${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${WORK_DIR}/root
+                RESULT_VARIABLE result OUTPUT_QUIET)
+if(result)
+    message(FATAL_ERROR "cmake --install failed: ${result}")
+endif()
+file(GLOB_RECURSE installed RELATIVE ${WORK_DIR}/root ${WORK_DIR}/root/*)
+list(LENGTH installed count)
+if(count LESS 6)
+    message(FATAL_ERROR "cmake --install installed only: ${installed}")
+endif()
+
+execute_process(COMMAND cpack -G DEB --config ${BUILD_DIR}/CPackConfig.cmake -B ${WORK_DIR}/pkg
+                RESULT_VARIABLE result OUTPUT_VARIABLE cpack_output ERROR_VARIABLE cpack_output)
+if(result)
+    message(FATAL_ERROR "cpack failed: ${cpack_output}")
+endif()
+file(GLOB packages ${WORK_DIR}/pkg/*.deb)
+execute_process(COMMAND dpkg-deb -c ${packages} OUTPUT_VARIABLE listing RESULT_VARIABLE result)
+if(result)
+    message(FATAL_ERROR "dpkg-deb cannot read ${packages}")
+endif()
+
+foreach(file ${installed})
+    string(FIND "${listing}" "./usr/${file}\n" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "installed but not in the package: ${file}\n${listing}")
+    endif()
+endforeach()
+foreach(expected bin/quadmeter bin/quadmeter-demo bin/quadmeter-sim lib/udev/rules.d/70-quadmeter.rules
+                 share/applications/quadmeter.desktop share/quadmeter/curves/PT-100.340)
+    list(FIND installed ${expected} at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "not installed: ${expected}")
+    endif()
+endforeach()
+message(STATUS "package holds all ${count} installed files")
