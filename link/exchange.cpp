@@ -15,19 +15,43 @@ constexpr int OneShotPauseMs = 10;
 // Takes what has arrived. Bytes the port already holds count as well as new ones: the events
 // processed between slices may have moved the rest of a reply into the port's own buffer, and
 // waitForReadyRead only wakes for bytes that are still to come.
-void takeArrived(QSerialPort *port, QByteArray &reply, int waitMs, bool &gone)
+void takeArrived(QSerialPort *port, ReplyAccumulator &reply, int waitMs, bool &gone)
 {
     if (!port->isOpen()) {
         gone = true;
         return;
     }
     if (port->bytesAvailable() > 0 || port->waitForReadyRead(waitMs))
-        reply += port->readAll();
+        reply.add(port->readAll());
     else // a hung-up line fails every wait at once; waiting on would only spin
         gone = deviceWentAway(port->error());
 }
 
 } // namespace
+
+ReplyAccumulator::ReplyAccumulator(int expected)
+    : expected(qMax(0, expected))
+{
+    bytes.reserve(this->expected);
+}
+
+ReplyAccumulator::Status ReplyAccumulator::add(const QByteArray &piece)
+{
+    bytes += piece;
+    return status();
+}
+
+ReplyAccumulator::Status ReplyAccumulator::status() const
+{
+    if (bytes.size() < expected)
+        return Incomplete;
+    return bytes.size() == expected ? Complete : TooLong;
+}
+
+QByteArray ReplyAccumulator::reply() const
+{
+    return bytes.size() < expected ? QByteArray() : bytes.left(expected);
+}
 
 void send(QSerialPort *port, const QByteArray &request)
 {
@@ -53,15 +77,15 @@ QByteArray collect(QSerialPort *port, int expected, int limitMs)
 {
     QElapsedTimer timer;
     timer.start();
-    QByteArray reply;
+    ReplyAccumulator reply(expected);
     bool gone = false;
-    while (reply.size() < expected && !timer.hasExpired(limitMs - 1) && !gone) {
+    while (reply.wantsMore() && !timer.hasExpired(limitMs - 1) && !gone) {
         takeArrived(port, reply, SliceMs, gone);
         // Keeps the window alive while the unit measures.
         QCoreApplication::processEvents();
         gone = gone || !port->isOpen();
     }
-    return reply;
+    return reply.received();
 }
 
 QByteArray readReply(QSerialPort *port, int expected, int limitMs)
@@ -69,23 +93,20 @@ QByteArray readReply(QSerialPort *port, int expected, int limitMs)
     QThread::msleep(OneShotPauseMs);
     QElapsedTimer timer;
     timer.start();
-    QByteArray reply;
+    ReplyAccumulator reply(expected);
     bool gone = false;
     // The unit's USB link hands a long reply over in packets: keep reading until all of it is here.
-    while (reply.size() < expected && !gone) {
+    while (reply.wantsMore() && !gone) {
         const qint64 left = limitMs - timer.elapsed();
         if (left <= 0)
             break;
         takeArrived(port, reply, int(left), gone);
     }
-    if (reply.size() < expected) {
-        if (!reply.isEmpty())
-            qDebug().noquote() << QStringLiteral("Incomplete reply dropped: %1 of %2 bytes")
-                                      .arg(QString::number(reply.size()),
-                                           QString::number(expected));
-        return {};
-    }
-    return reply.left(expected);
+    if (reply.wantsMore() && !reply.received().isEmpty())
+        qDebug().noquote() << QStringLiteral("Incomplete reply dropped: %1 of %2 bytes")
+                                  .arg(QString::number(reply.received().size()),
+                                       QString::number(expected));
+    return reply.reply();
 }
 
 void pause(int ms)

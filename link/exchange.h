@@ -7,6 +7,32 @@
 
 namespace exchange {
 
+// A reply of known length gathered from the pieces the port hands over, however it splits them.
+// Both waits decide through it when a reply is whole; it holds no port, so any split and any
+// length can be tried on it directly.
+class ReplyAccumulator
+{
+public:
+    enum Status { Incomplete, Complete, TooLong };
+
+    explicit ReplyAccumulator(int expected);
+
+    // Appends the next piece; a wait stops taking pieces once the status is no longer
+    // Incomplete.
+    Status add(const QByteArray &piece);
+    Status status() const;
+    bool wantsMore() const { return status() == Incomplete; }
+    // Everything taken so far, surplus included: the collecting wait's result.
+    QByteArray received() const { return bytes; }
+    // The one-shot read's result: exactly the first `expected` bytes once they have all come,
+    // otherwise empty, so nothing of an incomplete reply can be used.
+    QByteArray reply() const;
+
+private:
+    int expected;
+    QByteArray bytes;
+};
+
 // Write the request in one write and flush it. Nothing is read.
 void send(QSerialPort *port, const QByteArray &request);
 
