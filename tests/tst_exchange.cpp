@@ -42,8 +42,8 @@ QByteArray counting(int size, int from = 0)
     return bytes;
 }
 
-Misbehaviour mode(Misbehaviour::Mode m, int delayMs = 0, QList<int> pieces = {}, int surplus = 0,
-                  int times = -1)
+Misbehaviour mode(Misbehaviour::Mode m, int delayMs = 0, const QList<int> &pieces = {},
+                  int surplus = 0, int times = -1)
 {
     Misbehaviour b;
     b.mode = m;
@@ -74,6 +74,8 @@ private slots:
     void staleBytesNeverStartAReply();
     void hungUpLineEndsTheWaits_data();
     void hungUpLineEndsTheWaits();
+    void replyFromPieces_data();
+    void replyFromPieces();
 
 private:
     std::unique_ptr<PtyHost> host;
@@ -300,6 +302,60 @@ void ExchangeTest::hungUpLineEndsTheWaits()
     QVERIFY(reply.isEmpty());
     QVERIFY2(took < 2000, qPrintable(QString::number(took)));
     QVERIFY2(errors >= 1 && errors < 10, qPrintable(QString::number(errors)));
+}
+
+void ExchangeTest::replyFromPieces_data()
+{
+    using Acc = exchange::ReplyAccumulator;
+    QTest::addColumn<int>("expected");
+    QTest::addColumn<QList<int>>("pieces"); // sizes of the reads, of one counting byte stream
+    QTest::addColumn<int>("taken"); // reads taken before the wait stops
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("replyBytes"); // size of the one-shot read's reply
+
+    QTest::newRow("measurement in one read")
+        << 16 << QList<int> {16} << 1 << int(Acc::Complete) << 16;
+    QTest::newRow("5 + 11") << 16 << QList<int> {5, 11, 3} << 2 << int(Acc::Complete) << 16;
+    QTest::newRow("empty reads count nothing")
+        << 16 << QList<int> {0, 0, 16} << 3 << int(Acc::Complete) << 16;
+    QTest::newRow("20 in one read") << 16 << QList<int> {20} << 1 << int(Acc::TooLong) << 16;
+    QTest::newRow("15 + 5") << 16 << QList<int> {15, 5} << 2 << int(Acc::TooLong) << 16;
+    QTest::newRow("12, then silence") << 16 << QList<int> {12} << 1 << int(Acc::Incomplete) << 0;
+    QTest::newRow("relay states with surplus")
+        << 2 << QList<int> {1, 7} << 2 << int(Acc::TooLong) << 2;
+    QTest::newRow("half a gain") << 4 << QList<int> {2} << 1 << int(Acc::Incomplete) << 0;
+    QTest::newRow("table in USB packets, one byte short")
+        << 800 << (QVector<int>(12, 64).toList() << 31) << 13 << int(Acc::Incomplete) << 0;
+    QTest::newRow("table in USB packets")
+        << 800 << (QVector<int>(12, 64).toList() << 32 << 64) << 13 << int(Acc::Complete) << 800;
+}
+
+// Both waits stop taking reads once the reply is whole or overlong; the collecting wait returns
+// all it took, the one-shot read only a whole reply, and that exactly as it came.
+void ExchangeTest::replyFromPieces()
+{
+    QFETCH(int, expected);
+    QFETCH(QList<int>, pieces);
+    QFETCH(int, taken);
+    QFETCH(int, status);
+    QFETCH(int, replyBytes);
+
+    exchange::ReplyAccumulator reply(expected);
+    QByteArray sent;
+    int reads = 0;
+    for (const int size : pieces) {
+        if (!reply.wantsMore())
+            break;
+        const QByteArray piece = counting(size, sent.size());
+        sent += piece;
+        reply.add(piece);
+        ++reads;
+    }
+
+    QCOMPARE(reads, taken);
+    QCOMPARE(int(reply.status()), status);
+    QCOMPARE(reply.received().toHex(), sent.toHex());
+    QCOMPARE(reply.reply().toHex(), sent.left(replyBytes).toHex());
 }
 
 QTEST_MAIN(ExchangeTest)
