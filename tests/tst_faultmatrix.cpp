@@ -5,6 +5,7 @@
 // with a logger tick arriving in the middle.
 #include "app/dialog.h"
 #include "calibration/calibrationwidget.h"
+#include "logging/logger.h"
 #include "measure/readings.h"
 #include "sim/firmware.h"
 #include "sim/ptyhost.h"
@@ -23,10 +24,10 @@
 
 namespace {
 
-enum Operation { GetAllData, Relay1, Relay2, CalGetData, CalSetData, WriteEeprom };
+enum Operation { GetAllData, Relay1, Relay2, CalGetData, CalSetData, WriteEeprom, LoggingTick };
 enum Fault { Silent, Late, Split, Surplus, Short, LineRate, Unplugged };
 const char *const operationNames[] = {"Get All Data", "Relay1", "Relay2", "Get Data", "Set Data",
-                                      "Write EEPROM"};
+                                      "Write EEPROM", "logging tick"};
 const char *const faultNames[] = {"silent", "late", "split", "surplus", "short garbage",
                                   "line rate", "unplugged"};
 
@@ -196,6 +197,9 @@ void FaultMatrixTest::run(Operation op)
     case WriteEeprom:
         click(page(), "pbWriteEeprom");
         break;
+    case LoggingTick:
+        QMetaObject::invokeMethod(window->findChild<Logger *>(), "updateData");
+        break;
     }
 }
 
@@ -203,7 +207,7 @@ void FaultMatrixTest::matrix_data()
 {
     QTest::addColumn<int>("operation");
     QTest::addColumn<int>("fault");
-    for (int op = GetAllData; op <= WriteEeprom; ++op)
+    for (int op = GetAllData; op <= LoggingTick; ++op)
         for (int fault = Silent; fault <= Unplugged; ++fault)
             QTest::addRow("%s, %s", operationNames[op], faultNames[fault]) << op << fault;
 }
@@ -228,6 +232,17 @@ void FaultMatrixTest::matrix()
     QCOMPARE(readingsBefore, readingsOf(0x3f800000u));
     const QStringList calibrationBefore = shownCalibration();
     forceReadings(0x40000000u); // the unit's values from now on
+
+    // The logger, wired as the "LOGGER" button wires it, logging into a fresh file.
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("log.txt"));
+    Logger logger(window);
+    connect(&logger, SIGNAL(updateData()), window, SLOT(GetData()));
+    connect(window, &Dialog::updatedData, &logger, &Logger::dataUpdated);
+    if (op == LoggingTick) {
+        logger.findChild<QLineEdit *>("leFileName")->setText(log);
+        click(&logger, "pbStart");
+    }
 
     Misbehaviour m;
     m.mode = fault == Silent     ? Misbehaviour::Silent
@@ -261,6 +276,8 @@ void FaultMatrixTest::matrix()
     QTest::qWait(50);
     const QStringList readingsAfter = shownReadings();
     const QStringList calibrationAfter = shownCalibration();
+    if (op == LoggingTick)
+        click(&logger, "pbStart"); // stop, so that the check below adds no row
 
     // The unit behaves again (plugged back in, on a new port): the next operations just work.
     unit->setMisbehaviour(Misbehaviour());
@@ -292,6 +309,28 @@ void FaultMatrixTest::matrix()
     const bool tolerable = fault == Split || fault == LineRate;
     if (tolerable && op == GetAllData)
         QCOMPARE(readingsAfter, readingsTrue);
+    if (op == LoggingTick) {
+        // A header, then whole rows carrying the unit's true values: at most one for the tick
+        // and one for the test's own tick, when that came after the first had finished.
+        QFile file(log);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray text = file.readAll();
+        QVERIFY(text.endsWith("\r\n"));
+        const QList<QByteArray> lines = text.trimmed().split('\n');
+        QVERIFY(lines.size() <= 3);
+        for (int line = 1; line < lines.size(); ++line) {
+            const QList<QByteArray> fields = lines.at(line).trimmed().split('\t');
+            QCOMPARE(fields.size(), 13);
+            for (int channel = 0; channel < 4; ++channel) {
+                const int quantities[] = {1, 3, 4};
+                for (int k = 0; k < 3; ++k)
+                    QCOMPARE(QString::fromLatin1(fields.at(1 + 3 * channel + k)),
+                             readingsTrue.at(4 * quantities[k] + channel));
+            }
+        }
+        if (fault == Split || fault == LineRate)
+            QVERIFY(lines.size() >= 2);
+    }
     if (fault != Unplugged && op == CalSetData) {
         unit->withFirmware([](Firmware &f) {
             QCOMPARE(f.gain(1), 2.5f);
