@@ -41,7 +41,7 @@ void measure(const char *name, Misbehaviour::Mode mode)
             got += port.readAll().size();
         micros.push_back(clock.nsecsElapsed() / 1000.0);
         if (got != 16)
-            std::printf("%s: trip %d got %lld bytes\n", name, i, got);
+            std::printf("%s: trip %d got %lld bytes\n", name, i, static_cast<long long>(got));
     }
     std::sort(micros.begin(), micros.end());
     std::printf(

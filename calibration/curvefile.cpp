@@ -71,7 +71,7 @@ private:
     QIODevice &device;
     // Room for the longest line we read (its text and CR LF) and one byte more, so that a
     // longer line shows as one without a line end; readLine also writes a terminating NUL.
-    char buffer[MaxCurveLineBytes + 2 + 1 + 1];
+    char buffer[MaxCurveLineBytes + 2 + 1 + 1] {};
 };
 
 // A line's fields: split at each TAB when it has one, else at runs of blanks; trimmed.

@@ -52,7 +52,7 @@ DemoOptions parseDemoOptions(const QStringList &arguments)
             options.error = QStringLiteral("%1 needs a value").arg(argument);
             return options;
         }
-        const QString value = arguments.at(++i);
+        const QString &value = arguments.at(++i);
         if (argument == QLatin1String("--units")) {
             bool ok = false;
             options.units = value.toInt(&ok);

@@ -4,7 +4,7 @@
 // requests interleave on the port would take each other's replies; the waits process events
 // (measurement stages, message boxes, the port chooser), so a click or a logger tick can arrive
 // in the middle of an exchange.
-#include <QList>
+#include <QVector>
 
 #include <functional>
 
@@ -44,5 +44,5 @@ private:
     void end();
 
     bool running = false;
-    QList<std::function<void()>> waiting;
+    QVector<std::function<void()>> waiting;
 };

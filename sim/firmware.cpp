@@ -128,7 +128,7 @@ float interpolateTemperature(const std::array<std::pair<float, float>, Firmware:
     return nearest ? nearest->second : 0.0f;
 }
 
-Firmware::Firmware(QByteArray eepromImage)
+Firmware::Firmware(const QByteArray &eepromImage)
     : eeprom(eepromImage.size() == eepromSize ? eepromImage : factoryEeprom())
 {
     loadFrom(eeprom);

@@ -38,7 +38,7 @@ public:
     static constexpr int eepromSize = channelCount * (4 + tableRows * 8);
 
     // An image of the wrong size (a damaged file) is replaced by the factory image.
-    explicit Firmware(QByteArray eepromImage = {});
+    explicit Firmware(const QByteArray &eepromImage = {});
 
     // Stream in; replies of the requests completed by these bytes come out, in order.
     QByteArray feed(const QByteArray &bytes);

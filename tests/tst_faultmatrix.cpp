@@ -162,8 +162,8 @@ QStringList FaultMatrixTest::readingsOf(quint32 base)
     }
     QStringList texts;
     for (int q = 0; q < 5; ++q)
-        for (int channel = 0; channel < 4; ++channel)
-            texts.append(readingText(records[channel], q));
+        for (const ChannelData &record : records)
+            texts.append(readingText(record, q));
     return texts;
 }
 

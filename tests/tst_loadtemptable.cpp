@@ -29,7 +29,7 @@ QByteArray curveData(const QString &name)
 // A window whose pages are easy to reach, and which counts every look for an attached unit.
 struct Window
 {
-    explicit Window(PortLister lister = [] { return QList<PortEntry>(); })
+    explicit Window(const PortLister &lister = [] { return QList<PortEntry>(); })
     {
         w.setPortLister([this, lister] {
             ++unitLookups;

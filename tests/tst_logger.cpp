@@ -263,7 +263,7 @@ void LoggerTest::halfWrittenRowIsCutBack()
     QCOMPARE(getrlimit(RLIMIT_FSIZE, &before), 0);
     const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
     rlimit limited = before;
-    limited.rlim_cur = rlim_t(header.value(0).size() + 5);
+    limited.rlim_cur = rlim_t(header.value(0).size()) + 5;
     QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
     emit rig.window.updatedData();
     const QList<QByteArray> afterFailure = linesOf(file);

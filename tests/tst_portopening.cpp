@@ -48,7 +48,7 @@ QList<PortEntry> strangers()
 }
 
 // A lister that counts how often the window asks for the system's ports.
-PortLister counted(PortLister lister, int &calls)
+PortLister counted(const PortLister &lister, int &calls)
 {
     return [lister, &calls] {
         ++calls;

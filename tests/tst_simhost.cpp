@@ -55,7 +55,7 @@ QByteArray joined(const QList<Arrival> &list)
     return all;
 }
 
-Misbehaviour behaviour(Misbehaviour::Mode mode, int delayMs = 0, QList<int> pieces = {},
+Misbehaviour behaviour(Misbehaviour::Mode mode, int delayMs = 0, const QList<int> &pieces = {},
                        int surplus = 0)
 {
     Misbehaviour m;

@@ -39,7 +39,7 @@ QByteArray table(const QByteArray &first)
     return bytes;
 }
 
-Misbehaviour once(int code, Misbehaviour::Mode mode, int delayMs = 0, QList<int> pieces = {})
+Misbehaviour once(int code, Misbehaviour::Mode mode, int delayMs = 0, const QList<int> &pieces = {})
 {
     Misbehaviour m;
     m.mode = mode;

@@ -194,7 +194,8 @@ int main(int argc, char *argv[])
                 seed);
     std::printf("ticks          %d (%lld periods; %lld passed while a reading or a box held the "
                 "tool)\n",
-                ticks, ranMs / periodMs, qMax<qint64>(0, ranMs / periodMs - ticks));
+                ticks, static_cast<long long>(ranMs / periodMs),
+                static_cast<long long>(qMax<qint64>(0, ranMs / periodMs - ticks)));
     std::printf("dropped ticks  %d (arrived while a reading ran)\n", ticksDuringARead);
     std::printf("readings       %d completed, %d wrong replies, %d \"no unit\" boxes, %d device "
                 "losses\n",

@@ -3,7 +3,7 @@
 #include <QElapsedTimer>
 #include <QSerialPort>
 
-PortLister unitsLister(QList<const PtyHost *> hosts, QList<PortEntry> others)
+PortLister unitsLister(const QList<const PtyHost *> &hosts, const QList<PortEntry> &others)
 {
     return [hosts, others] {
         QList<PortEntry> ports;

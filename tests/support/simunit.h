@@ -14,7 +14,7 @@ class QSerialPort;
 // optionally followed by other ports (other vendor, no USB ids) to prove they are never chosen.
 // Paths are taken at each call, so a replugged unit shows under its new name; a hung-up host
 // is not listed, as an unplugged unit vanishes from the system's list.
-PortLister unitsLister(QList<const PtyHost *> hosts, QList<PortEntry> others = {});
+PortLister unitsLister(const QList<const PtyHost *> &hosts, const QList<PortEntry> &others = {});
 
 // Opens `port` on the host's pseudo-terminal with the unit's line settings (500000 baud, 8N1).
 bool openUnitPort(QSerialPort &port, const PtyHost &host);
