@@ -2,6 +2,7 @@
 #include "link/exchange.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
+#include "tests/support/debugrecorder.h"
 
 #include <QElapsedTimer>
 #include <QSerialPort>
@@ -14,25 +15,6 @@ Q_DECLARE_METATYPE(Misbehaviour)
 
 namespace {
 
-QStringList debugLines;
-
-void recordDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines.append(message);
-}
-
-// Collects the debug channel for the life of a test step.
-struct DebugRecorder
-{
-    DebugRecorder()
-        : previous(qInstallMessageHandler(recordDebug))
-    {
-        debugLines.clear();
-    }
-    ~DebugRecorder() { qInstallMessageHandler(previous); }
-    QtMessageHandler previous;
-};
 
 QByteArray counting(int size, int from = 0)
 {
@@ -203,7 +185,7 @@ void ExchangeTest::oneShotRead()
     const QByteArray got = exchange::readReply(port.get(), reply.isEmpty() ? 4 : reply.size(), 500);
 
     QCOMPARE(got.toHex(), reply.toHex());
-    QCOMPARE(debugLines, debug);
+    QCOMPARE(DebugRecorder::lines, debug);
 }
 
 void ExchangeTest::wholeTableComesInUsbPackets()

@@ -1,6 +1,7 @@
 // Finding, choosing and opening the unit, as the operator meets it through the main window.
 #include "app/dialog.h"
 #include "link/comportdialog.h"
+#include "tests/support/debugrecorder.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 
@@ -17,25 +18,6 @@ Q_DECLARE_METATYPE(QList<PortEntry>)
 
 namespace {
 
-QStringList debugLines;
-
-void recordDebug(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg)
-        debugLines.append(message);
-}
-
-// Collects the debug channel for the life of a test step.
-struct DebugRecorder
-{
-    DebugRecorder()
-        : previous(qInstallMessageHandler(recordDebug))
-    {
-        debugLines.clear();
-    }
-    ~DebugRecorder() { qInstallMessageHandler(previous); }
-    QtMessageHandler previous;
-};
 
 const QString NoUnitText = QStringLiteral("There is no any connected devices");
 const QString RefusedText
@@ -120,7 +102,7 @@ void PortOpeningTest::oneUnitOpensWithoutAsking()
     DebugRecorder recorder;
 
     operate(w, true);
-    QCOMPARE(debugLines, QStringList {host.portPath()});
+    QCOMPARE(DebugRecorder::lines, QStringList {host.portPath()});
     QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
 
     auto *port = w.findChild<QSerialPort *>();
@@ -136,11 +118,11 @@ void PortOpeningTest::oneUnitOpensWithoutAsking()
 
     // Once open, the port is simply used: no search, no trace.
     host.clearReceived();
-    debugLines.clear();
+    DebugRecorder::lines.clear();
     operate(w, false);
     QTRY_COMPARE(host.received().toHex(), relayBytes(false).toHex());
     QCOMPARE(listed, 1);
-    QVERIFY(debugLines.isEmpty());
+    QVERIFY(DebugRecorder::lines.isEmpty());
     QVERIFY(answerer.seen.isEmpty());
     QCOMPARE(w.findChildren<QSerialPort *>().size(), 1);
 }
@@ -185,7 +167,7 @@ void PortOpeningTest::chooserOpensTheChosenUnit()
     QVERIFY(!answerer.seen[0].hasParent);
     QCOMPARE(offered, (QStringList {first.portPath(), second.portPath()}));
     QCOMPARE(preselected, 0);
-    QCOMPARE(debugLines, (QStringList {first.portPath(), second.portPath()}));
+    QCOMPARE(DebugRecorder::lines, (QStringList {first.portPath(), second.portPath()}));
     PtyHost &chosen = pick == 1 ? second : first;
     PtyHost &other = pick == 1 ? first : second;
     QTRY_COMPARE(chosen.received().toHex(), relayBytes(true).toHex());
@@ -267,7 +249,7 @@ void PortOpeningTest::noUnitToldOnEveryOperation()
         QVERIFY(!box.hasParent);
     }
     QCOMPARE(answerer.mostMessageBoxesAtOnce, 1);
-    QVERIFY(debugLines.isEmpty());
+    QVERIFY(DebugRecorder::lines.isEmpty());
     QVERIFY(!w.findChild<QSerialPort *>()->isOpen());
 
     // Plugged in later: the next operation finds it, no restart needed.
@@ -379,8 +361,8 @@ void PortOpeningTest::vanishedUnitIsFoundAgain()
         operate(w, false);
     QTRY_VERIFY(!port->isOpen());
     QTest::qWait(100);
-    QCOMPARE(debugLines.size(), 1);
-    QVERIFY(debugLines[0].startsWith(QStringLiteral("Device went away")));
+    QCOMPARE(DebugRecorder::lines.size(), 1);
+    QVERIFY(DebugRecorder::lines[0].startsWith(QStringLiteral("Device went away")));
     // A hung-up line fails every read at once; it must not keep the window busy.
     QVERIFY2(errors < 100, qPrintable(QString::number(errors)));
 
@@ -392,9 +374,9 @@ void PortOpeningTest::vanishedUnitIsFoundAgain()
     // Back on a new port name: the next operation finds and opens it.
     QVERIFY(host.replug());
     host.clearReceived();
-    debugLines.clear();
+    DebugRecorder::lines.clear();
     operate(w, true);
-    QCOMPARE(debugLines, QStringList {host.portPath()});
+    QCOMPARE(DebugRecorder::lines, QStringList {host.portPath()});
     QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
     QVERIFY(port->isOpen());
     QCOMPARE(w.findChildren<QSerialPort *>().size(), 1);
