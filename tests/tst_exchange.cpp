@@ -15,7 +15,6 @@ Q_DECLARE_METATYPE(Misbehaviour)
 
 namespace {
 
-
 QByteArray counting(int size, int from = 0)
 {
     QByteArray bytes;

@@ -18,7 +18,6 @@ Q_DECLARE_METATYPE(QList<PortEntry>)
 
 namespace {
 
-
 const QString NoUnitText = QStringLiteral("There is no any connected devices");
 const QString RefusedText
     = QStringLiteral("You must choose real COM port name!!!\r\nApplication will be closed!!!");
