@@ -3,43 +3,31 @@
 #include "app/numbers.h"
 #include "link/protocol.h"
 
+namespace {
+
+// The real fields in the order of the quantities 1-4 (quantity 0 is the raw ADC count).
+constexpr float ChannelData::*realFields[] = {&ChannelData::currentVoltage, &ChannelData::acVoltage,
+                                              &ChannelData::resistance, &ChannelData::temperature};
+
+} // namespace
+
 void storeQuantity(ChannelData *records, int quantity, const QByteArray &reply)
 {
+    Q_ASSERT(quantity >= 0 && quantity < protocol::QuantityCount);
     for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
         ChannelData &record = records[channel];
         const int offset = 4 * channel;
-        switch (quantity) {
-        case 0:
+        if (quantity == 0)
             record.adcData = protocol::u32At(reply, offset);
-            break;
-        case 1:
-            record.currentVoltage = protocol::floatAt(reply, offset);
-            break;
-        case 2:
-            record.acVoltage = protocol::floatAt(reply, offset);
-            break;
-        case 3:
-            record.resistance = protocol::floatAt(reply, offset);
-            break;
-        case 4:
-            record.temperature = protocol::floatAt(reply, offset);
-            break;
-        }
+        else
+            record.*realFields[quantity - 1] = protocol::floatAt(reply, offset);
     }
 }
 
 QString readingText(const ChannelData &record, int quantity)
 {
-    switch (quantity) {
-    case 0:
+    Q_ASSERT(quantity >= 0 && quantity < protocol::QuantityCount);
+    if (quantity == 0)
         return QString::number(record.adcData, 16);
-    case 1:
-        return formatReal(record.currentVoltage);
-    case 2:
-        return formatReal(record.acVoltage);
-    case 3:
-        return formatReal(record.resistance);
-    default:
-        return formatReal(record.temperature);
-    }
+    return formatReal(record.*realFields[quantity - 1]);
 }
