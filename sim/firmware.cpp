@@ -212,9 +212,19 @@ QByteArray Firmware::feed(const QByteArray &bytes)
     return reply;
 }
 
+void Firmware::loseRequest(quint8 code, int passing)
+{
+    lostCode = code;
+    lostAfter = passing;
+}
+
 QByteArray Firmware::execute(const QByteArray &request)
 {
     const int code = quint8(request.at(0));
+    if (code == lostCode && lostAfter-- == 0) {
+        lostCode = -1;
+        return {};
+    }
     const char *args = request.constData() + 1;
     QByteArray reply;
     if (code >= measureFirst && code <= measureLast) {

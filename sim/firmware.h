@@ -66,6 +66,10 @@ public:
     void forceRaw(int channel, int quantity, quint32 bits);
     void clearForced();
 
+    // A unit that loses a command: the request with this code that comes after `passing` others
+    // of its kind is taken off the line in full but not carried out (and not answered).
+    void loseRequest(quint8 code, int passing);
+
     // Drift of the simulated sensors.
     void advanceTime(double seconds);
     double elapsedSeconds() const { return now; }
@@ -94,6 +98,8 @@ private:
     QByteArray eeprom;
     QByteArray pending;
     QList<quint8> completedCodes;
+    int lostCode = -1;
+    int lostAfter = 0;
     double now = 0.0;
 };
 

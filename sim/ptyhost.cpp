@@ -105,6 +105,10 @@ QList<TimedPiece> shapeAnswer(const QByteArray &answer, const Misbehaviour &m)
         for (int at = 0; at < answer.size(); at += usbPacketSize)
             out.append({at / usbPacketSize * usbFrameUsecs, answer.mid(at, usbPacketSize)});
         break;
+    case Misbehaviour::Trailing:
+        out.append({0, answer});
+        out.append({delay, rubbish(std::max(m.surplusBytes, 0))});
+        break;
     }
     out.erase(std::remove_if(out.begin(), out.end(),
                              [](const TimedPiece &p) { return p.bytes.isEmpty(); }),

@@ -27,7 +27,8 @@ struct Misbehaviour
         Garbage, // rubbish of the answer's length
         GarbageWrongLength, // rubbish, surplusBytes longer (or, negative, shorter) than the answer
         LineRate, // one byte every 20 us, as on a 500000 baud 8N1 line
-        UsbPackets // 64-byte packets about 1 ms apart, as on a full-speed USB link
+        UsbPackets, // 64-byte packets about 1 ms apart, as on a full-speed USB link
+        Trailing // the answer, then surplusBytes of rubbish delayMs after it
     };
     Mode mode = Normal;
     int delayMs = 0; // Late: delay before the answer; Split: gap between pieces
