@@ -2,12 +2,13 @@
 #include "ui_dialog.h"
 
 #include "calibration/calibrationwidget.h"
+#include "logging/logger.h"
+#include "unit/unit.h"
 
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::Dialog)
-    , port(nullptr)
-    , portLister(systemPorts)
+    , unit(new Unit(this))
 {
     ui->setupUi(this);
 
@@ -31,5 +32,13 @@ Dialog::~Dialog()
 
 void Dialog::setPortLister(PortLister lister)
 {
-    portLister = std::move(lister);
+    unit->setPortLister(std::move(lister));
+}
+
+void Dialog::on_pbLogger_clicked()
+{
+    Logger logger(channels, this);
+    connect(&logger, &Logger::updateData, this, &Dialog::GetData);
+    connect(this, &Dialog::updatedData, &logger, &Logger::dataUpdated);
+    logger.exec();
 }

@@ -1,14 +1,14 @@
 #pragma once
 
-// The main window: the live data page, one calibration page per channel, and every operation
-// that talks to the unit. Its members are defined in the folder of the subsystem they serve.
+// The main window: the live data page, one calibration page per channel, and the buttons behind
+// which the unit's operations run. Each slot takes the turn, asks the unit, shows the result.
 #include "link/exchangeguard.h"
 #include "link/portlister.h"
 #include "measure/channeldata.h"
 
 #include <QDialog>
 
-class QSerialPort;
+class Unit;
 
 namespace Ui {
 class Dialog;
@@ -42,12 +42,20 @@ private slots:
     void on_pbLogger_clicked();
 
 private:
+    // Makes sure the unit's port is open, telling the operator in a box when it cannot be.
     bool openSerialPort();
+    // The attached units; the box when there is none.
+    QStringList findUnits();
+    // The one unit to use, asking the operator when there are several. False when the operator
+    // refused to choose; the application is then ending.
+    bool chooseUnit(const QStringList &units, QString &chosen);
+    // Opens the chosen unit; the box when its port will not open.
+    bool openUnit(const QString &name);
+    void switchRelay(int relay, bool checked);
 
     Ui::Dialog *ui;
-    QSerialPort *port;
+    Unit *unit;
     ChannelData channels[4];
 
-    PortLister portLister;
     ExchangeGuard guard;
 };

@@ -1,7 +1,7 @@
 #include "calibration/calibrationwidget.h"
 #include "ui_calibrationwidget.h"
 
-#include "app/numbers.h"
+#include "text/numbers.h"
 
 #include <QCoreApplication>
 #include <QDoubleValidator>
@@ -11,16 +11,43 @@
 
 namespace {
 
-// The editors accept exactly what the C-locale conversion reads back: "." as decimal point,
-// an exponent, no group separators. A default-locale validator would let "1,5" through on a
-// decimal-comma desktop, which then reads as 0 and would go to the unit as a zero calibration.
+// The editors hold exactly what the C-locale conversion reads back: "." as decimal point, an
+// exponent, no group separators. A comma is taken for what the operator meant by it on this
+// desktop: the decimal point where the locale writes decimals with a comma (so "1,5" is 1.5, not
+// 15), a group separator to leave out elsewhere.
+class NumberValidator : public QDoubleValidator
+{
+public:
+    explicit NumberValidator(QObject *owner)
+        : QDoubleValidator(owner)
+    {
+        QLocale c = QLocale::c();
+        c.setNumberOptions(QLocale::RejectGroupSeparator);
+        setLocale(c);
+    }
+
+    State validate(QString &input, int &pos) const override
+    {
+        const bool commaIsDecimal = QLocale().decimalPoint() == QLatin1Char(',');
+        pos = withDecimalPoint(input.left(pos), commaIsDecimal).size();
+        input = withDecimalPoint(input, commaIsDecimal);
+        return QDoubleValidator::validate(input, pos);
+    }
+};
+
 QDoubleValidator *numberValidator(QObject *owner)
 {
-    auto *validator = new QDoubleValidator(owner);
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    validator->setLocale(c);
-    return validator;
+    return new NumberValidator(owner);
+}
+
+// "is empty" or "is not a number" for a field that does not hold a whole number, else nothing.
+QString fieldProblem(const QString &text, float &value)
+{
+    if (text.trimmed().isEmpty())
+        return QCoreApplication::translate("calibrationWidget", "is empty");
+    if (!readReal(text, value))
+        return QCoreApplication::translate("calibrationWidget", "is not a number");
+    return QString();
 }
 
 // The platinum curve that comes with the tool, beside the program as installed or as built.
@@ -91,6 +118,37 @@ void calibrationWidget::setTableRow(int row, float resistance, float temperature
 QString calibrationWidget::fileName()
 {
     return ui->leFileName->text();
+}
+
+std::optional<Calibration> calibrationWidget::calibration(QString &problem) const
+{
+    Calibration page;
+    if (const QString why = fieldProblem(ui->leGain->text(), page.gain); !why.isEmpty()) {
+        problem = tr("the gain %1").arg(why);
+        return std::nullopt;
+    }
+    page.rows.resize(protocol::TableRows);
+    for (int row = 0; row < protocol::TableRows; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            protocol::TableEntry &entry = page.rows[row];
+            float &value = column == 0 ? entry.resistance : entry.temperature;
+            const QString why = fieldProblem(cellEditor(row, column)->text(), value);
+            if (!why.isEmpty()) {
+                problem = tr("row %1, %2, %3")
+                              .arg(QString::number(row + 1),
+                                   ui->twTempTable->horizontalHeaderItem(column)->text(), why);
+                return std::nullopt;
+            }
+        }
+    }
+    return page;
+}
+
+void calibrationWidget::showCalibration(const Calibration &calibration)
+{
+    setGain(calibration.gain);
+    for (int row = 0; row < calibration.rows.size(); ++row)
+        setTableRow(row, calibration.rows.at(row).resistance, calibration.rows.at(row).temperature);
 }
 
 QLineEdit *calibrationWidget::cellEditor(int row, int column) const

@@ -2,7 +2,11 @@
 
 // One channel's calibration page: the gain and the 100-row resistance-to-temperature table as
 // editable text, and the path of a curve file. The main window does the work behind its buttons.
+#include "unit/unit.h"
+
 #include <QWidget>
+
+#include <optional>
 
 class QLineEdit;
 
@@ -31,6 +35,13 @@ public:
     TempTableRow tableRow(int row);
     void setTableRow(int row, float resistance, float temperature);
     QString fileName();
+
+    // The page as the unit would get it, when the gain and all 200 cells hold whole numbers.
+    // Otherwise nothing, and `problem` names the first field that does not, as in
+    // "row 17, Temperature (K), is not a number".
+    std::optional<Calibration> calibration(QString &problem) const;
+    // Shows a whole calibration: the gain and all rows.
+    void showCalibration(const Calibration &calibration);
 
 signals:
     void getEepromData(QWidget *widget);

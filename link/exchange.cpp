@@ -63,14 +63,16 @@ void send(QSerialPort *port, const QByteArray &request)
     port->flush();
 }
 
-void sendForReply(QSerialPort *port, const QByteArray &request)
+bool sendForReply(QSerialPort *port, const QByteArray &request)
 {
     if (!port->isOpen())
-        return;
+        return false;
     // A late or surplus reply of an earlier exchange would otherwise become the head of this one.
+    const bool clean = port->bytesAvailable() == 0;
     port->clear(QSerialPort::Input);
-    port->readAll();
+    const bool alsoBuffered = !port->readAll().isEmpty();
     send(port, request);
+    return clean && !alsoBuffered;
 }
 
 QByteArray collect(QSerialPort *port, int expected, int limitMs)
@@ -81,14 +83,14 @@ QByteArray collect(QSerialPort *port, int expected, int limitMs)
     bool gone = false;
     while (reply.wantsMore() && !timer.hasExpired(limitMs - 1) && !gone) {
         takeArrived(port, reply, SliceMs, gone);
-        // Keeps the window alive while the unit measures.
-        QCoreApplication::processEvents();
+        // Keeps the window alive while the unit measures; the operator's input waits its turn.
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
         gone = gone || !port->isOpen();
     }
     return reply.received();
 }
 
-QByteArray readReply(QSerialPort *port, int expected, int limitMs)
+Outcome readReply(QSerialPort *port, int expected, QByteArray &result, int limitMs)
 {
     QThread::msleep(OneShotPauseMs);
     QElapsedTimer timer;
@@ -102,11 +104,35 @@ QByteArray readReply(QSerialPort *port, int expected, int limitMs)
             break;
         takeArrived(port, reply, int(left), gone);
     }
-    if (reply.wantsMore() && !reply.received().isEmpty())
-        qDebug().noquote() << QStringLiteral("Incomplete reply dropped: %1 of %2 bytes")
-                                  .arg(QString::number(reply.received().size()),
-                                       QString::number(expected));
-    return reply.reply();
+    result.clear();
+    const int got = reply.received().size();
+    if (got == 0)
+        return Outcome::Silent;
+    if (reply.status() == ReplyAccumulator::Complete) {
+        result = reply.received();
+        return Outcome::Whole;
+    }
+    qDebug().noquote() << QStringLiteral("%1 reply dropped: %2 of %3 bytes")
+                              .arg(got < expected ? QStringLiteral("Incomplete")
+                                                  : QStringLiteral("Overlong"),
+                                   QString::number(got), QString::number(expected));
+    return Outcome::Broken;
+}
+
+QByteArray readReply(QSerialPort *port, int expected, int limitMs)
+{
+    QByteArray reply;
+    readReply(port, expected, reply, limitMs);
+    return reply;
+}
+
+bool staysQuiet(QSerialPort *port, int ms)
+{
+    if (!port->isOpen())
+        return false;
+    if (port->bytesAvailable() > 0)
+        return false;
+    return !port->waitForReadyRead(ms) && port->bytesAvailable() == 0;
 }
 
 void pause(int ms)

@@ -37,18 +37,40 @@ private:
 void send(QSerialPort *port, const QByteArray &request);
 
 // Send a request that expects a reply. Bytes still waiting from an earlier exchange (a late or
-// surplus reply) are discarded first, so they can never be taken for this reply.
-void sendForReply(QSerialPort *port, const QByteArray &request);
+// surplus reply) are discarded first, so they can never be taken for this reply. Returns false
+// when there were such bytes: inside one operation they mean its earlier replies were not what
+// they seemed.
+bool sendForReply(QSerialPort *port, const QByteArray &request);
 
-// The measurement stages' wait: collect for up to limitMs, in 50 ms slices with all pending
-// events processed between them. Returns what came; the reply is good only when its size is
-// exactly `expected` (fewer: time ran out; more: the unit said too much).
+// The measurement stages' wait: collect for up to limitMs, in 50 ms slices. Between slices the
+// events that keep the window alive are processed (painting, timers, the port), but not the
+// operator's clicks and keys: those wait until the exchange is over, so no operation can start
+// in the middle of another. Returns what came; the reply is good only when its size is exactly
+// `expected` (fewer: time ran out; more: the unit said too much).
 QByteArray collect(QSerialPort *port, int expected, int limitMs = 200);
 
+// What a one-shot read brought.
+enum class Outcome {
+    Whole, // exactly the bytes asked for
+    Silent, // nothing within the limit
+    Broken, // cut short at the limit, or more than was asked for
+};
+
 // The other replies: 10 ms pause, then up to 1000 ms without processing events until `expected`
-// bytes have come. Returns exactly `expected` bytes, or an empty array when the reply did not
-// come or was still incomplete at the limit (then nothing of it may be used).
+// bytes have come. `reply` gets exactly `expected` bytes when the outcome is Whole and is empty
+// otherwise, so nothing of a broken reply can be used.
+Outcome readReply(QSerialPort *port, int expected, QByteArray &reply, int limitMs = 1000);
+// The same, for callers to whom a broken reply is no reply: exactly `expected` bytes, or empty.
 QByteArray readReply(QSerialPort *port, int expected, int limitMs = 1000);
+
+// A reply must be followed by silence: bytes that come within `ms` after it mean the unit said
+// more than it was asked, and the reply just taken may have been shifted by them. Returns false
+// when any came (they are left for the next request's discard).
+bool staysQuiet(QSerialPort *port, int ms);
+
+// How long the line must stay quiet after a reply. The unit's USB link hands over its bytes in
+// 1 ms frames, so bytes still on their way show within two.
+constexpr int ReplyQuietMs = 2;
 
 // The pause after a write-only command.
 void pause(int ms);

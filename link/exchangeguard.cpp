@@ -9,24 +9,13 @@ ExchangeGuard::Turn::Turn(Turn &&other) noexcept
 ExchangeGuard::Turn::~Turn()
 {
     if (guard)
-        guard->end();
+        guard->running = false;
 }
 
-ExchangeGuard::Turn ExchangeGuard::begin(Origin origin, std::function<void()> retry)
+ExchangeGuard::Turn ExchangeGuard::begin()
 {
-    if (!running) {
-        running = true;
-        return Turn(this);
-    }
-    if (origin == Operator)
-        waiting.append(std::move(retry));
-    return Turn(nullptr);
-}
-
-void ExchangeGuard::end()
-{
-    running = false;
-    // Requests that arrived meanwhile run in the order they came; each takes its own turn.
-    while (!running && !waiting.isEmpty())
-        waiting.takeFirst()();
+    if (running)
+        return Turn(nullptr);
+    running = true;
+    return Turn(this);
 }

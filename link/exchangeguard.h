@@ -1,23 +1,14 @@
 #pragma once
 
 // Keeps the unit's exchanges one at a time. Replies carry no tag, so two operations whose
-// requests interleave on the port would take each other's replies; the waits process events
-// (measurement stages, message boxes, the port chooser), so a click or a logger tick can arrive
-// in the middle of an exchange.
-#include <QVector>
-
-#include <functional>
-
+// requests interleave on the port would take each other's replies. The operator's clicks wait
+// until an exchange is over, but the waits still process timers and show boxes, so a logger tick
+// can arrive in the middle of one: it is dropped, and the next tick samples again.
 class ExchangeGuard
 {
 public:
-    enum Origin {
-        Operator, // a click: never lost, runs right after the running exchange
-        Timer,    // a logger tick: dropped while an exchange runs; the next tick samples again
-    };
-
     // The right to talk to the unit, held for the scope of one operation. Converts to false when
-    // another exchange is running; the request has then been queued or dropped.
+    // another exchange is running; the request is then dropped.
     class Turn
     {
     public:
@@ -36,13 +27,9 @@ public:
         ExchangeGuard *guard;
     };
 
-    // `retry` repeats the request; it is kept for an operator's request that has to wait.
-    [[nodiscard]] Turn begin(Origin origin, std::function<void()> retry);
+    [[nodiscard]] Turn begin();
     bool busy() const { return running; }
 
 private:
-    void end();
-
     bool running = false;
-    QVector<std::function<void()>> waiting;
 };

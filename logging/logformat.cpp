@@ -1,6 +1,6 @@
 #include "logging/logformat.h"
 
-#include "app/numbers.h"
+#include "text/numbers.h"
 
 #include <QLocale>
 

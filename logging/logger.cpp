@@ -1,8 +1,6 @@
 #include "logging/logger.h"
 #include "ui_logger.h"
 
-#include "app/dialog.h"
-
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -47,8 +45,9 @@ QString shownName(const QString &fileName)
 
 } // namespace
 
-Logger::Logger(QWidget *parent)
+Logger::Logger(const ChannelData *readings, QWidget *parent)
     : QDialog(parent)
+    , readings(readings)
     , ui(new Ui::Logger)
     , timer(new QTimer(this))
 {
@@ -136,9 +135,6 @@ void Logger::on_tbFileName_clicked()
 void Logger::dataUpdated()
 {
     qDebug("update");
-    auto *window = qobject_cast<Dialog *>(parent());
-    if (!window)
-        return;
     // Rows belong to a running log only: a read that was under way when the operator stopped or
     // closed the window completes afterwards and must not add to the file.
     if (!timer->isActive())
@@ -147,7 +143,7 @@ void Logger::dataUpdated()
     if (fileName.isEmpty())
         return;
 
-    const QByteArray row = logRow(QTime::currentTime(), window->channelData(), enables());
+    const QByteArray row = logRow(QTime::currentTime(), readings, enables());
     const QString error = writeLogLine(fileName, row, LineMode::Append);
     if (!error.isNull())
         reportRowFailure(fileName, error);
@@ -166,12 +162,4 @@ void Logger::reportRowFailure(const QString &fileName, const QString &error)
                                 QMessageBox::Ok, this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
-}
-
-void Dialog::on_pbLogger_clicked()
-{
-    Logger logger(this);
-    connect(&logger, &Logger::updateData, this, &Dialog::GetData);
-    connect(this, &Dialog::updatedData, &logger, &Logger::dataUpdated);
-    logger.exec();
 }

@@ -17,7 +17,8 @@ class Logger : public QDialog
     Q_OBJECT
 
 public:
-    explicit Logger(QWidget *parent = nullptr);
+    // `readings` are the four records of the latest complete reading, which every row logs.
+    explicit Logger(const ChannelData *readings, QWidget *parent = nullptr);
     ~Logger() override;
 
 signals:
@@ -35,6 +36,7 @@ private:
     LogEnables enables() const;
     void reportRowFailure(const QString &fileName, const QString &error);
 
+    const ChannelData *readings;
     Ui::Logger *ui;
     QTimer *timer;
     // A file that stops taking rows is reported once per run, not at every tick.

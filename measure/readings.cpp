@@ -1,6 +1,6 @@
 #include "measure/readings.h"
 
-#include "app/numbers.h"
+#include "text/numbers.h"
 #include "link/protocol.h"
 
 namespace {

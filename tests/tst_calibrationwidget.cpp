@@ -70,15 +70,16 @@ void CalibrationWidgetTest::editorsRefuseWhatWouldReadAsZero_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<float>("gain");
-    QTest::newRow("German comma") << "de_DE" << "1,5" << 15.0f;
-    QTest::newRow("French comma") << "fr_FR" << "2,25" << 225.0f;
+    QTest::newRow("German comma") << "de_DE" << "1,5" << 1.5f;
+    QTest::newRow("French comma") << "fr_FR" << "2,25" << 2.25f;
     QTest::newRow("German point") << "de_DE" << "1.5" << 1.5f;
     QTest::newRow("English exponent") << "en_US" << "1.5e3" << 1500.0f;
     QTest::newRow("English grouping") << "en_US" << "1,000" << 1000.0f;
 }
 
-// Whatever the desktop's locale, what the operator can type into a numeric field is what the
-// page reads back: a decimal comma never turns into a zero for the unit.
+// Whatever the desktop's locale, what the operator types into a numeric field is what the page
+// reads back: a decimal comma is the decimal point where the locale writes one, never a zero or a
+// factor of ten for the unit.
 void CalibrationWidgetTest::editorsRefuseWhatWouldReadAsZero()
 {
     QFETCH(QString, locale);

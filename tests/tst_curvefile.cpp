@@ -1,5 +1,5 @@
 // Reading curve files and resampling them into a channel's 100 rows, from bytes alone.
-#include "app/numbers.h"
+#include "text/numbers.h"
 #include "calibration/curvefile.h"
 
 #include <QBuffer>

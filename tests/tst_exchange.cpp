@@ -159,9 +159,9 @@ void ExchangeTest::oneShotRead_data()
         << gainRequest << gain << mode(Misbehaviour::Split, 40, {1, 1, 1}) << gain << QStringList();
     QTest::newRow("relay states in two pieces")
         << relayRequest << relays << mode(Misbehaviour::Split, 100, {1}) << relays << QStringList();
-    QTest::newRow("relay states, surplus ignored")
+    QTest::newRow("relay states with surplus are dropped")
         << relayRequest << relays + QByteArray::fromHex("ffffff") << mode(Misbehaviour::Normal)
-        << relays << QStringList();
+        << QByteArray() << QStringList {"Overlong reply dropped: 5 of 4 bytes"};
     QTest::newRow("no reply") << gainRequest << gain << mode(Misbehaviour::Silent) << QByteArray()
                               << QStringList();
     QTest::newRow("half a gain") << gainRequest << gain.left(2) << mode(Misbehaviour::Normal)

@@ -236,7 +236,7 @@ void FaultMatrixTest::matrix()
     // The logger, wired as the "LOGGER" button wires it, logging into a fresh file.
     QTemporaryDir folder;
     const QString log = folder.filePath(QStringLiteral("log.txt"));
-    Logger logger(window);
+    Logger logger(window->channelData(), window);
     connect(&logger, SIGNAL(updateData()), window, SLOT(GetData()));
     connect(window, &Dialog::updatedData, &logger, &Logger::dataUpdated);
     if (op == LoggingTick) {

@@ -2,14 +2,18 @@
 // the logger is told, and how overlapping requests are kept apart.
 #include "app/dialog.h"
 #include "calibration/calibrationwidget.h"
+#include "logging/logger.h"
 #include "sim/firmware.h"
 #include "sim/ptyhost.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
+#include "tests/support/windowsystem.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSpinBox>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -43,6 +47,7 @@ private slots:
     void cellTexts();
     void wrongReplyEndsCycle_data();
     void wrongReplyEndsCycle();
+    void strayBytesEndTheReading();
     void silentRelaysStillComplete();
     void relayReadBackSendsNoCommand();
     void unreachableUnitSendsNothing();
@@ -197,6 +202,26 @@ void LiveDataTest::wrongReplyEndsCycle()
     QCOMPARE(after.temperature, before.temperature);
 }
 
+// Bytes that come after a reply, here while the relay states are read, put every reply of the
+// reading in doubt: nothing is shown and nothing is logged.
+void LiveDataTest::strayBytesEndTheReading()
+{
+    Misbehaviour stray;
+    stray.mode = Misbehaviour::Trailing;
+    stray.delayMs = 5;
+    stray.surplusBytes = 4;
+    stray.onlyForCode = 16;
+    stray.times = 1;
+    unit->setMisbehaviour(stray);
+    QSignalSpy updated(window, &Dialog::updatedData);
+    QTest::ignoreMessage(QtDebugMsg, "Error! Wrong data");
+
+    getAllData();
+
+    QCOMPARE(updated.count(), 0);
+    QCOMPARE(table()->item(4, 0)->text(), QStringLiteral("0"));
+}
+
 void LiveDataTest::silentRelaysStillComplete()
 {
     Misbehaviour m;
@@ -251,9 +276,10 @@ void LiveDataTest::unreachableUnitSendsNothing()
     QVERIFY(unit->received().isEmpty());
 }
 
-// While a measurement stage waits, a logger tick, a second click and a calibration click arrive.
-// The tick is dropped, the clicks run after the cycle, in the order they came, and no request of
-// one operation lands between another's request and its reply.
+// While a measurement stage waits, a logger tick and the operator's clicks on "Get All  Data" and
+// "LOGGER" arrive. The tick is dropped; the clicks run after the reading, in the order they came,
+// so no request of one operation lands between another's request and its reply, and the Logger
+// opened that way logs its rows.
 void LiveDataTest::overlappingRequestsDoNotInterleave()
 {
     Misbehaviour late;
@@ -262,24 +288,47 @@ void LiveDataTest::overlappingRequestsDoNotInterleave()
     late.onlyForCode = 8;
     late.times = 1;
     unit->setMisbehaviour(late);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
 
     QTimer tick;
     tick.setSingleShot(true);
     connect(&tick, SIGNAL(timeout()), window, SLOT(GetData()));
     tick.start(40);
     QTimer::singleShot(60, window, [this] {
-        getAllData();
-        auto *channel3 = window->findChild<QTabWidget *>("tabWidget")->widget(3);
-        channel3->findChild<QPushButton *>("pbWriteEeprom")->click();
+        queueClick(window->findChild<QWidget *>("tab")->findChild<QPushButton *>("pbGetData"));
+        queueClick(window->findChild<QPushButton *>("pbLogger"));
     });
+    // The Logger, once open, logs every second for a while and is closed again.
+    QTemporaryDir folder;
+    const QString log = folder.filePath(QStringLiteral("log.txt"));
+    bool closed = false;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, this, [&] {
+        auto *logger = window->findChild<Logger *>();
+        if (!logger || !logger->isVisible() || logger->property("started").toBool())
+            return;
+        logger->setProperty("started", true);
+        logger->findChild<QLineEdit *>("leFileName")->setText(log);
+        logger->findChild<QPushButton *>("pbStart")->click();
+        QTimer::singleShot(2500, logger, [logger, &closed] {
+            logger->findChild<QPushButton *>("pbStart")->click();
+            logger->close();
+            closed = true;
+        });
+    });
+    watch.start(20);
     QSignalSpy updated(window, &Dialog::updatedData);
 
     getAllData();
-    QTRY_COMPARE(updated.count(), 2);
-    QTest::qWait(100);
+    QTRY_VERIFY_WITH_TIMEOUT(closed, 8000);
 
-    QCOMPARE(unit->received().toHex(), QByteArray(fullCycle) + fullCycle + "22");
-    QCOMPARE(updated.count(), 2);
+    QVERIFY(unit->received().toHex().startsWith(QByteArray(fullCycle) + fullCycle));
+    QFile file(log);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = file.readAll().split('\n');
+    QVERIFY2(lines.size() >= 1 + 2 + 1, qPrintable(QString::number(lines.size())));
+    QCOMPARE(updated.count(), 2 + lines.size() - 2);
 }
 
 // Ticks keep coming while the "Fatal Error" box waits for the operator; they must not pile up

@@ -1,7 +1,7 @@
 // "LoadFromFile" on a calibration page: a curve file fills the page's 100 rows, a file that
 // cannot fill them leaves the table as it was and says why, and the unit is never involved.
 #include "app/dialog.h"
-#include "app/numbers.h"
+#include "text/numbers.h"
 #include "calibration/calibrationwidget.h"
 #include "sim/ptyhost.h"
 #include "tests/support/modalboxes.h"

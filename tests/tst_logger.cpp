@@ -38,7 +38,7 @@ struct Rig
     explicit Rig(PortLister lister = [] { return QList<PortEntry>(); })
     {
         window.setPortLister(std::move(lister));
-        logger = new Logger(&window);
+        logger = new Logger(window.channelData(), &window);
         // GetData is private; a string connection reaches it as the logger's own does.
         QObject::connect(logger, SIGNAL(updateData()), &window, SLOT(GetData()));
         QObject::connect(&window, &Dialog::updatedData, logger, &Logger::dataUpdated);

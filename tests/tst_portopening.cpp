@@ -1,6 +1,6 @@
 // Finding, choosing and opening the unit, as the operator meets it through the main window.
 #include "app/dialog.h"
-#include "link/comportdialog.h"
+#include "app/comportdialog.h"
 #include "tests/support/debugrecorder.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
@@ -106,7 +106,7 @@ void PortOpeningTest::oneUnitOpensWithoutAsking()
 
     auto *port = w.findChild<QSerialPort *>();
     QVERIFY(port && port->isOpen());
-    QCOMPARE(port->parent(), &w);
+    QCOMPARE(port->parent()->parent(), &w); // the unit's port lives and dies with the window
     QCOMPARE(port->openMode(), QIODevice::ReadWrite);
     QCOMPARE(port->baudRate(QSerialPort::Input), 500000);
     QCOMPARE(port->baudRate(QSerialPort::Output), 500000);

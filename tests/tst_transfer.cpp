@@ -2,7 +2,9 @@
 // the page shows, what a broken reply leaves alone, and a calibration that survives a restart.
 #include "app/dialog.h"
 #include "calibration/calibrationwidget.h"
+#include "link/protocol.h"
 #include "sim/ptyhost.h"
+#include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 
 #include <QLineEdit>
@@ -39,15 +41,25 @@ QByteArray table(const QByteArray &first)
     return bytes;
 }
 
-Misbehaviour once(int code, Misbehaviour::Mode mode, int delayMs = 0, const QList<int> &pieces = {})
+Misbehaviour once(int code, Misbehaviour::Mode mode, int delayMs = 0, const QList<int> &pieces = {},
+                  int surplusBytes = 0)
 {
     Misbehaviour m;
     m.mode = mode;
     m.delayMs = delayMs;
     m.pieces = pieces;
+    m.surplusBytes = surplusBytes;
     m.onlyForCode = code;
     m.times = 1;
     return m;
+}
+
+QStringList boxTexts(const ModalAnswerer &answerer)
+{
+    QStringList texts;
+    for (const ModalAnswerer::Seen &box : answerer.seen)
+        texts << box.text;
+    return texts;
 }
 
 calibrationWidget *page(Dialog &window, int channel)
@@ -81,8 +93,9 @@ private slots:
     void lateRestIsNotTakenForTheNextReply();
     void setData_data();
     void setData();
+    void droppedBlockIsReported();
+    void decimalCommaReachesTheWire();
     void writeEepromFromAnyPage();
-    void clickDuringLiveDataWaitsForIt();
     void calibrationSurvivesRestart();
 
 private:
@@ -121,22 +134,27 @@ void TransferTest::getData_data()
     QTest::newRow("table in 64-byte packets")
         << g15 << t100 << once(0x20, Misbehaviour::UsbPackets) << "1.5"
         << "100" << 0;
-    QTest::newRow("bytes after the gain are ignored")
-        << g15 + QByteArray::fromHex("deadbeef") << t100 << normal << "1.5"
-        << "100" << 0;
+    QTest::newRow("bytes after the gain") << g15 + QByteArray::fromHex("deadbeef") << t100
+                                          << normal << "7"
+                                          << "11" << 0;
+    QTest::newRow("stray bytes 20 ms after the gain")
+        << g15 << t100 << once(0x1a, Misbehaviour::Trailing, 20, {}, 4) << "7"
+        << "11" << 0;
     QTest::newRow("silent gain") << QByteArray() << t100 << normal << "7"
-                                 << "100" << 1000;
+                                 << "11" << 1000;
     QTest::newRow("gain one byte short") << g15.left(3) << t100 << normal << "7"
-                                         << "100" << 1000;
-    QTest::newRow("table one byte short") << g15 << t100.left(799) << normal << "1.5"
+                                         << "11" << 1000;
+    QTest::newRow("gain without a table") << g15 << QByteArray() << normal << "7"
+                                          << "11" << 0;
+    QTest::newRow("table one byte short") << g15 << t100.left(799) << normal << "7"
                                           << "11" << 0;
     QTest::newRow("second half of the table too late")
-        << g15 << t100 << once(0x20, Misbehaviour::Split, 1300, {400}) << "1.5"
+        << g15 << t100 << once(0x20, Misbehaviour::Split, 1300, {400}) << "7"
         << "11" << 0;
 }
 
-// A reply that does not come whole changes nothing it would have set; the table is never half
-// new, half old.
+// The page takes the unit's calibration whole or keeps what it showed, and says so: a gain
+// without its table, or a reply followed by bytes that do not belong, is no calibration.
 void TransferTest::getData()
 {
     QFETCH(QByteArray, gainReply);
@@ -153,10 +171,11 @@ void TransferTest::getData()
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 11, 22);
     const bool tableNew = firstResistance != "11";
-    if (gain != "7")
+    if (tableNew) {
         QTest::ignoreMessage(QtDebugMsg, qPrintable(gain));
-    if (tableNew)
         QTest::ignoreMessage(QtDebugMsg, "800");
+    }
+    ModalAnswerer answerer;
 
     press(shown, "pbGetData");
 
@@ -168,12 +187,17 @@ void TransferTest::getData()
     QCOMPARE(shown->tableRow(0).temperature, tableNew ? 300.0f : 22.0f);
     QCOMPARE(shown->tableRow(99).resistance, tableNew ? 1039.5f : 11.0f);
     QCOMPARE(page(*window, 3)->gain(), 0.0f);
+    QCOMPARE(boxTexts(answerer),
+             tableNew ? QStringList()
+                      : QStringList {"Channel3: the unit did not answer in full; the page is "
+                                     "unchanged."});
 }
 
 // The rest of a table that came too late is thrown away before the next request, not read as
 // the next gain.
 void TransferTest::lateRestIsNotTakenForTheNextReply()
 {
+    ModalAnswerer answerer;
     unit->setMisbehaviour(once(0x20, Misbehaviour::Split, 1300, {400}));
     calibrationWidget *shown = page(*window, 2);
     press(shown, "pbGetData");
@@ -190,40 +214,59 @@ void TransferTest::setData_data()
 {
     QTest::addColumn<int>("channel");
     QTest::addColumn<QString>("gain");
-    QTest::addColumn<QByteArray>("gainRequest");
-    QTest::newRow("Channel1, 2") << 0 << "2" << QByteArray::fromHex("1400000040");
-    QTest::newRow("Channel3, 1") << 2 << "1" << QByteArray::fromHex("160000803f");
-    QTest::newRow("Channel4, empty") << 3 << "" << QByteArray::fromHex("1700000000");
+    QTest::addColumn<QString>("cell"); // typed into row 17's temperature
+    QTest::addColumn<QByteArray>("gainRequest"); // empty: nothing may be sent
+    QTest::addColumn<QString>("box");
+    QTest::newRow("Channel1, 2") << 0 << "2" << "0" << QByteArray::fromHex("1400000040") << "";
+    QTest::newRow("Channel3, 1") << 2 << "1" << "0" << QByteArray::fromHex("160000803f") << "";
+    QTest::newRow("Channel4, empty gain")
+        << 3 << "" << "0" << QByteArray()
+        << "Channel4: the gain is empty. Nothing was sent to the unit.";
+    QTest::newRow("Channel2, a cell cut short")
+        << 1 << "1" << "1e" << QByteArray()
+        << "Channel2: row 17, Temperature (K), is not a number. Nothing was sent to the unit.";
 }
 
 void TransferTest::setData()
 {
     QFETCH(int, channel);
     QFETCH(QString, gain);
+    QFETCH(QString, cell);
     QFETCH(QByteArray, gainRequest);
+    QFETCH(QString, box);
     calibrationWidget *shown = page(*window, channel);
     shown->findChild<QLineEdit *>("leGain")->setText(gain);
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 100 + row * 1.25f, 300 - row * 0.5f);
-    for (int column : {0, 1})
-        qobject_cast<QLineEdit *>(
-            shown->findChild<QTableWidget *>("twTempTable")->cellWidget(37, column))
-            ->clear();
-    QTest::ignoreMessage(QtDebugMsg, qPrintable('"' + gainRequest.toHex() + '"'));
-    for (int block = 0; block < 4; ++block)
-        QTest::ignoreMessage(QtDebugMsg, "204");
+    auto *cells = shown->findChild<QTableWidget *>("twTempTable");
+    qobject_cast<QLineEdit *>(cells->cellWidget(37, 0))->setText("0");
+    qobject_cast<QLineEdit *>(cells->cellWidget(37, 1))->setText("0");
+    qobject_cast<QLineEdit *>(cells->cellWidget(16, 1))->setText(cell);
+    ModalAnswerer answerer;
+    if (!gainRequest.isEmpty()) {
+        QTest::ignoreMessage(QtDebugMsg, qPrintable('"' + gainRequest.toHex() + '"'));
+        for (int block = 0; block < 4; ++block)
+            QTest::ignoreMessage(QtDebugMsg, "204");
+    }
 
     press(shown, "pbSetData");
 
+    QCOMPARE(boxTexts(answerer), box.isEmpty() ? QStringList() : QStringList {box});
     const QByteArray sent = unit->received();
-    QCOMPARE(sent.size(), 5 + 4 * 204);
+    if (gainRequest.isEmpty()) {
+        QCOMPARE(sent.toHex(), QByteArray());
+        return;
+    }
+    // The gain, the four blocks, then the read-back of both.
+    QCOMPARE(sent.mid(5 + 4 * 204).toHex(),
+             (protocol::getGainRequest(channel) + protocol::getTempTableRequest(channel)).toHex());
     QCOMPARE(sent.left(5), gainRequest);
     for (int block = 0; block < 4; ++block) {
         const char header[] = {0x21, char(channel), char(25 * block), 0x19};
         QCOMPARE(sent.mid(5 + 204 * block, 4), QByteArray(header, 4));
     }
     QCOMPARE(sent.mid(9, 8), QByteArray::fromHex("0000c84200009643"));
-    QCOMPARE(sent.mid(5 + 204 + 4 + 8 * 12, 8), QByteArray(8, '\0'));
+    QCOMPARE(sent.mid(5 + 204 + 4 + 8 * 12, 8), QByteArray(8, '\0')); // zeros typed as 0
     // Decoded the unit's own way, every row lands where the page shows it.
     unit->withFirmware([&](Firmware &f) {
         QCOMPARE(f.gain(channel), shown->gain());
@@ -235,6 +278,41 @@ void TransferTest::setData()
     });
 }
 
+// A block the unit lost shows in the read-back, before "Write EEPROM" could store the half table.
+void TransferTest::droppedBlockIsReported()
+{
+    calibrationWidget *shown = page(*window, 0);
+    shown->setGain(1);
+    for (int row = 0; row < 100; ++row)
+        shown->setTableRow(row, 1000.0f + row, 300.0f - row);
+    unit->withFirmware([](Firmware &f) { f.loseRequest(protocol::SetTempTable, 1); });
+    ModalAnswerer answerer;
+
+    press(shown, "pbSetData");
+
+    QCOMPARE(boxTexts(answerer),
+             QStringList {"Channel1: the unit did not take the new calibration (rows 26–50 "
+                          "differ). Send it again before \"Write EEPROM\"."});
+}
+
+// "1,5" typed on a desktop that writes decimals with a comma is one and a half, not fifteen.
+void TransferTest::decimalCommaReachesTheWire()
+{
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    calibrationWidget *shown = page(*window, 1);
+    press(shown, "pbGetData");
+    auto *gain = shown->findChild<QLineEdit *>("leGain");
+    gain->clear();
+    QTest::keyClicks(gain, "1,5");
+    QLocale::setDefault(QLocale::c());
+    unit->clearReceived();
+
+    press(shown, "pbSetData");
+
+    QCOMPARE(gain->text(), QStringLiteral("1.5"));
+    QCOMPARE(unit->received().left(5).toHex(), QByteArray("150000c03f"));
+}
+
 void TransferTest::writeEepromFromAnyPage()
 {
     for (int channel = 0; channel < 4; ++channel) {
@@ -242,24 +320,6 @@ void TransferTest::writeEepromFromAnyPage()
         press(page(*window, channel), "pbWriteEeprom");
         QCOMPARE(unit->received(), QByteArray::fromHex("22"));
     }
-}
-
-// A calibration read clicked while live data waits goes out after the whole live cycle.
-void TransferTest::clickDuringLiveDataWaitsForIt()
-{
-    unit->setMisbehaviour(once(0x00, Misbehaviour::Late, 150));
-    unit->withFirmware([](Firmware &f) { f.setGain(2, 2.5f); });
-    QTimer::singleShot(50, window.get(), [this] { press(page(*window, 2), "pbGetData"); });
-    getAllData(*window);
-    QCOMPARE(unit->received(),
-             QByteArray::fromHex("00010203"
-                                 "04050607"
-                                 "08090a0b"
-                                 "0c0d0e0f"
-                                 "10111213"
-                                 "1e1f"
-                                 "1a20020064"));
-    QCOMPARE(page(*window, 2)->gain(), 2.5f);
 }
 
 // Set Data and Write EEPROM, the unit restarted from its EEPROM, Get Data on a new window: the

@@ -110,7 +110,7 @@ int main(int argc, char *argv[])
     ModalAnswerer operatorAtTheDesk;
     operatorAtTheDesk.setDelay(2500);
 
-    auto *logger = new Logger(&window);
+    auto *logger = new Logger(window.channelData(), &window);
     int ticks = 0, ticksDuringARead = 0, depth = 0;
     QObject::connect(logger, &Logger::updateData, logger, [&] {
         ++ticks;

@@ -1,4 +1,4 @@
-#include "link/comportdialog.h"
+#include "app/comportdialog.h"
 #include "ui_comportdialog.h"
 
 ComPortDialog::ComPortDialog(QWidget *parent)

@@ -1,0 +1,80 @@
+#include "app/dialog.h"
+
+#include "calibration/calibrationwidget.h"
+#include "unit/unit.h"
+
+#include <QMessageBox>
+
+namespace {
+
+QString channelTitle(calibrationWidget *page)
+{
+    return QStringLiteral("Channel%1").arg(page->channel() + 1);
+}
+
+} // namespace
+
+void Dialog::getEepromData(QWidget *widget)
+{
+    auto *page = qobject_cast<calibrationWidget *>(widget);
+    const auto turn = guard.begin();
+    if (!page || !turn || !openSerialPort())
+        return;
+
+    // Half a new calibration over half the old one would be a page that neither the unit nor the
+    // operator ever had: the page takes the unit's calibration whole, or keeps what it showed.
+    const CalibrationRead read = unit->readCalibration(page->channel());
+    if (!read.complete) {
+        QMessageBox::warning(page, tr("Warning"),
+                             tr("%1: the unit did not answer in full; the page is unchanged.")
+                                 .arg(channelTitle(page)));
+        return;
+    }
+    page->showCalibration(read.calibration);
+}
+
+void Dialog::setEepromData(QWidget *widget)
+{
+    auto *page = qobject_cast<calibrationWidget *>(widget);
+    if (!page)
+        return;
+    // A field left empty or cut short would go out as 0 and could end up in the EEPROM.
+    QString problem;
+    const std::optional<Calibration> calibration = page->calibration(problem);
+    if (!calibration) {
+        QMessageBox::warning(page, tr("Warning"),
+                             tr("%1: %2. Nothing was sent to the unit.")
+                                 .arg(channelTitle(page), problem));
+        return;
+    }
+    const auto turn = guard.begin();
+    if (!turn || !openSerialPort())
+        return;
+
+    const CalibrationSendResult sent = unit->sendCalibration(page->channel(), *calibration);
+    if (sent.verified)
+        return;
+    QString what;
+    if (sent.rowsNotSent > 0)
+        what = tr("rows %1–100 were not sent")
+                   .arg(protocol::TableRows - sent.rowsNotSent + 1);
+    else if (!sent.readBackComplete)
+        what = tr("it did not answer the read-back in full");
+    else
+        what = tr("%1 differ").arg(differencesText(sent));
+    QMessageBox::warning(
+        page, tr("Warning"),
+        tr("%1: the unit did not take the new calibration (%2). Send it again before \"Write "
+           "EEPROM\".")
+            .arg(channelTitle(page), what));
+}
+
+void Dialog::writeEeprom(QWidget *)
+{
+    const auto turn = guard.begin();
+    if (!turn || !openSerialPort())
+        return;
+    // The unit stores the calibration of all channels at once, so the page that asked is no
+    // part of the command.
+    unit->storeEeprom();
+}
