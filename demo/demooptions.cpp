@@ -24,11 +24,13 @@ QString demoUsage()
         "Usage: quadmeter-demo [--units N] [--eeprom FILE] [--port PATH]\n"
         "The measurement unit's service tool, wired to a simulated unit.\n"
         "\n"
+        "Options:\n"
         "  --units N      simulate N units at once (1-%1); with two or more the tool asks which\n"
         "  --eeprom FILE  keep the simulated unit's EEPROM in FILE across runs (further units use\n"
         "                 FILE.2, FILE.3, ...)\n"
         "  --port PATH    use the serial device PATH as the one attached unit, simulating none\n"
-        "  --help         show this text\n")
+        "  --help         show this text\n"
+        "  --version      show the version\n")
         .arg(MaxUnits);
 }
 
@@ -42,6 +44,10 @@ DemoOptions parseDemoOptions(const QStringList &arguments)
             || argument == QLatin1String("--eeprom") || argument == QLatin1String("--port");
         if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
             options.help = true;
+            continue;
+        }
+        if (argument == QLatin1String("--version")) {
+            options.version = true;
             continue;
         }
         if (!takesValue) {

@@ -17,6 +17,7 @@ struct DemoOptions
     QString eepromFile;   // where the (first) simulated unit keeps its EEPROM; empty: in memory
     QString port;         // an existing serial device to use as the one attached unit instead
     bool help = false;
+    bool version = false;
     QString error;        // set when the command line cannot be used
 };
 

@@ -20,6 +20,10 @@ int main(int argc, char *argv[])
         std::fputs(qPrintable(demoUsage()), stdout);
         return 0;
     }
+    if (options.version) {
+        std::puts("quadmeter-demo " QUADMETER_VERSION);
+        return 0;
+    }
     if (!options.error.isEmpty()) {
         std::fprintf(stderr, "quadmeter-demo: %s\n%s", qPrintable(options.error),
                      qPrintable(demoUsage()));

@@ -48,6 +48,10 @@ int main(int argc, char *argv[])
         out << simUsage();
         return 0;
     }
+    if (options.version) {
+        out << "quadmeter-sim " QUADMETER_VERSION "\n";
+        return 0;
+    }
 
     // Block the stop signals before the serving thread exists, so that it inherits the mask
     // and they are taken here, through a descriptor.

@@ -28,7 +28,8 @@ const QString usage = QStringLiteral(
     "  --usb-packets          sends answers as 64-byte packets 1 ms apart\n"
     "  --only-code CODE       misbehaves only on requests that start with CODE (0-255)\n"
     "  --times N              misbehaves on N answers, then answers normally\n"
-    "  -h, --help             shows this text\n");
+    "  -h, --help             shows this text\n"
+    "  --version              shows the version\n");
 
 bool readInt(const QString &text, int low, int high, int *value)
 {
@@ -49,6 +50,7 @@ SimOptions parseSimOptions(const QStringList &arguments)
     SimOptions options;
     QCommandLineParser parser;
     const QCommandLineOption help({"h", "help"}, "help");
+    const QCommandLineOption version("version", "version");
     const QCommandLineOption eeprom("eeprom", "file", "FILE");
     const QCommandLineOption noStdin("no-stdin", "no stdin");
     const QCommandLineOption silent("silent", "silent");
@@ -62,7 +64,7 @@ SimOptions parseSimOptions(const QStringList &arguments)
     const QCommandLineOption usbPackets("usb-packets", "usb packets");
     const QCommandLineOption onlyCode("only-code", "code", "CODE");
     const QCommandLineOption times("times", "times", "N");
-    parser.addOptions({help, eeprom, noStdin, silent, late, split, gap, surplus, garbage,
+    parser.addOptions({help, version, eeprom, noStdin, silent, late, split, gap, surplus, garbage,
                        garbageLength, lineRate, usbPackets, onlyCode, times});
     if (!parser.parse(arguments)) {
         options.error = parser.errorText();
@@ -73,6 +75,7 @@ SimOptions parseSimOptions(const QStringList &arguments)
         return options;
     }
     options.help = parser.isSet(help);
+    options.version = parser.isSet(version);
     options.eepromFile = parser.value(eeprom);
     options.watchStdin = !parser.isSet(noStdin);
 

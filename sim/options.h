@@ -9,6 +9,7 @@
 struct SimOptions
 {
     bool help = false;
+    bool version = false;
     QString error; // not empty: the command line was refused, and why
     QString eepromFile;
     bool watchStdin = true; // stop when stdin closes

@@ -1,5 +1,6 @@
 # The Debian package holds what `cmake --install` installs, under /usr.
-# Run by CTest with -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder>.
+# Run by CTest with -DBUILD_DIR=<build tree> -DWORK_DIR=<scratch folder> -DMAN_PAGES=<ON when the
+# build writes man pages>.
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 
@@ -25,14 +26,31 @@ if(result)
     message(FATAL_ERROR "dpkg-deb cannot read ${packages}")
 endif()
 
+# dpkg-shlibdeps computed what the programs need, down to the C library.
+execute_process(COMMAND dpkg-deb --field ${packages} Depends OUTPUT_VARIABLE depends)
+if(NOT depends MATCHES "libc6 \\(>= ")
+    message(FATAL_ERROR "library dependencies not computed: ${depends}")
+endif()
 foreach(file ${installed})
     string(FIND "${listing}" "./usr/${file}\n" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "installed but not in the package: ${file}\n${listing}")
     endif()
 endforeach()
-foreach(expected bin/quadmeter bin/quadmeter-demo bin/quadmeter-sim lib/udev/rules.d/70-quadmeter.rules
-                 share/applications/quadmeter.desktop share/quadmeter/curves/PT-100.340)
+set(expected_files bin/quadmeter bin/quadmeter-demo bin/quadmeter-sim
+    lib/udev/rules.d/70-quadmeter.rules share/applications/quadmeter.desktop
+    share/applications/quadmeter-demo.desktop share/metainfo/io.github.quadmeter.Quadmeter.metainfo.xml
+    share/quadmeter/curves/PT-100.340 share/doc/quadmeter/copyright
+    share/doc/quadmeter/changelog.Debian.gz)
+# Every installed program has its man page.
+if(MAN_PAGES)
+    foreach(file ${installed})
+        if(file MATCHES "^bin/(.*)$")
+            list(APPEND expected_files share/man/man1/${CMAKE_MATCH_1}.1.gz)
+        endif()
+    endforeach()
+endif()
+foreach(expected ${expected_files})
     list(FIND installed ${expected} at)
     if(at EQUAL -1)
         message(FATAL_ERROR "not installed: ${expected}")
