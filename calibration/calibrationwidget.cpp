@@ -2,6 +2,7 @@
 #include "ui_calibrationwidget.h"
 
 #include "app/numbers.h"
+#include "app/windowfit.h"
 
 #include <QCoreApplication>
 #include <QDoubleValidator>
@@ -50,6 +51,10 @@ calibrationWidget::calibrationWidget(QWidget *parent)
             ui->twTempTable->setCellWidget(row, column, editor);
         }
     }
+
+    // Enough of the table to see the curve's shape, whatever the font and scale.
+    constexpr int shownRows = 10;
+    resize(windowFitting(this, {{ui->twTempTable, tableShowing(ui->twTempTable, shownRows)}}));
 }
 
 calibrationWidget::~calibrationWidget()

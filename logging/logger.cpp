@@ -2,6 +2,7 @@
 #include "ui_logger.h"
 
 #include "app/dialog.h"
+#include "app/windowfit.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -61,6 +62,8 @@ Logger::Logger(QWidget *parent)
             ui->twEnables->setItem(row, column, item);
         }
     }
+    // The whole enable table, and whatever else the layout holds, at the running font and scale.
+    resize(windowFitting(this, {{ui->twEnables, tableShowing(ui->twEnables)}}));
 
     connect(timer, &QTimer::timeout, this, &Logger::updateData);
     // Closing the window ends the run at once, even while a read it asked for is still running:

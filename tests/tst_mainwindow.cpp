@@ -1,10 +1,13 @@
 // The main window as the operator first meets it, and its ways out.
 #include "app/dialog.h"
 #include "calibration/calibrationwidget.h"
+#include "logging/logger.h"
 #include "tests/support/modalboxes.h"
 
 #include <QCheckBox>
+#include <QHeaderView>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -22,6 +25,8 @@ private slots:
     void pageButtonsEmitTheirOwnPage();
     void waysOutEndTheEventLoop_data();
     void waysOutEndTheEventLoop();
+    void windowsOpenShowingTheirTables_data();
+    void windowsOpenShowingTheirTables();
 };
 
 void MainWindowTest::startsOnDataPageWithZeroTableAndNoBox()
@@ -137,6 +142,52 @@ void MainWindowTest::waysOutEndTheEventLoop()
     guard.start(5000);
     QCOMPARE(qApp->exec(), 0);
     QVERIFY(!w.isVisible());
+}
+
+void MainWindowTest::windowsOpenShowingTheirTables_data()
+{
+    QTest::addColumn<bool>("logger");
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QSize>("least");
+    QTest::newRow("data table") << false << 0 << "twData" << 5 << QSize(565, 301);
+    QTest::newRow("calibration table") << false << 1 << "twTempTable" << 10 << QSize(565, 301);
+    QTest::newRow("logger's enables") << true << 0 << "twEnables" << 3 << QSize(504, 224);
+}
+
+// At its first size, at the font it runs with, a window shows its table's columns whole with no
+// sideways scrolling, and at least the given number of rows.
+void MainWindowTest::windowsOpenShowingTheirTables()
+{
+    QFETCH(bool, logger);
+    QFETCH(int, page);
+    QFETCH(QString, table);
+    QFETCH(int, rows);
+    QFETCH(QSize, least);
+    Dialog main;
+    main.findChild<QTabWidget *>("tabWidget")->setCurrentIndex(page);
+    Logger log(&main);
+    QWidget *window = logger ? static_cast<QWidget *>(&log) : &main;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    QVERIFY(window->width() >= least.width() && window->height() >= least.height());
+    auto *view = window->findChild<QTableWidget *>(table);
+    QVERIFY(!view->horizontalScrollBar()->isVisibleTo(view));
+    for (int c = 0; c < view->columnCount(); ++c) {
+        QVERIFY(view->columnViewportPosition(c) >= 0);
+        QVERIFY(view->columnViewportPosition(c) + view->columnWidth(c)
+                <= view->viewport()->width());
+        QVERIFY(view->columnWidth(c) >= view->horizontalHeader()->sectionSizeHint(c));
+    }
+    int whole = 0;
+    while (whole < view->rowCount()
+           && view->rowViewportPosition(whole) + view->rowHeight(whole)
+               <= view->viewport()->height())
+        ++whole;
+    QVERIFY2(whole >= rows, qPrintable(QString::number(whole)));
+    QCOMPARE(view->verticalScrollBar()->isVisibleTo(view), rows < view->rowCount());
 }
 
 QTEST_MAIN(MainWindowTest)
