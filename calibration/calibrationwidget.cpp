@@ -1,6 +1,7 @@
 #include "calibration/calibrationwidget.h"
 #include "ui_calibrationwidget.h"
 
+#include "app/chooserstart.h"
 #include "app/numbers.h"
 #include "app/windowfit.h"
 
@@ -120,7 +121,11 @@ void calibrationWidget::on_pbWriteEeprom_clicked()
 
 void calibrationWidget::on_tbLoadTable_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("OPen file..."));
+    QString start = chooserStart(ui->leFileName->text());
+    if (start.isEmpty())
+        start = chooserStart(exampleCurvePath());
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("OPen file..."), start, tr("Curve files (*.340 *.txt *.dat);;All files (*)"));
     if (!path.isEmpty())
         ui->leFileName->setText(path);
 }

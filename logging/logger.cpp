@@ -1,6 +1,7 @@
 #include "logging/logger.h"
 #include "ui_logger.h"
 
+#include "app/chooserstart.h"
 #include "app/dialog.h"
 #include "app/windowfit.h"
 
@@ -130,8 +131,8 @@ void Logger::on_pbStart_clicked()
 void Logger::on_tbFileName_clicked()
 {
     qDebug("File name");
-    const QString chosen
-        = QFileDialog::getSaveFileName(this, tr("Logging file..."), QString(), QString());
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, tr("Logging file..."), chooserStart(ui->leFileName->text()), QString());
     if (!chosen.isEmpty())
         ui->leFileName->setText(chosen);
 }

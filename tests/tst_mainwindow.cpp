@@ -5,12 +5,15 @@
 #include "tests/support/modalboxes.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QtTest>
 
 class MainWindowTest : public QObject
@@ -27,6 +30,8 @@ private slots:
     void waysOutEndTheEventLoop();
     void windowsOpenShowingTheirTables_data();
     void windowsOpenShowingTheirTables();
+    void choosersStartAtTheirFile_data();
+    void choosersStartAtTheirFile();
 };
 
 void MainWindowTest::startsOnDataPageWithZeroTableAndNoBox()
@@ -188,6 +193,45 @@ void MainWindowTest::windowsOpenShowingTheirTables()
         ++whole;
     QVERIFY2(whole >= rows, qPrintable(QString::number(whole)));
     QCOMPARE(view->verticalScrollBar()->isVisibleTo(view), rows < view->rowCount());
+}
+
+void MainWindowTest::choosersStartAtTheirFile_data()
+{
+    QTest::addColumn<bool>("logger");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("filters"); // empty: not checked
+    QTest::newRow("curve") << false << "tbLoadTable"
+                           << QStringList {"Curve files (*.340 *.txt *.dat)", "All files (*)"};
+    QTest::newRow("log") << true << "tbFileName" << QStringList {};
+}
+
+void MainWindowTest::choosersStartAtTheirFile()
+{
+    QFETCH(bool, logger);
+    QFETCH(QString, button);
+    QFETCH(QStringList, filters);
+    QTemporaryDir folder;
+    Dialog main;
+    Logger log(&main);
+    QWidget *window = logger ? static_cast<QWidget *>(&log)
+                             : main.findChild<QTabWidget *>("tabWidget")->widget(1);
+    window->findChild<QLineEdit *>("leFileName")->setText(folder.filePath("file.340"));
+
+    QString shownFolder;
+    QStringList shownFilters;
+    ModalAnswerer answerer;
+    answerer.setAnswer([&](QWidget *modal) {
+        if (auto *chooser = qobject_cast<QFileDialog *>(modal)) {
+            shownFolder = chooser->directory().canonicalPath();
+            shownFilters = chooser->nameFilters();
+        }
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    window->findChild<QToolButton *>(button)->click();
+
+    QCOMPARE(shownFolder, QDir(folder.path()).canonicalPath());
+    if (!filters.isEmpty())
+        QCOMPARE(shownFilters, filters);
 }
 
 QTEST_MAIN(MainWindowTest)
