@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QtTest>
 
 class DemoTest : public QObject
@@ -18,6 +19,7 @@ private slots:
     void commandLine();
     void portOptionTalksToThatDevice();
     void twoUnitsBringTheChooser();
+    void unitsReadDifferently();
 
 private:
     static void getAllData(Dialog &w)
@@ -118,6 +120,30 @@ void DemoTest::twoUnitsBringTheChooser()
     QCOMPARE(answerer.seen.first().className, QStringLiteral("ComPortDialog"));
     QCOMPARE(offered, units.portPaths());
     QCOMPARE(updated.count(), 1);
+}
+
+// The operator tells the simulated units apart by what they read.
+void DemoTest::unitsReadDifferently()
+{
+    DemoUnits units;
+    QString error;
+    QVERIFY(units.start(parseDemoOptions({"quadmeter-demo", "--units", "2"}), &error));
+    QList<double> kelvin, ohms; // Channel1's temperature, Channel2's resistance
+    for (int chosen = 0; chosen < 2; ++chosen) {
+        Dialog w;
+        w.setPortLister(units.lister());
+        ModalAnswerer answerer;
+        answerer.setAnswer([chosen](QWidget *modal) {
+            modal->findChild<QComboBox *>("cbPortName")->setCurrentIndex(chosen);
+            qobject_cast<QDialog *>(modal)->accept();
+        });
+        getAllData(w);
+        auto *table = w.findChild<QTableWidget *>("twData");
+        kelvin.append(table->item(4, 0)->text().toDouble());
+        ohms.append(table->item(3, 1)->text().toDouble());
+    }
+    QVERIFY2(qAbs(kelvin[1] - kelvin[0]) > 5, qPrintable(QString::number(kelvin[0])));
+    QVERIFY2(ohms[1] > 1.05 * ohms[0], qPrintable(QString::number(ohms[0])));
 }
 
 QTEST_MAIN(DemoTest)
