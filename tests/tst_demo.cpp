@@ -128,7 +128,7 @@ void DemoTest::unitsReadDifferently()
     DemoUnits units;
     QString error;
     QVERIFY(units.start(parseDemoOptions({"quadmeter-demo", "--units", "2"}), &error));
-    QList<double> kelvin, ohms; // Channel1's temperature, Channel2's resistance
+    QList<double> kelvin; // Channel1's temperature
     for (int chosen = 0; chosen < 2; ++chosen) {
         Dialog w;
         w.setPortLister(units.lister());
@@ -138,12 +138,9 @@ void DemoTest::unitsReadDifferently()
             qobject_cast<QDialog *>(modal)->accept();
         });
         getAllData(w);
-        auto *table = w.findChild<QTableWidget *>("twData");
-        kelvin.append(table->item(4, 0)->text().toDouble());
-        ohms.append(table->item(3, 1)->text().toDouble());
+        kelvin.append(w.findChild<QTableWidget *>("twData")->item(4, 0)->text().toDouble());
     }
     QVERIFY2(qAbs(kelvin[1] - kelvin[0]) > 5, qPrintable(QString::number(kelvin[0])));
-    QVERIFY2(ohms[1] > 1.05 * ohms[0], qPrintable(QString::number(ohms[0])));
 }
 
 QTEST_MAIN(DemoTest)
