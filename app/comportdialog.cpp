@@ -1,6 +1,8 @@
 #include "app/comportdialog.h"
 #include "ui_comportdialog.h"
 
+#include "app/windowfit.h"
+
 ComPortDialog::ComPortDialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::ComPortDialog)
@@ -21,6 +23,8 @@ void ComPortDialog::setPortNames(const QStringList &names)
 int ComPortDialog::exec()
 {
     ui->cbPortName->addItems(portNames);
+    // A fixed size, but one that shows the longest name and both buttons at the running font.
+    setFixedSize(windowFitting(this, {}));
     return QDialog::exec();
 }
 

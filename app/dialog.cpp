@@ -1,6 +1,7 @@
 #include "app/dialog.h"
 #include "ui_dialog.h"
 
+#include "app/windowfit.h"
 #include "calibration/calibrationwidget.h"
 #include "logging/logger.h"
 #include "unit/unit.h"
@@ -23,6 +24,10 @@ Dialog::Dialog(QWidget *parent)
         connect(page, &calibrationWidget::loadTempTable, this, &Dialog::loadTempTable);
         ui->tabWidget->addTab(page, QStringLiteral("Channel%1").arg(i + 1));
     }
+
+    // Room for the whole data table and for a calibration page at the size it opened at.
+    QWidget *page = ui->tabWidget->widget(1);
+    resize(windowFitting(this, {{ui->twData, tableShowing(ui->twData)}, {page, page->size()}}));
 }
 
 Dialog::~Dialog()

@@ -1,6 +1,8 @@
 #include "calibration/calibrationwidget.h"
 #include "ui_calibrationwidget.h"
 
+#include "app/chooserstart.h"
+#include "app/windowfit.h"
 #include "text/numbers.h"
 
 #include <QCoreApplication>
@@ -77,6 +79,10 @@ calibrationWidget::calibrationWidget(QWidget *parent)
             ui->twTempTable->setCellWidget(row, column, editor);
         }
     }
+
+    // Enough of the table to see the curve's shape, whatever the font and scale.
+    constexpr int shownRows = 10;
+    resize(windowFitting(this, {{ui->twTempTable, tableShowing(ui->twTempTable, shownRows)}}));
 }
 
 calibrationWidget::~calibrationWidget()
@@ -173,7 +179,11 @@ void calibrationWidget::on_pbWriteEeprom_clicked()
 
 void calibrationWidget::on_tbLoadTable_clicked()
 {
-    const QString path = QFileDialog::getOpenFileName(this, tr("OPen file..."));
+    QString start = chooserStart(ui->leFileName->text());
+    if (start.isEmpty())
+        start = chooserStart(exampleCurvePath());
+    const QString path = QFileDialog::getOpenFileName(
+        this, tr("OPen file..."), start, tr("Curve files (*.340 *.txt *.dat);;All files (*)"));
     if (!path.isEmpty())
         ui->leFileName->setText(path);
 }

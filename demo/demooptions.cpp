@@ -26,6 +26,7 @@ QString demoUsage()
         "\n"
         "Options:\n"
         "  --units N      simulate N units at once (1-%1); with two or more the tool asks which\n"
+        "                 (each unit's sensors read differently, as the lines at start say)\n"
         "  --eeprom FILE  keep the simulated unit's EEPROM in FILE across runs (further units use\n"
         "                 FILE.2, FILE.3, ...)\n"
         "  --port PATH    use the serial device PATH as the one attached unit, simulating none\n"
@@ -95,7 +96,7 @@ bool DemoUnits::start(const DemoOptions &options, QString *error)
         QString eeprom = options.eepromFile;
         if (!eeprom.isEmpty() && i > 0)
             eeprom += QStringLiteral(".%1").arg(i + 1);
-        auto host = std::make_unique<PtyHost>(eeprom);
+        auto host = std::make_unique<PtyHost>(eeprom, i);
         if (!host->start()) {
             *error = QStringLiteral("cannot start a simulated unit (no pseudo-terminal)");
             return false;
@@ -114,6 +115,21 @@ PortLister DemoUnits::lister() const
             ports.append(attachedUnit(path));
         return ports;
     };
+}
+
+QStringList DemoUnits::descriptions() const
+{
+    if (!externalPort.isEmpty())
+        return {QStringLiteral("unit on %1").arg(externalPort)};
+    QStringList lines;
+    for (const auto &host : hosts) {
+        double kelvin = 0;
+        host->withFirmware([&kelvin](Firmware &unit) { kelvin = unit.trueTemperature(0); });
+        lines.append(QStringLiteral("unit %1 on %2, its Channel1 near %3 K")
+                         .arg(QString::number(lines.size() + 1), host->portPath(),
+                              QString::number(qRound(kelvin))));
+    }
+    return lines;
 }
 
 QStringList DemoUnits::portPaths() const

@@ -35,6 +35,8 @@ public:
     bool start(const DemoOptions &options, QString *error);
     PortLister lister() const;
     QStringList portPaths() const;
+    // One line per unit: where it is and, for a simulated one, how to tell it in the window.
+    QStringList descriptions() const;
 
 private:
     std::vector<std::unique_ptr<PtyHost>> hosts;

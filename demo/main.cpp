@@ -37,8 +37,8 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "quadmeter-demo: %s\n", qPrintable(error));
         return 1;
     }
-    for (const QString &path : units.portPaths())
-        std::fprintf(stderr, "quadmeter-demo: unit on %s\n", qPrintable(path));
+    for (const QString &line : units.descriptions())
+        std::fprintf(stderr, "quadmeter-demo: %s\n", qPrintable(line));
 
     Dialog w;
     w.setPortLister(units.lister());

@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
     }
     Dialog window;
     window.setPortLister(units.lister());
-    window.resize(720, 400); // roomier than the default, so the picture shows every column
+    // At the size it opens at, as a newcomer first sees it.
     window.show();
     auto *tabs = window.findChild<QTabWidget *>("tabWidget");
     tabs->widget(0)->findChild<QPushButton *>("pbGetData")->click();

@@ -1,6 +1,9 @@
 #include "logging/logger.h"
 #include "ui_logger.h"
 
+#include "app/chooserstart.h"
+#include "app/windowfit.h"
+
 #include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
@@ -60,6 +63,8 @@ Logger::Logger(const ChannelData *readings, QWidget *parent)
             ui->twEnables->setItem(row, column, item);
         }
     }
+    // The whole enable table, and whatever else the layout holds, at the running font and scale.
+    resize(windowFitting(this, {{ui->twEnables, tableShowing(ui->twEnables)}}));
 
     connect(timer, &QTimer::timeout, this, &Logger::updateData);
     // Closing the window ends the run at once, even while a read it asked for is still running:
@@ -126,8 +131,8 @@ void Logger::on_pbStart_clicked()
 void Logger::on_tbFileName_clicked()
 {
     qDebug("File name");
-    const QString chosen
-        = QFileDialog::getSaveFileName(this, tr("Logging file..."), QString(), QString());
+    const QString chosen = QFileDialog::getSaveFileName(
+        this, tr("Logging file..."), chooserStart(ui->leFileName->text()), QString());
     if (!chosen.isEmpty())
         ui->leFileName->setText(chosen);
 }

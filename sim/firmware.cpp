@@ -38,14 +38,27 @@ struct Sensor
     double driftPeriod; // seconds
     double excitation; // amperes
     double tableLow, tableHigh; // kelvin, span of the factory table
+    double scaleOhms; // hopping sensors: the resistance's prefactor
 };
 
-constexpr Sensor sensors[Firmware::channelCount] = {
-    {Platinum, 295.0, 0.3, 900.0, 1e-3, 75.0, 475.0},
-    {Hopping, 77.4, 0.4, 600.0, 10e-6, 1.4, 325.0},
-    {Hopping, 20.3, 0.1, 700.0, 10e-6, 1.4, 325.0},
-    {Hopping, 4.22, 0.02, 800.0, 10e-6, 1.4, 325.0},
+constexpr Sensor firstUnitSensors[Firmware::channelCount] = {
+    {Platinum, 295.0, 0.3, 900.0, 1e-3, 75.0, 475.0, 1.0},
+    {Hopping, 77.4, 0.4, 600.0, 10e-6, 1.4, 325.0, 25.0},
+    {Hopping, 20.3, 0.1, 700.0, 10e-6, 1.4, 325.0, 25.0},
+    {Hopping, 4.22, 0.02, 800.0, 10e-6, 1.4, 325.0, 25.0},
 };
+
+// Units on one bench have sensors of their own: each further unit's platinum sensor sits 10 K
+// warmer, and its cryogenic sensors are specimens of a tenth more resistance.
+Sensor sensorOf(int unit, int channel)
+{
+    Sensor s = firstUnitSensors[channel];
+    if (s.kind == Platinum)
+        s.baseKelvin += 10.0 * unit;
+    else
+        s.scaleOhms *= 1.0 + 0.1 * unit;
+    return s;
+}
 
 // Platinum 100-ohm thermometer, industrial coefficients, valid from 73 K to 1123 K.
 double platinumResistance(double kelvin)
@@ -56,14 +69,14 @@ double platinumResistance(double kelvin)
 }
 
 // Cryogenic sensor whose conduction is by hopping: steep at helium temperatures, flat near room.
-double hoppingResistance(double kelvin)
+double hoppingResistance(double scaleOhms, double kelvin)
 {
-    return 25.0 * std::exp(std::sqrt(80.0 / kelvin));
+    return scaleOhms * std::exp(std::sqrt(80.0 / kelvin));
 }
 
 double resistanceAt(const Sensor &s, double kelvin)
 {
-    return s.kind == Platinum ? platinumResistance(kelvin) : hoppingResistance(kelvin);
+    return s.kind == Platinum ? platinumResistance(kelvin) : hoppingResistance(s.scaleOhms, kelvin);
 }
 
 quint32 floatBits(float value)
@@ -128,16 +141,18 @@ float interpolateTemperature(const std::array<std::pair<float, float>, Firmware:
     return nearest ? nearest->second : 0.0f;
 }
 
-Firmware::Firmware(const QByteArray &eepromImage)
-    : eeprom(eepromImage.size() == eepromSize ? eepromImage : factoryEeprom())
+Firmware::Firmware(const QByteArray &eepromImage, int unit)
+    : eeprom(eepromImage.size() == eepromSize ? eepromImage : factoryEeprom(unit))
+    , unit(unit)
 {
     loadFrom(eeprom);
 }
 
-QByteArray Firmware::factoryEeprom()
+QByteArray Firmware::factoryEeprom(int unit)
 {
     QByteArray image;
-    for (const Sensor &s : sensors) {
+    for (int channel = 0; channel < channelCount; ++channel) {
+        const Sensor s = sensorOf(unit, channel);
         appendFloat(image, 1.0f);
         for (int row = 0; row < tableRows; ++row) {
             // Platinum is nearly linear, so even steps; the cryogenic sensors get steps that
@@ -265,7 +280,7 @@ quint32 Firmware::measurement(int channel, int quantity) const
     if (forced[channel][quantity])
         return *forced[channel][quantity];
 
-    const Sensor &s = sensors[channel];
+    const Sensor s = sensorOf(unit, channel);
     const double g = ram[channel].gain;
     // The programmable amplifier follows the stored gain; a gain it cannot set leaves the
     // converter reading zero.
@@ -295,13 +310,14 @@ double Firmware::trueTemperature(int channel) const
 {
     if (!validChannel(channel))
         return 0.0;
-    const Sensor &s = sensors[channel];
-    return s.baseKelvin + s.driftKelvin * std::sin(2 * pi * now / s.driftPeriod + channel);
+    const Sensor s = sensorOf(unit, channel);
+    return s.baseKelvin + s.driftKelvin * std::sin(2 * pi * now / s.driftPeriod + channel + unit);
 }
 
 double Firmware::sensorResistance(int channel) const
 {
-    return validChannel(channel) ? resistanceAt(sensors[channel], trueTemperature(channel)) : 0.0;
+    return validChannel(channel) ? resistanceAt(sensorOf(unit, channel), trueTemperature(channel))
+                                 : 0.0;
 }
 
 bool Firmware::relay(int which) const

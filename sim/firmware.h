@@ -11,10 +11,13 @@
 //  - table rows outside 0..99 read as zero bytes and are not stored; a count of 0 reads nothing.
 // Replies always have the length the request asks for, so the tool's length checks stay meaningful.
 //
-// Sensors (true temperature drifts slowly around the value given, see advanceTime()):
+// Sensors of the first unit (true temperature drifts slowly around the value given, see
+// advanceTime()):
 //  channel 0: platinum 100-ohm thermometer near room temperature (295 K), 1 mA excitation;
 //  channels 1..3: negative-coefficient cryogenic sensors, R = 25 ohm * exp(sqrt(80 K / T)), near
 //  77.4 K, 20.3 K and 4.22 K, 10 uA excitation.
+// Unit n (counted from 0) has its platinum sensor near 295 K + n * 10 K and cryogenic sensors of
+// (1 + n / 10) times the resistance, so units side by side read differently.
 // Each channel's 24-bit ADC (2.5 V reference) sees the sensor voltage times the channel gain;
 // the unit reports that count, the sensor voltage worked back from it ("current voltage"), the
 // resistance from that voltage, a few microvolts of AC pick-up, and the temperature it
@@ -37,8 +40,8 @@ public:
     static constexpr int quantityCount = 5; // adc, current voltage, AC voltage, resistance, T
     static constexpr int eepromSize = channelCount * (4 + tableRows * 8);
 
-    // An image of the wrong size (a damaged file) is replaced by the factory image.
-    explicit Firmware(const QByteArray &eepromImage = {});
+    // An image of the wrong size (a damaged file) is replaced by the unit's factory image.
+    explicit Firmware(const QByteArray &eepromImage = {}, int unit = 0);
 
     // Stream in; replies of the requests completed by these bytes come out, in order.
     QByteArray feed(const QByteArray &bytes);
@@ -49,7 +52,7 @@ public:
 
     QByteArray eepromImage() const { return eeprom; }
     // What a fresh unit holds: gain 1 and a table fitted to each channel's sensor.
-    static QByteArray factoryEeprom();
+    static QByteArray factoryEeprom(int unit = 0);
 
     // Test access to the unit's state (the RAM copy). Bad indexes read as off/0 and are ignored
     // on writes.
@@ -100,6 +103,7 @@ private:
     QList<quint8> completedCodes;
     int lostCode = -1;
     int lostAfter = 0;
+    int unit = 0; // which of several units on one bench, for its sensors
     double now = 0.0;
 };
 

@@ -116,8 +116,8 @@ QList<TimedPiece> shapeAnswer(const QByteArray &answer, const Misbehaviour &m)
     return out;
 }
 
-PtyHost::PtyHost(QString eepromFile)
-    : firmware(readEepromFile(eepromFile))
+PtyHost::PtyHost(QString eepromFile, int unit)
+    : firmware(readEepromFile(eepromFile), unit)
     , eepromFile(std::move(eepromFile))
 {
     savedImage = firmware.eepromImage();

@@ -59,8 +59,9 @@ class PtyHost
 {
 public:
     // With a file, the unit's EEPROM is read from it (when it exists) and written to it on
-    // every WriteEeprom, so a restarted unit keeps its calibration.
-    explicit PtyHost(QString eepromFile = {}); // empty: EEPROM in memory only
+    // every WriteEeprom, so a restarted unit keeps its calibration. `unit` tells several
+    // simulated units apart by their sensors (see Firmware).
+    explicit PtyHost(QString eepromFile = {}, int unit = 0); // empty: EEPROM in memory only
     ~PtyHost(); // stops cleanly
     PtyHost(const PtyHost &) = delete;
     PtyHost &operator=(const PtyHost &) = delete;

@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QTableWidget>
 #include <QtTest>
 
 class DemoTest : public QObject
@@ -18,6 +19,7 @@ private slots:
     void commandLine();
     void portOptionTalksToThatDevice();
     void twoUnitsBringTheChooser();
+    void unitsReadDifferently();
 
 private:
     static void getAllData(Dialog &w)
@@ -118,6 +120,27 @@ void DemoTest::twoUnitsBringTheChooser()
     QCOMPARE(answerer.seen.first().className, QStringLiteral("ComPortDialog"));
     QCOMPARE(offered, units.portPaths());
     QCOMPARE(updated.count(), 1);
+}
+
+// The operator tells the simulated units apart by what they read.
+void DemoTest::unitsReadDifferently()
+{
+    DemoUnits units;
+    QString error;
+    QVERIFY(units.start(parseDemoOptions({"quadmeter-demo", "--units", "2"}), &error));
+    QList<double> kelvin; // Channel1's temperature
+    for (int chosen = 0; chosen < 2; ++chosen) {
+        Dialog w;
+        w.setPortLister(units.lister());
+        ModalAnswerer answerer;
+        answerer.setAnswer([chosen](QWidget *modal) {
+            modal->findChild<QComboBox *>("cbPortName")->setCurrentIndex(chosen);
+            qobject_cast<QDialog *>(modal)->accept();
+        });
+        getAllData(w);
+        kelvin.append(w.findChild<QTableWidget *>("twData")->item(4, 0)->text().toDouble());
+    }
+    QVERIFY2(qAbs(kelvin[1] - kelvin[0]) > 5, qPrintable(QString::number(kelvin[0])));
 }
 
 QTEST_MAIN(DemoTest)

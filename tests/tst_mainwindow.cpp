@@ -1,13 +1,18 @@
 // The main window as the operator first meets it, and its ways out.
 #include "app/dialog.h"
 #include "calibration/calibrationwidget.h"
+#include "logging/logger.h"
 #include "tests/support/modalboxes.h"
 
 #include <QCheckBox>
+#include <QFileDialog>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QToolButton>
 #include <QtTest>
 
 class MainWindowTest : public QObject
@@ -22,6 +27,10 @@ private slots:
     void pageButtonsEmitTheirOwnPage();
     void waysOutEndTheEventLoop_data();
     void waysOutEndTheEventLoop();
+    void windowsOpenShowingTheirTables_data();
+    void windowsOpenShowingTheirTables();
+    void choosersStartAtTheirFile_data();
+    void choosersStartAtTheirFile();
 };
 
 void MainWindowTest::startsOnDataPageWithZeroTableAndNoBox()
@@ -137,6 +146,81 @@ void MainWindowTest::waysOutEndTheEventLoop()
     guard.start(5000);
     QCOMPARE(qApp->exec(), 0);
     QVERIFY(!w.isVisible());
+}
+
+void MainWindowTest::windowsOpenShowingTheirTables_data()
+{
+    QTest::addColumn<int>("page"); // of the main window; -1: the Logger
+    QTest::addColumn<QString>("table");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QSize>("least");
+    QTest::newRow("data table") << 0 << "twData" << 5 << QSize(565, 301);
+    QTest::newRow("calibration table") << 1 << "twTempTable" << 10 << QSize(565, 301);
+    QTest::newRow("logger's enables") << -1 << "twEnables" << 3 << QSize(504, 224);
+}
+
+// At its first size and the font it runs with, a window shows every column of its table with no
+// sideways scrolling, and at least the given number of rows whole.
+void MainWindowTest::windowsOpenShowingTheirTables()
+{
+    QFETCH(int, page);
+    QFETCH(QString, table);
+    QFETCH(int, rows);
+    QFETCH(QSize, least);
+    Dialog main;
+    main.findChild<QTabWidget *>("tabWidget")->setCurrentIndex(qMax(page, 0));
+    Logger log(main.channelData(), &main);
+    QWidget *window = page < 0 ? static_cast<QWidget *>(&log) : &main;
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window));
+
+    QCOMPARE(window->size().expandedTo(least), window->size());
+    auto *view = window->findChild<QTableWidget *>(table);
+    const int column = view->columnCount() - 1;
+    QVERIFY(!view->horizontalScrollBar()->isVisibleTo(view));
+    QVERIFY(view->columnViewportPosition(column) + view->columnWidth(column)
+            <= view->viewport()->width());
+    QVERIFY(view->rowViewportPosition(rows - 1) + view->rowHeight(rows - 1)
+            <= view->viewport()->height());
+    QCOMPARE(view->verticalScrollBar()->isVisibleTo(view), rows < view->rowCount());
+}
+
+void MainWindowTest::choosersStartAtTheirFile_data()
+{
+    QTest::addColumn<bool>("logger");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QStringList>("filters"); // empty: not checked
+    QTest::newRow("curve") << false << "tbLoadTable"
+                           << QStringList {"Curve files (*.340 *.txt *.dat)", "All files (*)"};
+    QTest::newRow("log") << true << "tbFileName" << QStringList {};
+}
+
+void MainWindowTest::choosersStartAtTheirFile()
+{
+    QFETCH(bool, logger);
+    QFETCH(QString, button);
+    QFETCH(QStringList, filters);
+    QTemporaryDir folder;
+    Dialog main;
+    Logger log(main.channelData(), &main);
+    QWidget *window = logger ? static_cast<QWidget *>(&log)
+                             : main.findChild<QTabWidget *>("tabWidget")->widget(1);
+    window->findChild<QLineEdit *>("leFileName")->setText(folder.filePath("file.340"));
+    QString shownFolder;
+    QStringList shownFilters;
+    ModalAnswerer answerer;
+    answerer.setAnswer([&](QWidget *modal) {
+        if (auto *chooser = qobject_cast<QFileDialog *>(modal)) {
+            shownFolder = chooser->directory().canonicalPath();
+            shownFilters = chooser->nameFilters();
+        }
+        qobject_cast<QDialog *>(modal)->reject();
+    });
+    window->findChild<QToolButton *>(button)->click();
+
+    QCOMPARE(shownFolder, QDir(folder.path()).canonicalPath());
+    if (!filters.isEmpty())
+        QCOMPARE(shownFilters, filters);
 }
 
 QTEST_MAIN(MainWindowTest)
