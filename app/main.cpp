@@ -1,4 +1,5 @@
 #include "app/dialog.h"
+#include "logging/logfile.h"
 
 #include <QApplication>
 
@@ -8,6 +9,8 @@ int main(int argc, char *argv[])
     QCoreApplication::setAttribute(Qt::AA_EnableHighDpiScaling);
     QCoreApplication::setAttribute(Qt::AA_UseHighDpiPixmaps);
 
+    // A log file whose reader went away fails its row; it must not end the tool.
+    ignoreBrokenPipes();
     QApplication a(argc, argv);
     Dialog w;
     w.show();
