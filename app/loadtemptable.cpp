@@ -4,7 +4,6 @@
 #include "calibration/curvefile.h"
 
 #include <QDir>
-#include <QFile>
 #include <QMessageBox>
 
 // Fills the page's 100 rows from the curve file named in its path field. Works from the file
@@ -17,12 +16,10 @@ void Dialog::loadTempTable(QWidget *widget)
     const QString path = page->fileName();
     if (path.isEmpty())
         return;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    // A file that cannot be opened at all leaves the page as it is, without a word.
+    const CurveRead curve = readCurveFile(path);
+    if (!curve.opened)
         return;
-
-    const CurveRead curve = readCurve(file);
-    file.close();
     CurveTable table;
     if (curve.refusal.isEmpty())
         table = resampleCurve(curve.points);

@@ -1,4 +1,5 @@
 #include "app/dialog.h"
+#include "logging/logfile.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -29,6 +30,8 @@ int main(int argc, char *argv[])
         parser.process(console); // prints and exits
     }
 
+    // A log file whose reader went away fails its row; it must not end the tool.
+    ignoreBrokenPipes();
     QApplication a(argc, argv);
     // Qt's own options (-style, -platform ...) are taken out by now; anything else is refused.
     parser.process(a);

@@ -1,7 +1,10 @@
 #include "calibration/curvefile.h"
 
+#include "files/regularfile.h"
+
 #include <QBuffer>
 #include <QCoreApplication>
+#include <QFile>
 #include <QIODevice>
 
 #include <algorithm>
@@ -227,6 +230,21 @@ CurveRead readCurve(const QByteArray &bytes)
     QBuffer buffer(&copy);
     buffer.open(QIODevice::ReadOnly);
     return readCurve(buffer);
+}
+
+CurveRead readCurveFile(const QString &path)
+{
+    CurveRead read;
+    QFile file;
+    const FileOpening opening = openRegularFile(file, path, QIODevice::ReadOnly, &read.refusal);
+    read.opened = opening != FileOpening::Failed;
+    if (opening != FileOpening::Opened)
+        return read;
+    if (file.size() > MaxCurveFileBytes) {
+        read.refusal = tr("it is larger than 16 MiB, far more than any curve");
+        return read;
+    }
+    return readCurve(file);
 }
 
 CurveTable resampleCurve(QVector<CurvePoint> points)

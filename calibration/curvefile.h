@@ -23,6 +23,8 @@ struct CurveRead
     QVector<CurvePoint> points;
     QString refusal; // empty when the points are usable; otherwise a clause such as
                      // "it is a diode voltage curve", to follow the file's name in a sentence
+    bool opened = true; // false when the file could not be opened at all (missing, no
+                        // permission); the refusal is then the system's reason
 };
 
 // A channel's table computed from a curve, or why none could be.
@@ -31,6 +33,10 @@ struct CurveTable
     QVector<protocol::TableEntry> rows; // protocol::TableRows rows when usable, else empty
     QString refusal;
 };
+
+// A curve file larger than this is refused unread: no real curve comes near it (a 200-point ".340"
+// file is 5 KiB), and reading gigabytes would hold the window for many seconds.
+constexpr qint64 MaxCurveFileBytes = 16 * 1024 * 1024;
 
 // A line longer than this (line end not counted) is not a point and is skipped unread.
 constexpr int MaxCurveLineBytes = 1023;
@@ -48,6 +54,10 @@ constexpr int MaxCurveLineBytes = 1023;
 // A curve of fewer than two points is refused.
 CurveRead readCurve(QIODevice &device);
 CurveRead readCurve(const QByteArray &bytes);
+
+// Reads the curve file at `path` as above. Only a regular file of at most MaxCurveFileBytes is
+// read; anything else is refused unread, and no open waits (a named pipe with no writer).
+CurveRead readCurveFile(const QString &path);
 
 // Resamples a curve at 100 temperatures evenly spaced on a logarithmic scale from the temperature
 // of its lowest-resistance point to that of its highest, each with the resistance interpolated

@@ -2,6 +2,7 @@
 // simulated units (or at a serial device named on the command line).
 #include "app/dialog.h"
 #include "demo/demooptions.h"
+#include "logging/logfile.h"
 
 #include <QApplication>
 
@@ -30,6 +31,8 @@ int main(int argc, char *argv[])
         return 2;
     }
 
+    // A log file whose reader went away fails its row; it must not end the tool.
+    ignoreBrokenPipes();
     QApplication a(argc, argv);
     DemoUnits units;
     QString error;

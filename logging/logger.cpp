@@ -3,43 +3,16 @@
 
 #include "app/chooserstart.h"
 #include "app/windowfit.h"
+#include "logging/logfile.h"
 
-#include <QCoreApplication>
 #include <QDebug>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
 #include <QTimer>
 
 namespace {
-
-enum class LineMode { Truncate, Append };
-
-// Opens the file for this one line and closes it again, so the log can be read or copied at any
-// time and a closed window leaves no open handle. Returns the reason when the line did not land.
-QString writeLogLine(const QString &fileName, const QByteArray &line, LineMode mode)
-{
-    QFile file(fileName);
-    // Unbuffered: a failed write must not linger in a buffer that close() would try again after
-    // the half line has been cut off.
-    const QIODevice::OpenMode openMode = QIODevice::WriteOnly | QIODevice::Unbuffered
-        | (mode == LineMode::Truncate ? QIODevice::Truncate : QIODevice::Append);
-    if (!file.open(openMode))
-        return file.errorString();
-    const qint64 lineStart = file.size();
-    if (file.write(line) != line.size()) {
-        // A write cut short (the file size limit reached) sets no error of its own.
-        const QString error = file.error() == QFileDevice::NoError
-            ? QCoreApplication::translate("Logger", "only part of the line could be written")
-            : file.errorString();
-        // A half row (the disk filled up mid-line) would glue itself to the next row.
-        file.resize(lineStart);
-        return error;
-    }
-    return QString();
-}
 
 QString shownName(const QString &fileName)
 {
@@ -112,12 +85,18 @@ void Logger::on_pbStart_clicked()
     rowFailureReported = false;
     // With no file name the unit is still read at every tick; nothing is written.
     const QString fileName = ui->leFileName->text();
+    // The chooser's own replace question answered for the file as it was then: this run only.
+    const bool replaceAgreed = !chosenToReplace.isEmpty() && fileName == chosenToReplace;
+    chosenToReplace.clear();
     if (!fileName.isEmpty()) {
-        const QString error = writeLogLine(fileName, logHeader(enables()), LineMode::Truncate);
+        if (!replaceAgreed && logFileHoldsData(fileName) && !agreeToReplace(fileName)) {
+            stayIdle();
+            return;
+        }
+        const QString error = writeLogLine(fileName, logHeader(enables()), LogLineMode::Truncate);
         if (!error.isNull()) {
             // A run that cannot write its file would look like logging and leave nothing behind.
-            ui->pbStart->setChecked(false);
-            setSettingsEnabled(true);
+            stayIdle();
             QMessageBox::warning(
                 this, tr("Warning"),
                 tr("The log file %1 cannot be written: %2.\nLogging has not started.")
@@ -128,13 +107,32 @@ void Logger::on_pbStart_clicked()
     timer->start();
 }
 
+void Logger::stayIdle()
+{
+    ui->pbStart->setChecked(false);
+    setSettingsEnabled(true);
+}
+
+// A new run empties its file: the rows of an earlier run are replaced only when the operator
+// says so.
+bool Logger::agreeToReplace(const QString &fileName)
+{
+    return QMessageBox::question(
+               this, tr("Log file"),
+               tr("The log file %1 already holds data. Replace it?").arg(shownName(fileName)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
+}
+
 void Logger::on_tbFileName_clicked()
 {
     qDebug("File name");
     const QString chosen = QFileDialog::getSaveFileName(
         this, tr("Logging file..."), chooserStart(ui->leFileName->text()), QString());
-    if (!chosen.isEmpty())
+    if (!chosen.isEmpty()) {
         ui->leFileName->setText(chosen);
+        chosenToReplace = chosen;
+    }
 }
 
 void Logger::dataUpdated()
@@ -149,7 +147,7 @@ void Logger::dataUpdated()
         return;
 
     const QByteArray row = logRow(QTime::currentTime(), readings, enables());
-    const QString error = writeLogLine(fileName, row, LineMode::Append);
+    const QString error = writeLogLine(fileName, row, LogLineMode::Append);
     if (!error.isNull())
         reportRowFailure(fileName, error);
 }

@@ -33,6 +33,8 @@ private slots:
 
 private:
     void setSettingsEnabled(bool enabled);
+    void stayIdle();
+    bool agreeToReplace(const QString &fileName);
     LogEnables enables() const;
     void reportRowFailure(const QString &fileName, const QString &error);
 
@@ -41,4 +43,6 @@ private:
     QTimer *timer;
     // A file that stops taking rows is reported once per run, not at every tick.
     bool rowFailureReported = false;
+    // The file the chooser last picked; its own question about replacing it has been answered.
+    QString chosenToReplace;
 };

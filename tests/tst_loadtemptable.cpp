@@ -4,6 +4,7 @@
 #include "text/numbers.h"
 #include "calibration/calibrationwidget.h"
 #include "sim/ptyhost.h"
+#include "tests/support/fifo.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 
@@ -13,6 +14,8 @@
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <optional>
 
 namespace {
 
@@ -128,39 +131,63 @@ void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<QString>(
+        "kind"); // empty: a file of these bytes; "fifo", "sparse:size" or a path
 
     const QString tooFew = "it holds fewer than two resistance/temperature points";
     QTest::newRow("diode curve") << curveData("diode-volts.340")
                                  << "it is a diode voltage curve (Data Format 2), which cannot "
-                                    "fill a resistance table";
+                                    "fill a resistance table"
+                                 << "";
     const QByteArray real = curveData("X186275.340");
     QTest::newRow("truncated curve") << real.left(real.indexOf("\n 51 ") + 1)
-                                     << "it holds 50 data lines but declares 147 breakpoints";
-    QTest::newRow("empty file") << QByteArray() << tooFew;
+                                     << "it holds 50 data lines but declares 147 breakpoints"
+                                     << "";
+    QTest::newRow("empty file") << QByteArray() << tooFew << "";
 
     QByteArray binary(64 * 1024, '\0');
     for (int k = 0; k < binary.size(); ++k)
         binary[k] = char((k * 7919) ^ (k >> 3));
-    QTest::newRow("binary file") << binary << tooFew;
+    QTest::newRow("binary file") << binary << tooFew << "";
     QTest::newRow("flat curve") << QByteArray("100 300\n400 300\n")
                                 << "it gives table rows that are not finite numbers, as where "
-                                   "two neighbouring points share a temperature";
+                                   "two neighbouring points share a temperature"
+                                << "";
+    // Refused before a byte is read, and without a wait.
+    const QString notRegular = "not a regular file";
+    QTest::newRow("named pipe with no writer") << QByteArray() << notRegular << "fifo";
+    QTest::newRow("directory") << QByteArray() << notRegular << curves;
+    QTest::newRow("device") << QByteArray() << notRegular << "/dev/zero";
+    QTest::newRow("over 16 MiB") << QByteArray()
+                                 << "it is larger than 16 MiB, far more than any curve"
+                                 << "sparse:16777217";
+    QTest::newRow("16 MiB, still read") << QByteArray() << tooFew << "sparse:16777216";
 }
 
 void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, reason);
+    QFETCH(QString, kind);
     QTemporaryDir dir;
-    const QString path = dir.filePath("sensor.340");
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(bytes);
-    file.close();
+    const QString path = kind.startsWith('/') ? kind : dir.filePath("sensor.340");
+    std::optional<LonelyFifo> fifo;
+    if (kind == "fifo") {
+        QVERIFY(fifo.emplace(path, false).made);
+    } else if (!kind.startsWith('/')) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QVERIFY(file.write(bytes) == bytes.size());
+        if (kind.startsWith("sparse:")) // a file of that size whose bytes cost no disk
+            QVERIFY(file.resize(kind.mid(7).toLongLong()));
+    }
 
     ModalAnswerer answerer;
     Window window;
+    QElapsedTimer clock;
+    clock.start();
     window.load(1, path);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 
     QCOMPARE(answerer.seen.size(), 1);
     const ModalAnswerer::Seen &box = answerer.seen.first();
@@ -180,7 +207,6 @@ void LoadTempTableTest::noFileLeavesTableSilently_data()
     QTest::addColumn<QString>("path");
     QTest::newRow("empty path") << QString();
     QTest::newRow("missing file") << curves + "no-such-curve.340";
-    QTest::newRow("directory") << curves;
 }
 
 void LoadTempTableTest::noFileLeavesTableSilently()

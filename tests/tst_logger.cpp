@@ -1,8 +1,10 @@
 // The logger window with the main window behind it: when a run starts and stops, what lands in
 // the file and when nothing may, and what the operator is told when the file will not take it.
 #include "app/dialog.h"
+#include "logging/logfile.h"
 #include "logging/logger.h"
 #include "sim/ptyhost.h"
+#include "tests/support/fifo.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 
@@ -14,6 +16,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <unistd.h>
 
 namespace {
 
@@ -81,7 +84,9 @@ private slots:
     void emptyFileNameWritesNothing();
     void unwritableHeaderKeepsIdle_data();
     void unwritableHeaderKeepsIdle();
+    void startOnAFileWithDataAnsweredNo();
     void failingRowsAreReportedOncePerRun();
+    void readerThatLeftFailsTheRow();
     void halfWrittenRowIsCutBack();
     void reopeningStartsFromTheDefaults();
     // with the simulated unit
@@ -156,6 +161,7 @@ void LoggerTest::tickedCellsChooseTheColumns()
 void LoggerTest::rowsOnlyWhileTheRunLasts()
 {
     Rig rig;
+    ModalAnswerer answerer; // says Yes to replacing the earlier run
     const QString file = path("rows.txt");
     rig.useFile(file);
     emit rig.window.updatedData();
@@ -170,6 +176,7 @@ void LoggerTest::rowsOnlyWhileTheRunLasts()
     QCOMPARE(linesOf(file).size(), 3);
 
     rig.start()->click();
+    QCOMPARE(answerer.seen.size(), 1);
     QCOMPARE(linesOf(file).size(), 1);
     emit rig.window.updatedData();
     QTest::keyClick(rig.logger, Qt::Key_Escape);
@@ -196,30 +203,69 @@ void LoggerTest::emptyFileNameWritesNothing()
 void LoggerTest::unwritableHeaderKeepsIdle_data()
 {
     QTest::addColumn<QString>("fileName");
-    QTest::addColumn<bool>("makeDirectory");
-    QTest::newRow("missing folder") << "no/such/folder/log.txt" << false;
-    QTest::newRow("a directory of that name") << "log.txt" << true;
-    QTest::newRow("disk full") << "/dev/full" << false;
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("reason"); // empty: the system's words, whatever they are
+    const QString notRegular = "not a regular file";
+    QTest::newRow("missing folder") << "no/such/folder/log.txt"
+                                    << ""
+                                    << "";
+    QTest::newRow("a directory of that name") << "log.txt"
+                                              << "directory" << notRegular;
+    QTest::newRow("device") << "/dev/full"
+                            << "" << notRegular;
+    QTest::newRow("named pipe with no reader") << "log.txt"
+                                               << "fifo" << notRegular;
 }
 
+// Refused at once: a named pipe with no reader must not hold START.
 void LoggerTest::unwritableHeaderKeepsIdle()
 {
     QFETCH(QString, fileName);
-    QFETCH(bool, makeDirectory);
+    QFETCH(QString, kind);
+    QFETCH(QString, reason);
     const QString full = fileName.startsWith('/') ? fileName : path(fileName);
-    if (makeDirectory)
+    if (kind == "directory")
         QVERIFY(QDir().mkpath(full));
+    const LonelyFifo fifo(full, true);
+    QCOMPARE(fifo.made, kind == "fifo");
     Rig rig;
     rig.useFile(full);
     ModalAnswerer answerer;
+    QElapsedTimer clock;
+    clock.start();
     QTimer::singleShot(0, rig.start(), &QPushButton::click);
     QTRY_COMPARE(answerer.seen.size(), 1);
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
     QTRY_VERIFY(!QApplication::activeModalWidget());
 
     QCOMPARE(answerer.seen[0].icon, QMessageBox::Warning);
-    QVERIFY2(answerer.seen[0].text.contains(full), qPrintable(answerer.seen[0].text));
+    QVERIFY2(answerer.seen[0].text.contains(full + " cannot be written: " + reason),
+             qPrintable(answerer.seen[0].text));
     QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
     QCOMPARE(rig.enabledSettings(), 5);
+}
+
+// START on a file that holds an earlier run asks first; its default answer, No, changes nothing.
+void LoggerTest::startOnAFileWithDataAnsweredNo()
+{
+    const QString file = path("earlier.txt");
+    QFile earlier(file);
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("12:00:00\r\n") == 10);
+    earlier.close();
+    Rig rig;
+    rig.useFile(file);
+    ModalAnswerer answerer;
+    answerer.setAnswer(
+        [](QWidget *box) { qobject_cast<QMessageBox *>(box)->defaultButton()->click(); });
+
+    rig.start()->click();
+
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen[0].text,
+             "The log file " + QDir::toNativeSeparators(file) + " already holds data. Replace it?");
+    QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
+    QCOMPARE(rig.enabledSettings(), 5);
+    QCOMPARE(linesOf(file), QList<QByteArray>({"12:00:00\r\n"}));
 }
 
 // A file that stops taking rows in the middle of a run: one box for the run, not one per tick,
@@ -227,15 +273,23 @@ void LoggerTest::unwritableHeaderKeepsIdle()
 void LoggerTest::failingRowsAreReportedOncePerRun()
 {
     Rig rig;
-    ModalAnswerer answerer;
+    ModalAnswerer answerer; // says Yes to replacing the first run's file
     const QString file = path("rows.txt");
     rig.useFile(file);
+    // No tick during the test: with no unit attached, a tick raises a box of its own.
+    rig.find<QSpinBox>("sbTimeOut")->setValue(9999);
+    const auto rowFailures = [&answerer] {
+        int boxes = 0;
+        for (const ModalAnswerer::Seen &box : answerer.seen)
+            boxes += box.text.startsWith("A row could not be written to the log file");
+        return boxes;
+    };
     for (int run = 1; run <= 2; ++run) {
         rig.start()->click();
         QVERIFY(QFile::remove(file) && QDir().mkdir(file));
         for (int tick = 0; tick < 3; ++tick)
             emit rig.window.updatedData();
-        QTRY_COMPARE(answerer.seen.size(), run);
+        QTRY_COMPARE(rowFailures(), run);
         QTRY_VERIFY(!QApplication::activeModalWidget());
         QVERIFY(rig.timer()->isActive());
 
@@ -244,8 +298,22 @@ void LoggerTest::failingRowsAreReportedOncePerRun()
         QCOMPARE(linesOf(file).size(), 1); // written again, with no header
         rig.start()->click();
     }
+    QCOMPARE(rowFailures(), 2);
     QCOMPARE(answerer.mostMessageBoxesAtOnce, 1);
-    QVERIFY(answerer.seen[0].text.contains(file));
+    QVERIFY(answerer.seen.last().text.contains(file));
+}
+
+// A row written into a pipe whose reader has left fails like any other row; the tool lives on.
+void LoggerTest::readerThatLeftFailsTheRow()
+{
+    ignoreBrokenPipes(); // as main() does
+    int ends[2];
+    QCOMPARE(::pipe(ends), 0);
+    ::close(ends[0]);
+    QFile pipe;
+    QVERIFY(pipe.open(ends[1], QIODevice::WriteOnly | QIODevice::Unbuffered,
+                      QFileDevice::AutoCloseHandle));
+    QVERIFY(!writeLogLine(pipe, "12:00:00\t1\r\n").isEmpty());
 }
 
 // A row that the file takes only part of (here the file size limit, as a full disk does) must not

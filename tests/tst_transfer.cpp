@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <cstring>
+#include <limits>
 #include <memory>
 
 Q_DECLARE_METATYPE(Misbehaviour)
@@ -96,6 +97,7 @@ private slots:
     void droppedBlockIsReported();
     void decimalCommaReachesTheWire();
     void writeEepromFromAnyPage();
+    void commandsArePromptAndPaced();
     void calibrationSurvivesRestart();
 
 private:
@@ -320,6 +322,47 @@ void TransferTest::writeEepromFromAnyPage()
         press(page(*window, channel), "pbWriteEeprom");
         QCOMPARE(unit->received(), QByteArray::fromHex("22"));
     }
+}
+
+// Write EEPROM, then Set Data to a prompt unit: over in a fraction of a second, and each command
+// reaches the unit on its own, at least 10 ms after the one before it. Under load the simulated
+// unit may read a command late, which shortens the gap it sees (or glues the next command to it),
+// so each figure is the best of five tries. Whatever Set Data asks after its last block is not
+// looked at.
+void TransferTest::commandsArePromptAndPaced()
+{
+    page(*window, 1)->setGain(1);
+    for (int row = 0; row < 100; ++row)
+        page(*window, 1)->setTableRow(row, 100 + row, 300 - row);
+    qint64 fastestMs = std::numeric_limits<qint64>::max();
+    QMap<int, qint64> widestGap; // by the first byte of the gain and of each block; 0: glued
+    for (int attempt = 0; attempt < 5; ++attempt) {
+        unit->clearReceived();
+        press(page(*window, 1), "pbWriteEeprom");
+        QElapsedTimer clock;
+        clock.start();
+        press(page(*window, 1), "pbSetData");
+        fastestMs = qMin(fastestMs, clock.elapsed());
+        QTRY_VERIFY(unit->received().size() >= 1 + 5 + 4 * 204); // the unit may still be reading
+
+        QList<qint64> arrived; // per byte: when the unit read the piece it came in, 0 if not first
+        for (const Received &piece : unit->receivedChunks()) {
+            for (int k = 0; k < piece.bytes.size(); ++k)
+                arrived.append(k == 0 ? piece.usecs : 0);
+        }
+        for (int start : {1, 6, 210, 414, 618}) {
+            int previous = start - 1;
+            while (arrived[previous] == 0)
+                --previous;
+            const qint64 gap = arrived[start] == 0 ? 0 : arrived[start] - arrived[previous];
+            widestGap[start] = qMax(widestGap[start], gap);
+        }
+    }
+    QVERIFY2(fastestMs < 500, qPrintable(QString::number(fastestMs)));
+    for (auto gap = widestGap.cbegin(); gap != widestGap.cend(); ++gap)
+        QVERIFY2(gap.value() >= 10000,
+                 qPrintable(QString("at byte %1: %2 us")
+                                .arg(QString::number(gap.key()), QString::number(gap.value()))));
 }
 
 // Set Data and Write EEPROM, the unit restarted from its EEPROM, Get Data on a new window: the

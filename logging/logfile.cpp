@@ -1,0 +1,50 @@
+#include "logging/logfile.h"
+
+#include "files/regularfile.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+
+#include <csignal>
+
+QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode)
+{
+    QFile file;
+    // Unbuffered: a failed write must not linger in a buffer that close() would try again after
+    // the half line has been cut off.
+    const QIODevice::OpenMode openMode = QIODevice::WriteOnly | QIODevice::Unbuffered
+        | (mode == LogLineMode::Truncate ? QIODevice::Truncate : QIODevice::Append);
+    QString reason;
+    if (openRegularFile(file, fileName, openMode, &reason) != FileOpening::Opened)
+        return reason;
+    return writeLogLine(file, line);
+}
+
+QString writeLogLine(QFile &file, const QByteArray &line)
+{
+    const qint64 lineStart = file.isSequential() ? -1 : file.size();
+    if (file.write(line) == line.size())
+        return QString();
+    // A write cut short (the file size limit reached) sets no error of its own.
+    const QString error = file.error() == QFileDevice::NoError
+        ? QCoreApplication::translate("Logger", "only part of the line could be written")
+        : file.errorString();
+    // A half row (the disk filled up mid-line) would glue itself to the next row.
+    if (lineStart >= 0)
+        file.resize(lineStart);
+    return error;
+}
+
+bool logFileHoldsData(const QString &fileName)
+{
+    const QFileInfo info(fileName);
+    return info.isFile() && info.size() > 0;
+}
+
+void ignoreBrokenPipes()
+{
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+}

@@ -1,0 +1,27 @@
+#pragma once
+
+// The log file's rules, for the logging window and the command line alike: only a regular file
+// (or a name not taken yet) takes a log, no open ever waits, a line lands whole or not at all,
+// and a reader that goes away fails a write instead of ending the process. GUI-free.
+#include <QByteArray>
+#include <QString>
+
+class QFile;
+
+enum class LogLineMode { Truncate, Append };
+
+// Opens the file for this one line and closes it again, so the log can be read or copied at any
+// time and a closed window leaves no open handle. Truncate empties the file first. Returns the
+// reason, to follow a colon, when the line did not land; a null string when it did.
+QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode);
+
+// Writes one line to a file already open unbuffered for writing (standard output, say). A line
+// that lands only in part is cut back off a regular file. Returns the reason as above.
+QString writeLogLine(QFile &file, const QByteArray &line);
+
+// True when the name is a regular file with something in it, which a new run would replace.
+bool logFileHoldsData(const QString &fileName);
+
+// Makes a write to a pipe or socket whose reader has gone fail like any other write, instead of
+// ending the process. Called once from main().
+void ignoreBrokenPipes();
