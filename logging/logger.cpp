@@ -2,6 +2,7 @@
 #include "ui_logger.h"
 
 #include "app/dialog.h"
+#include "logging/chartseries.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -53,6 +54,8 @@ Logger::Logger(QWidget *parent)
     , timer(new QTimer(this))
 {
     ui->setupUi(this);
+    // The form's size is the least the window may have; the chart asks for more room.
+    resize(sizeHint().expandedTo(minimumSize()));
 
     for (int column = 0; column < LogChannelCount; ++column) {
         for (int row = 0; row < LogQuantityCount; ++row) {
@@ -63,6 +66,9 @@ Logger::Logger(QWidget *parent)
     }
 
     connect(timer, &QTimer::timeout, this, &Logger::updateData);
+    // The picture goes next to the log file, so it needs that file's name.
+    connect(ui->leFileName, &QLineEdit::textChanged, ui->pbSaveChart,
+            [this](const QString &name) { ui->pbSaveChart->setEnabled(!name.isEmpty()); });
     // Closing the window ends the run at once, even while a read it asked for is still running:
     // that read must not add a row.
     connect(this, &QDialog::finished, timer, &QTimer::stop);
@@ -121,6 +127,7 @@ void Logger::on_pbStart_clicked()
             return;
         }
     }
+    ui->chart->startRun(enables());
     timer->start();
 }
 
@@ -147,10 +154,26 @@ void Logger::dataUpdated()
     if (fileName.isEmpty())
         return;
 
-    const QByteArray row = logRow(QTime::currentTime(), window->channelData(), enables());
+    const QDateTime now = QDateTime::currentDateTime();
+    const QByteArray row = logRow(now.time(), window->channelData(), enables());
     const QString error = writeLogLine(fileName, row, LineMode::Append);
-    if (!error.isNull())
+    if (!error.isNull()) {
         reportRowFailure(fileName, error);
+        return;
+    }
+    // The chart shows what the file got, no more.
+    ui->chart->addRow(now, window->channelData());
+}
+
+void Logger::on_pbSaveChart_clicked()
+{
+    const QString fileName = chartImageName(ui->leFileName->text());
+    const QString error = ui->chart->saveImage(fileName);
+    if (!error.isNull()) {
+        QMessageBox::warning(
+            this, tr("Warning"),
+            tr("The chart cannot be saved as %1: %2.").arg(shownName(fileName), error));
+    }
 }
 
 void Logger::reportRowFailure(const QString &fileName, const QString &error)

@@ -2,7 +2,7 @@
 # Sourced, not run.
 
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-QM_PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev)
+QM_PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev libqt5charts5-dev)
 
 # Installs the Debian packages that are not there yet; does nothing when all are.
 qm_install_packages() {
