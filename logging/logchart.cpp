@@ -22,19 +22,51 @@ namespace {
 const QColor channelColours[LogChannelCount] = {QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e),
                                                 QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28)};
 
-QString quantityTitle(int quantity)
+// The unit alone: the legend names the quantity, and a short chart has no height for more.
+QString unitOf(int quantity)
 {
     switch (quantity) {
     case LogVoltage:
-        return LogChart::tr("Voltage (V)");
+        return LogChart::tr("V");
     case LogResistance:
-        return LogChart::tr("Resistance (Ω)");
+        return LogChart::tr("Ω");
     default:
-        return LogChart::tr("Temperature (K)");
+        return LogChart::tr("K");
     }
 }
 
-constexpr int PlotHeight = 150;
+constexpr int PlotHeight = 160;
+
+struct ValueScale
+{
+    double from, to;
+    int ticks;
+};
+
+// Round labels at a step of 1, 2 or 5 times a power of ten, few enough for a short chart.
+ValueScale valueScale(double low, double high)
+{
+    double span = high - low;
+    if (span <= 0)
+        span = low != 0 ? std::abs(low) * 0.1 : 1.0;
+    const double rough = span / 2;
+    const double decade = std::pow(10.0, std::floor(std::log10(rough)));
+    double step = decade * 5;
+    for (const double factor : {1.0, 2.0}) {
+        if (decade * factor >= rough) {
+            step = decade * factor;
+            break;
+        }
+    }
+    double from = std::floor(low / step) * step;
+    double to = std::ceil(high / step) * step;
+    if (to - from < step) {
+        from -= step;
+        to += step;
+    }
+    return {from, to, int(std::lround((to - from) / step)) + 1};
+}
+constexpr int ChartMargin = 2;
 
 } // namespace
 
@@ -69,7 +101,7 @@ LogChart::~LogChart() = default;
 
 QSize LogChart::sizeHint() const
 {
-    return QSize(520, PlotHeight * LogQuantityCount);
+    return QSize(600, PlotHeight * LogQuantityCount);
 }
 
 void LogChart::startRun(const LogEnables &enabled)
@@ -94,14 +126,19 @@ void LogChart::startRun(const LogEnables &enabled)
             continue;
 
         auto *chart = new QChart;
-        chart->setMargins(QMargins(2, 2, 2, 2));
+        chart->setMargins(QMargins(ChartMargin, ChartMargin, ChartMargin, ChartMargin));
         chart->setBackgroundRoundness(0);
         chart->legend()->setAlignment(Qt::AlignRight);
+        // The legend and the axis titles are read once; the lines get the room.
+        QFont small = chart->legend()->font();
+        small.setPointSizeF(small.pointSizeF() * 0.85);
+        chart->legend()->setFont(small);
         plot->time = new QDateTimeAxis;
         plot->time->setFormat(QStringLiteral("hh:mm:ss"));
         plot->time->setTickCount(5);
         plot->values = new QValueAxis;
-        plot->values->setTitleText(quantityTitle(quantity));
+        plot->values->setTitleText(unitOf(quantity));
+        plot->values->setTitleFont(small);
         plot->values->setLabelFormat(QStringLiteral("%.6g"));
         chart->addAxis(plot->time, Qt::AlignBottom);
         chart->addAxis(plot->values, Qt::AlignLeft);
@@ -112,12 +149,29 @@ void LogChart::startRun(const LogEnables &enabled)
         }
         plot->view = new QChartView(chart, this);
         plot->view->setMinimumHeight(PlotHeight * 2 / 3);
-        stack->addWidget(plot->view);
+        stack->addWidget(plot->view, 1);
         plots.push_back(std::move(plot));
     }
     // One time axis for the stack: only the lowest chart labels it.
     for (const auto &plot : plots)
         plot->time->setLabelsVisible(plot == plots.back());
+    queueAlignment();
+}
+
+void LogChart::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    queueAlignment();
+}
+
+// After the charts have laid themselves out anew; never from their own layout signals, so that a
+// margin set here cannot start the next alignment.
+void LogChart::queueAlignment()
+{
+    if (alignmentQueued)
+        return;
+    alignmentQueued = true;
+    QMetaObject::invokeMethod(this, &LogChart::alignPlotAreas, Qt::QueuedConnection);
 }
 
 void LogChart::addRow(const QDateTime &time, const ChannelData *records)
@@ -147,11 +201,39 @@ void LogChart::addRow(const QDateTime &time, const ChannelData *records)
         }
         plot->time->setRange(from, to);
         if (valuesGrew) {
-            const double span = plot->high - plot->low;
-            const double margin
-                = span > 0 ? span * 0.05 : std::max(std::abs(plot->high) * 0.05, 1e-3);
-            plot->values->setRange(plot->low - margin, plot->high + margin);
+            const ValueScale scale = valueScale(plot->low, plot->high);
+            plot->values->setRange(scale.from, scale.to);
+            plot->values->setTickCount(scale.ticks);
+            queueAlignment();
         }
+    }
+}
+
+// The value labels and the legend of each chart take their own width; widening the narrower
+// charts' margins puts the plot areas, and with them the moments of the shared time axis, one
+// above the other.
+void LogChart::alignPlotAreas()
+{
+    alignmentQueued = false;
+    qreal widestLeft = 0;
+    qreal widestRight = 0;
+    auto ownLeft = [](const QChart *chart) {
+        return chart->plotArea().left() - chart->margins().left();
+    };
+    auto ownRight = [](const QChart *chart) {
+        return chart->size().width() - chart->plotArea().right() - chart->margins().right();
+    };
+    for (const auto &plot : plots) {
+        widestLeft = std::max(widestLeft, ownLeft(plot->view->chart()));
+        widestRight = std::max(widestRight, ownRight(plot->view->chart()));
+    }
+    for (const auto &plot : plots) {
+        QChart *chart = plot->view->chart();
+        QMargins margins = chart->margins();
+        margins.setLeft(ChartMargin + qRound(widestLeft - ownLeft(chart)));
+        margins.setRight(ChartMargin + qRound(widestRight - ownRight(chart)));
+        if (margins != chart->margins())
+            chart->setMargins(margins);
     }
 }
 

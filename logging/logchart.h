@@ -29,10 +29,17 @@ public:
 
     QSize sizeHint() const override;
 
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
 private:
+    void queueAlignment();
+    void alignPlotAreas();
+
     struct Plot;
     std::vector<std::unique_ptr<Plot>> plots;
     QVBoxLayout *stack;
     qint64 firstRowMs = 0;
     bool hasRows = false;
+    bool alignmentQueued = false;
 };
