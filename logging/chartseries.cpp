@@ -4,7 +4,6 @@
 #include <QFileInfo>
 
 #include <algorithm>
-#include <utility>
 
 ThinnedSeries::ThinnedSeries(int limit)
     : maxBuckets(std::max(2, limit / 4 * 2))
@@ -21,39 +20,43 @@ void ThinnedSeries::clear()
     shownOfLast = 0;
 }
 
-void ThinnedSeries::append(const QPointF &point)
+bool ThinnedSeries::append(const QPointF &point)
 {
-    if (intervals.isEmpty() || intervals.last().count == readingsPerInterval) {
-        if (intervals.size() == maxBuckets)
+    if (intervals.empty() || intervals.back().count == readingsPerInterval) {
+        if (int(intervals.size()) == maxBuckets)
             mergeNeighbours();
-        intervals.append({point, point, 1});
+        intervals.push_back({point, point, 1});
         shownOfLast = 0;
     } else {
-        Interval &last = intervals.last();
+        Interval &last = intervals.back();
+        ++last.count;
+        if (point.y() >= last.low.y() && point.y() <= last.high.y())
+            return false;
         if (point.y() < last.low.y())
             last.low = point;
-        if (point.y() > last.high.y())
+        else
             last.high = point;
-        ++last.count;
     }
     shown.resize(shown.size() - shownOfLast);
-    shownOfLast = show(intervals.last());
+    shownOfLast = show(intervals.back());
+    return true;
 }
 
 // Halves the number of intervals; each pair keeps the lower low and the higher high, the earlier
 // one on a tie.
 void ThinnedSeries::mergeNeighbours()
 {
-    for (int i = 0; i < intervals.size() / 2; ++i) {
-        const Interval &a = intervals[2 * i];
-        const Interval &b = intervals[2 * i + 1];
+    const size_t merged = intervals.size() / 2;
+    for (size_t i = 0; i < merged; ++i) {
+        const Interval a = intervals[2 * i];
+        const Interval b = intervals[2 * i + 1];
         intervals[i] = {b.low.y() < a.low.y() ? b.low : a.low,
                         b.high.y() > a.high.y() ? b.high : a.high, a.count + b.count};
     }
-    intervals.resize(intervals.size() / 2);
+    intervals.resize(merged);
     readingsPerInterval *= 2;
     shown.clear();
-    for (const Interval &interval : std::as_const(intervals))
+    for (const Interval &interval : intervals)
         show(interval);
     shownOfLast = 0;
 }

@@ -7,17 +7,21 @@
 #include <QString>
 #include <QVector>
 
+#include <vector>
+
 class ThinnedSeries
 {
 public:
-    // Enough for two points per pixel column of a wide chart, small enough to redraw at every tick.
-    static constexpr int DefaultLimit = 1000;
+    // Two points (a low and a high) for every pixel column or two of the Logger's chart: spikes
+    // show, and a tick's redraw stays short.
+    static constexpr int DefaultLimit = 500;
 
     // `limit` is the most points the line ever holds; it is rounded down to a multiple of 4.
     explicit ThinnedSeries(int limit = DefaultLimit);
 
-    // Adds a reading; x must not go back in time.
-    void append(const QPointF &point);
+    // Adds a reading; x must not go back in time. False when the points shown stay as they were
+    // (a reading within the extremes of a thinned interval).
+    bool append(const QPointF &point);
     void clear();
 
     // In time order, at most limit() of them. Until the line first fills, one per reading.
@@ -37,7 +41,7 @@ private:
 
     int maxBuckets;
     int readingsPerInterval = 1;
-    QVector<Interval> intervals;
+    std::vector<Interval> intervals;
     QVector<QPointF> shown;
     int shownOfLast = 0; // how many of `shown` belong to the last, still growing interval
 };

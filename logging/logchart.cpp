@@ -177,12 +177,16 @@ void LogChart::queueAlignment()
 void LogChart::addRow(const QDateTime &time, const ChannelData *records)
 {
     const qint64 ms = time.toMSecsSinceEpoch();
-    if (!hasRows)
+    if (!hasRows) {
         firstRowMs = ms;
+        timeEndMs = ms;
+    }
     hasRows = true;
-    // The first row alone still gets a second of time to stand in.
-    const QDateTime from = QDateTime::fromMSecsSinceEpoch(firstRowMs);
-    const QDateTime to = QDateTime::fromMSecsSinceEpoch(std::max(ms, firstRowMs + 1000));
+    // The time axis runs a quarter of the run ahead, so that it moves (and every line with it is
+    // laid out anew) only now and then, not at every row.
+    const bool timeGrew = ms >= timeEndMs;
+    if (timeGrew)
+        timeEndMs = ms + std::max<qint64>((ms - firstRowMs) / 4, 1000);
 
     for (const auto &plot : plots) {
         bool valuesGrew = false;
@@ -191,17 +195,20 @@ void LogChart::addRow(const QDateTime &time, const ChannelData *records)
             // A value that is not a number is in the file but has no place on a chart.
             if (!std::isfinite(value))
                 continue;
-            line.points.append(QPointF(double(ms), value));
-            line.series->replace(line.points.points());
+            if (line.points.append(QPointF(double(ms), value)))
+                line.series->replace(line.points.points());
             if (value < plot->low || value > plot->high) {
                 plot->low = std::min(plot->low, value);
                 plot->high = std::max(plot->high, value);
                 valuesGrew = true;
             }
         }
-        plot->time->setRange(from, to);
-        if (valuesGrew) {
-            const ValueScale scale = valueScale(plot->low, plot->high);
+        if (timeGrew) {
+            plot->time->setRange(QDateTime::fromMSecsSinceEpoch(firstRowMs),
+                                 QDateTime::fromMSecsSinceEpoch(timeEndMs));
+        }
+        const ValueScale scale = valueScale(plot->low, plot->high);
+        if (valuesGrew && (scale.from != plot->values->min() || scale.to != plot->values->max())) {
             plot->values->setRange(scale.from, scale.to);
             plot->values->setTickCount(scale.ticks);
             queueAlignment();

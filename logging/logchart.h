@@ -40,6 +40,7 @@ private:
     std::vector<std::unique_ptr<Plot>> plots;
     QVBoxLayout *stack;
     qint64 firstRowMs = 0;
+    qint64 timeEndMs = 0;
     bool hasRows = false;
     bool alignmentQueued = false;
 };
