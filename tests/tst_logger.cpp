@@ -19,7 +19,10 @@
 #include <csignal>
 #include <sys/resource.h>
 
+// Qt 5 keeps the chart classes in a namespace of their own; Qt 6 does not.
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 QT_CHARTS_USE_NAMESPACE
+#endif
 
 namespace {
 
