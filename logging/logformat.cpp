@@ -56,3 +56,13 @@ QByteArray logRow(const QTime &time, const ChannelData *records, const LogEnable
     }
     return line + lineEnd;
 }
+
+QString logColumnName(int channel, int quantity)
+{
+    return QLatin1String(columnWords[quantity]) + QString::number(channel);
+}
+
+float logValue(const ChannelData &record, int quantity)
+{
+    return quantityOf(record, quantity);
+}

@@ -5,6 +5,7 @@
 #include "measure/channeldata.h"
 
 #include <QByteArray>
+#include <QString>
 #include <QTime>
 
 #include <array>
@@ -26,3 +27,9 @@ QByteArray logHeader(const LogEnables &enabled);
 // The sample time as hh:mm:ss, then for each ticked cell a TAB and its value, CR LF. The values
 // come from the four records of one reading; the voltage column carries currentVoltage.
 QByteArray logRow(const QTime &time, const ChannelData *records, const LogEnables &enabled);
+
+// The name of a cell's column: the quantity's word and the channel's digit ("Temperature3").
+QString logColumnName(int channel, int quantity);
+
+// What a cell's column carries of a channel's record.
+float logValue(const ChannelData &record, int quantity);

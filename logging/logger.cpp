@@ -4,6 +4,7 @@
 #include "app/chooserstart.h"
 #include "app/windowfit.h"
 #include "logging/logfile.h"
+#include "logging/chartseries.h"
 
 #include <QDebug>
 #include <QDir>
@@ -36,10 +37,14 @@ Logger::Logger(const ChannelData *readings, QWidget *parent)
             ui->twEnables->setItem(row, column, item);
         }
     }
-    // The whole enable table, and whatever else the layout holds, at the running font and scale.
+    // The whole enable table and the chart, at the running font and scale; never less than the
+    // form's own size.
     resize(windowFitting(this, {{ui->twEnables, tableShowing(ui->twEnables)}}));
 
     connect(timer, &QTimer::timeout, this, &Logger::updateData);
+    // The picture goes next to the log file, so it needs that file's name.
+    connect(ui->leFileName, &QLineEdit::textChanged, ui->pbSaveChart,
+            [this](const QString &name) { ui->pbSaveChart->setEnabled(!name.isEmpty()); });
     // Closing the window ends the run at once, even while a read it asked for is still running:
     // that read must not add a row.
     connect(this, &QDialog::finished, timer, &QTimer::stop);
@@ -104,6 +109,7 @@ void Logger::on_pbStart_clicked()
             return;
         }
     }
+    ui->chart->startRun(enables());
     timer->start();
 }
 
@@ -146,10 +152,26 @@ void Logger::dataUpdated()
     if (fileName.isEmpty())
         return;
 
-    const QByteArray row = logRow(QTime::currentTime(), readings, enables());
+    const QDateTime now = QDateTime::currentDateTime();
+    const QByteArray row = logRow(now.time(), readings, enables());
     const QString error = writeLogLine(fileName, row, LogLineMode::Append);
-    if (!error.isNull())
+    if (!error.isNull()) {
         reportRowFailure(fileName, error);
+        return;
+    }
+    // The chart shows what the file got, no more.
+    ui->chart->addRow(now, readings);
+}
+
+void Logger::on_pbSaveChart_clicked()
+{
+    const QString fileName = chartImageName(ui->leFileName->text());
+    const QString error = ui->chart->saveImage(fileName);
+    if (!error.isNull()) {
+        QMessageBox::warning(
+            this, tr("Warning"),
+            tr("The chart cannot be saved as %1: %2.").arg(shownName(fileName), error));
+    }
 }
 
 void Logger::reportRowFailure(const QString &fileName, const QString &error)

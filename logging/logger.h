@@ -30,6 +30,7 @@ public slots:
 private slots:
     void on_pbStart_clicked();
     void on_tbFileName_clicked();
+    void on_pbSaveChart_clicked();
 
 private:
     void setSettingsEnabled(bool enabled);

@@ -4,7 +4,7 @@
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # help2man writes the man pages at build time; dpkg-dev and file let CPack compute the package's
 # library dependencies.
-QM_PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev help2man dpkg-dev file)
+QM_PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev libqt5charts5-dev help2man dpkg-dev file)
 
 # Installs the Debian packages that are not there yet; does nothing when all are.
 qm_install_packages() {

@@ -1,6 +1,8 @@
 // The logger window with the main window behind it: when a run starts and stops, what lands in
-// the file and when nothing may, and what the operator is told when the file will not take it.
+// the file and when nothing may, what the operator is told when the file will not take it, and
+// the chart that shows the run.
 #include "app/dialog.h"
+#include "logging/chartseries.h"
 #include "logging/logfile.h"
 #include "logging/logger.h"
 #include "sim/ptyhost.h"
@@ -8,7 +10,9 @@
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 
+#include <QChartView>
 #include <QLineEdit>
+#include <QLineSeries>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTableWidget>
@@ -17,6 +21,11 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <unistd.h>
+
+// Qt 5 keeps the chart classes in a namespace of their own; Qt 6 does not.
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+QT_CHARTS_USE_NAMESPACE
+#endif
 
 namespace {
 
@@ -32,6 +41,29 @@ QList<QByteArray> linesOf(const QString &fileName)
     while (!file.atEnd())
         lines.append(file.readLine());
     return lines;
+}
+
+// The lines of the logger's charts by name, each with its points; the charts' units in order.
+struct Plotted
+{
+    QStringList charts;
+    QMap<QString, QVector<QPointF>> lines;
+};
+
+Plotted plottedBy(const Logger *logger)
+{
+    Plotted plotted;
+    for (const QChartView *view : logger->findChildren<QChartView *>()) {
+        const QList<QAbstractSeries *> series = view->chart()->series();
+        plotted.charts << view->chart()->axes(Qt::Vertical).value(0)->titleText();
+        for (const QAbstractSeries *each : series) {
+            auto *line = qobject_cast<const QLineSeries *>(each);
+            QVector<QPointF> &points = plotted.lines[line->name()];
+            for (int i = 0; i < line->count(); ++i)
+                points.append(line->at(i));
+        }
+    }
+    return plotted;
 }
 
 // A main window with a logger wired to it as the "LOGGER" button wires it, shown without a modal
@@ -94,6 +126,10 @@ private slots:
     void failedReadAddsNoRow();
     void readInFlightAddsNoRowAfterStopOrClose_data();
     void readInFlightAddsNoRowAfterStopOrClose();
+    void chartShowsTheRowsTheFileGot();
+    // the chart alone
+    void startClearsTheChartAndFollowsTheEnables();
+    void longRunStaysBoundedAndKeepsTheSpike();
 
 private:
     QTemporaryDir dir;
@@ -464,6 +500,122 @@ void LoggerTest::readInFlightAddsNoRowAfterStopOrClose()
     QCOMPARE(updated.count(), 1);
     QVERIFY(!rig.timer()->isActive());
     QCOMPARE(linesOf(path("inflight.txt")).size(), 1);
+}
+
+// Every line carries exactly the values of its column in the file, at the row's time: a failed read
+// and a failed write add to neither.
+void LoggerTest::chartShowsTheRowsTheFileGot()
+{
+    PtyHost unit;
+    QVERIFY(unit.start());
+    Rig rig(unitsLister({&unit}));
+    ModalAnswerer answerer;
+    const QString file = path("chart.txt");
+    rig.useFile(file);
+    auto *cells = rig.find<QTableWidget>("twEnables");
+    cells->item(0, 0)->setCheckState(Qt::Unchecked);
+    cells->item(1, 2)->setCheckState(Qt::Unchecked);
+    rig.start()->click();
+
+    Misbehaviour silent;
+    silent.mode = Misbehaviour::Silent;
+    silent.onlyForCode = 12;
+    silent.times = 1;
+    QTest::ignoreMessage(QtDebugMsg, "Error! Wrong data");
+    for (int tick = 0; tick < 6; ++tick) {
+        if (tick == 2)
+            unit.setMisbehaviour(silent);
+        if (tick == 4)
+            QVERIFY(QFile::remove(file) && QDir().mkdir(file));
+        if (tick == 5)
+            QVERIFY(QDir().rmdir(file) && QFile::copy(path("kept.txt"), file));
+        emit rig.logger->updateData();
+        if (tick == 3)
+            QVERIFY(QFile::copy(file, path("kept.txt")));
+    }
+    QTRY_COMPARE(answerer.seen.size(), 1);
+
+    const QList<QByteArray> lines = linesOf(file);
+    QCOMPARE(lines.size(), 1 + 4);
+    const QList<QByteArray> header = lines[0].chopped(2).split('\t');
+    const Plotted plotted = plottedBy(rig.logger);
+    QCOMPARE(plotted.lines.size(), header.size() - 1);
+    for (int column = 1; column < header.size(); ++column) {
+        const QVector<QPointF> points = plotted.lines.value(QString::fromLatin1(header[column]));
+        QCOMPARE(points.size(), lines.size() - 1);
+        for (int row = 1; row < lines.size(); ++row) {
+            const QList<QByteArray> fields = lines[row].chopped(2).split('\t');
+            const QPointF point = points[row - 1];
+            QCOMPARE(QDateTime::fromMSecsSinceEpoch(qint64(point.x())).toString("hh:mm:ss"),
+                     QString::fromLatin1(fields[0]));
+            QCOMPARE(QByteArray::number(point.y(), 'g', 6), fields[column]);
+        }
+    }
+}
+
+// START draws the run that starts from nothing, with the lines its enables ask for; STOP keeps the
+// finished run in view, and the button puts it next to the log file.
+void LoggerTest::startClearsTheChartAndFollowsTheEnables()
+{
+    Rig rig;
+    rig.useFile(path("run.txt"));
+    rig.start()->click();
+    emit rig.window.updatedData();
+    emit rig.window.updatedData();
+    rig.start()->click();
+    Plotted plotted = plottedBy(rig.logger);
+    QCOMPARE(plotted.charts.size(), 3);
+    QCOMPARE(plotted.lines.size(), 12);
+    for (const auto &points : qAsConst(plotted.lines))
+        QCOMPARE(points.size(), 2);
+
+    rig.find<QPushButton>("pbSaveChart")->click();
+    QImage picture(path("run.png"));
+    QVERIFY(!picture.isNull());
+    QCOMPARE(picture.size(), rig.find("chart")->size() * rig.logger->devicePixelRatioF());
+
+    auto *cells = rig.find<QTableWidget>("twEnables");
+    for (int channel = 0; channel < 4; ++channel)
+        cells->item(LogResistance, channel)->setCheckState(Qt::Unchecked);
+    cells->item(LogTemperature, 1)->setCheckState(Qt::Unchecked);
+    QVERIFY(QFile::remove(path("run.txt"))); // no question about replacing the first run
+    rig.start()->click();
+    plotted = plottedBy(rig.logger);
+    QCOMPARE(plotted.charts, QStringList({"V", "K"}));
+    QCOMPARE(plotted.lines.keys(),
+             QStringList({"Temperature0", "Temperature2", "Temperature3", "Voltage0", "Voltage1",
+                          "Voltage2", "Voltage3"}));
+    for (const auto &points : qAsConst(plotted.lines))
+        QVERIFY(points.isEmpty());
+}
+
+// A run of days at one reading a second: the chart keeps its bound, and a short spike in the
+// middle of it still shows.
+void LoggerTest::longRunStaysBoundedAndKeepsTheSpike()
+{
+    Rig rig;
+    rig.useFile(path("long.txt"));
+    rig.start()->click();
+    ChannelData *records = rig.window.channelData();
+    const int rows = 5 * ThinnedSeries::DefaultLimit;
+    for (int row = 0; row < rows; ++row) {
+        for (int c = 0; c < 4; ++c)
+            records[c] = {0, 1.0f + c, 0, 100.0f + c, 300.0f - row * 0.01f};
+        if (row == rows / 2)
+            records[2].temperature = 900;
+        emit rig.window.updatedData();
+    }
+    QCOMPARE(linesOf(path("long.txt")).size(), 1 + rows);
+
+    const Plotted plotted = plottedBy(rig.logger);
+    QCOMPARE(plotted.lines.size(), 12);
+    for (const auto &points : qAsConst(plotted.lines))
+        QVERIFY(points.size() <= ThinnedSeries::DefaultLimit && !points.isEmpty());
+    const QVector<QPointF> spiked = plotted.lines.value("Temperature2");
+    QCOMPARE(std::max_element(spiked.begin(), spiked.end(),
+                              [](const QPointF &a, const QPointF &b) { return a.y() < b.y(); })
+                 ->y(),
+             900.0);
 }
 
 QTEST_MAIN(LoggerTest)
