@@ -2,7 +2,18 @@
 # Sourced, not run.
 
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
-QM_PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev)
+QM_TOOLS=(cmake ninja-build g++)
+QM_PACKAGES=("${QM_TOOLS[@]}" qtbase5-dev libqt5serialport5-dev)
+# Qt 6 is installed only for the builds that ask for it (qm_qt6). The private headers are for the
+# tests, which queue input as the window system does.
+QM_QT6_PACKAGES=("${QM_TOOLS[@]}" qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-serialport-dev
+                 qt6-charts-dev)
+
+# From here on, qm_install_packages installs Qt 6 instead of Qt 5; configure such builds with
+# -DQUADMETER_QT=6.
+qm_qt6() {
+    QM_PACKAGES=("${QM_QT6_PACKAGES[@]}")
+}
 
 # Installs the Debian packages that are not there yet; does nothing when all are.
 qm_install_packages() {
