@@ -3,8 +3,19 @@
 
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # help2man writes the man pages at build time; dpkg-dev and file let CPack compute the package's
-# library dependencies.
-QM_PACKAGES=(cmake ninja-build g++ qtbase5-dev libqt5serialport5-dev libqt5charts5-dev help2man dpkg-dev file)
+# library dependencies. The private headers are for the tests, which queue input as the window
+# system does.
+QM_TOOLS=(cmake ninja-build g++ help2man dpkg-dev file)
+QM_PACKAGES=("${QM_TOOLS[@]}" qtbase5-dev libqt5serialport5-dev libqt5charts5-dev qtbase5-private-dev)
+# Qt 6 is installed only for the builds that ask for it (qm_qt6).
+QM_QT6_PACKAGES=("${QM_TOOLS[@]}" qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-serialport-dev
+                 qt6-charts-dev)
+
+# From here on, qm_install_packages installs Qt 6 instead of Qt 5; configure such builds with
+# -DQUADMETER_QT=6.
+qm_qt6() {
+    QM_PACKAGES=("${QM_QT6_PACKAGES[@]}")
+}
 
 # Installs the Debian packages that are not there yet; does nothing when all are.
 qm_install_packages() {

@@ -85,7 +85,7 @@ QList<TimedPiece> shapeAnswer(const QByteArray &answer, const Misbehaviour &m)
         if (m.surplusBytes >= 0)
             out.append({0, answer + rubbish(m.surplusBytes)});
         else
-            out.append({0, answer.left(std::max(0, answer.size() + m.surplusBytes))});
+            out.append({0, answer.left(std::max(0, int(answer.size()) + m.surplusBytes))});
         break;
     case Misbehaviour::Garbage: {
         QByteArray bytes = rubbish(answer.size());
