@@ -42,8 +42,9 @@ void Dialog::setPortLister(PortLister lister)
 
 void Dialog::on_pbLogger_clicked()
 {
-    Logger logger(channels, this);
-    connect(&logger, &Logger::updateData, this, &Dialog::GetData);
-    connect(this, &Dialog::updatedData, &logger, &Logger::dataUpdated);
-    logger.exec();
+    Logger window(channels, this);
+    connect(&window, &Logger::updateData, this, &Dialog::GetData);
+    connect(this, &Dialog::updatedData, &window, &Logger::dataUpdated);
+    logger = &window;
+    window.exec();
 }

@@ -7,7 +7,9 @@
 #include "measure/channeldata.h"
 
 #include <QDialog>
+#include <QPointer>
 
+class Logger;
 class Unit;
 
 namespace Ui {
@@ -51,6 +53,9 @@ private:
     bool chooseUnit(const QStringList &units, QString &chosen);
     // Opens the chosen unit; the box when its port will not open.
     bool openUnit(const QString &name);
+    // Whether a unit that cannot be reached is worth a box now: once per logging run, since the
+    // ticks go on trying by themselves.
+    bool tellOpeningFailure();
     void switchRelay(int relay, bool checked);
 
     Ui::Dialog *ui;
@@ -58,4 +63,6 @@ private:
     ChannelData channels[4];
 
     ExchangeGuard guard;
+    QPointer<Logger> logger; // while the Logger window is open
+    int runToldOfFailure = 0; // the logging run in which the operator saw the last such box
 };

@@ -1,5 +1,6 @@
 #include "app/comportdialog.h"
 #include "app/dialog.h"
+#include "logging/logger.h"
 #include "unit/unit.h"
 
 #include <QCoreApplication>
@@ -32,7 +33,7 @@ QStringList Dialog::findUnits()
     const QStringList units = unit->attachedUnits();
     for (const QString &name : units)
         qDebug().noquote() << name;
-    if (units.isEmpty())
+    if (units.isEmpty() && tellOpeningFailure())
         QMessageBox::critical(nullptr, tr("Fatal Error"), tr("There is no any connected devices"));
     return units;
 }
@@ -59,6 +60,17 @@ bool Dialog::openUnit(const QString &name)
 {
     if (unit->open(name))
         return true;
-    QMessageBox::critical(nullptr, tr("Fatal error"), tr("Can't open device"));
+    if (tellOpeningFailure())
+        QMessageBox::critical(nullptr, tr("Fatal error"), tr("Can't open device"));
     return false;
+}
+
+bool Dialog::tellOpeningFailure()
+{
+    if (!logger || !logger->isLogging())
+        return true;
+    if (runToldOfFailure == logger->run())
+        return false;
+    runToldOfFailure = logger->run();
+    return true;
 }

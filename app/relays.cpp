@@ -3,8 +3,8 @@
 
 #include "unit/unit.h"
 
-// The relays answer nothing, so a switch needs no turn of its own: it may go out between a
-// measurement request and its reply without adding to that reply.
+// The relays answer nothing, so a switch needs no turn of its own: even sent between a
+// measurement request and its reply, it would add nothing to that reply.
 
 void Dialog::on_cbRelay1_clicked(bool checked)
 {
@@ -18,6 +18,8 @@ void Dialog::on_cbRelay2_clicked(bool checked)
 
 void Dialog::switchRelay(int relay, bool checked)
 {
-    if (openSerialPort())
-        unit->switchRelay(relay, checked);
+    if (openSerialPort() && unit->switchRelay(relay, checked))
+        return;
+    // Nothing switched: the box shows what the relay still is.
+    (relay == 1 ? ui->cbRelay1 : ui->cbRelay2)->setChecked(!checked);
 }

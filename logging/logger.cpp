@@ -110,7 +110,13 @@ void Logger::on_pbStart_clicked()
         }
     }
     ui->chart->startRun(enables());
+    ++runNumber;
     timer->start();
+}
+
+bool Logger::isLogging() const
+{
+    return timer->isActive();
 }
 
 void Logger::stayIdle()

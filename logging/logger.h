@@ -21,6 +21,10 @@ public:
     explicit Logger(const ChannelData *readings, QWidget *parent = nullptr);
     ~Logger() override;
 
+    // Whether a run is going on, and which: each START begins a new one.
+    bool isLogging() const;
+    int run() const { return runNumber; }
+
 signals:
     void updateData();
 
@@ -46,4 +50,5 @@ private:
     bool rowFailureReported = false;
     // The file the chooser last picked; its own question about replacing it has been answered.
     QString chosenToReplace;
+    int runNumber = 0;
 };

@@ -7,9 +7,10 @@ QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # system does.
 QM_TOOLS=(cmake ninja-build g++ help2man dpkg-dev file)
 QM_PACKAGES=("${QM_TOOLS[@]}" qtbase5-dev libqt5serialport5-dev libqt5charts5-dev qtbase5-private-dev)
-# Qt 6 is installed only for the builds that ask for it (qm_qt6).
+# Qt 6 is installed only for the builds that ask for it (qm_qt6). Debian's Qt 6 charts need the
+# OpenGL module's development files without depending on them.
 QM_QT6_PACKAGES=("${QM_TOOLS[@]}" qt6-base-dev qt6-base-dev-tools qt6-base-private-dev qt6-serialport-dev
-                 qt6-charts-dev)
+                 qt6-charts-dev libqt6opengl6-dev)
 
 # From here on, qm_install_packages installs Qt 6 instead of Qt 5; configure such builds with
 # -DQUADMETER_QT=6.

@@ -118,6 +118,7 @@ private slots:
     void unwritableHeaderKeepsIdle();
     void startOnAFileWithDataAnsweredNo();
     void failingRowsAreReportedOncePerRun();
+    void missingUnitIsToldOncePerRun();
     void readerThatLeftFailsTheRow();
     void halfWrittenRowIsCutBack();
     void reopeningStartsFromTheDefaults();
@@ -340,6 +341,40 @@ void LoggerTest::failingRowsAreReportedOncePerRun()
 }
 
 // A row written into a pipe whose reader has left fails like any other row; the tool lives on.
+// With no unit, a run at one second tells the operator once; the ticks after go on trying
+// quietly, and STOP and close still work.
+void LoggerTest::missingUnitIsToldOncePerRun()
+{
+    Dialog window;
+    window.setPortLister([] { return QList<PortEntry>(); });
+    const QString log = path("run.txt");
+    bool closed = false;
+    ModalAnswerer answerer;
+    answerer.setAnswer([&](QWidget *modal) {
+        if (qobject_cast<QMessageBox *>(modal)) {
+            ModalAnswerer::pressFirstButton(modal);
+            return;
+        }
+        auto *logger = qobject_cast<Logger *>(modal);
+        logger->findChild<QLineEdit *>("leFileName")->setText(log);
+        logger->findChild<QPushButton *>("pbStart")->click();
+        QTimer::singleShot(3500, logger, [logger, &closed] {
+            logger->findChild<QPushButton *>("pbStart")->click();
+            logger->close();
+            closed = true;
+        });
+    });
+
+    window.findChild<QPushButton *>("pbLogger")->click();
+
+    QVERIFY(closed);
+    int boxes = 0;
+    for (const ModalAnswerer::Seen &seen : answerer.seen)
+        boxes += seen.title == QLatin1String("Fatal Error");
+    QCOMPARE(boxes, 1);
+    QCOMPARE(linesOf(log).size(), 1); // the header alone
+}
+
 void LoggerTest::readerThatLeftFailsTheRow()
 {
     ignoreBrokenPipes(); // as main() does
