@@ -19,10 +19,10 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationVersion(QStringLiteral(QUADMETER_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("The service tool of the four-channel measurement unit attached by USB: live "
-                       "readings, relays, calibration tables and logging. It finds the unit by its "
-                       "USB identifiers (0483:5740) when a button first talks to it."));
+    parser.setApplicationDescription(QStringLiteral(
+        "The service tool of the four-channel measurement unit attached by USB: live "
+        "readings, relays, calibration tables and logging. It finds the unit by its "
+        "USB identifiers (0483:5740) when a button first talks to it."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
 

@@ -42,9 +42,9 @@ void Dialog::setEepromData(QWidget *widget)
     QString problem;
     const std::optional<Calibration> calibration = page->calibration(problem);
     if (!calibration) {
-        QMessageBox::warning(page, tr("Warning"),
-                             tr("%1: %2. Nothing was sent to the unit.")
-                                 .arg(channelTitle(page), problem));
+        QMessageBox::warning(
+            page, tr("Warning"),
+            tr("%1: %2. Nothing was sent to the unit.").arg(channelTitle(page), problem));
         return;
     }
     const auto turn = guard.begin();
@@ -56,8 +56,7 @@ void Dialog::setEepromData(QWidget *widget)
         return;
     QString what;
     if (sent.rowsNotSent > 0)
-        what = tr("rows %1–100 were not sent")
-                   .arg(protocol::TableRows - sent.rowsNotSent + 1);
+        what = tr("rows %1–100 were not sent").arg(protocol::TableRows - sent.rowsNotSent + 1);
     else if (!sent.readBackComplete)
         what = tr("it did not answer the read-back in full");
     else

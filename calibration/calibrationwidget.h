@@ -16,7 +16,7 @@ class calibrationWidget;
 
 struct TempTableRow
 {
-    float resistance;  // ohms
+    float resistance; // ohms
     float temperature; // kelvin
 };
 

@@ -23,7 +23,7 @@ public:
         friend class ExchangeGuard;
         explicit Turn(ExchangeGuard *owner)
             : guard(owner)
-        {}
+        { }
         ExchangeGuard *guard;
     };
 

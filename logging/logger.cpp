@@ -3,8 +3,8 @@
 
 #include "app/chooserstart.h"
 #include "app/windowfit.h"
-#include "logging/logfile.h"
 #include "logging/chartseries.h"
+#include "logging/logfile.h"
 
 #include <QDebug>
 #include <QDir>

@@ -143,8 +143,8 @@ CalibrationRead Unit::readCalibration(int channel)
     CalibrationRead read;
     exchange::sendForReply(port, protocol::getGainRequest(channel));
     QByteArray gainReply;
-    const bool gainWhole
-        = exchange::readReply(port, protocol::GainReplyBytes, gainReply) == exchange::Outcome::Whole;
+    const bool gainWhole = exchange::readReply(port, protocol::GainReplyBytes, gainReply)
+        == exchange::Outcome::Whole;
     if (gainWhole) {
         read.calibration.gain = protocol::floatAt(gainReply, 0);
         qDebug() << read.calibration.gain;
@@ -226,10 +226,10 @@ QString differencesText(const CalibrationSendResult &result)
         int j = i;
         while (j + 1 < rows.size() && rows.at(j + 1) == rows.at(j) + 1)
             ++j;
-        parts.append(i == j ? QStringLiteral("row %1").arg(rows.at(i) + 1)
-                            : QStringLiteral("rows %1–%2")
-                                  .arg(QString::number(rows.at(i) + 1),
-                                       QString::number(rows.at(j) + 1)));
+        parts.append(
+            i == j ? QStringLiteral("row %1").arg(rows.at(i) + 1)
+                   : QStringLiteral("rows %1–%2")
+                         .arg(QString::number(rows.at(i) + 1), QString::number(rows.at(j) + 1)));
         i = j + 1;
     }
     return parts.join(QStringLiteral(", "));
