@@ -1,6 +1,7 @@
 // How long one "Get All  Data" cycle takes against a prompt simulated unit and against one paced
 // at the line rate, next to its floor: the 10 ms pause before the relay read-back plus six
-// request/reply round trips. Also how long the window goes without handling events.
+// request/reply round trips, each followed by its quiet check (the line must stay silent a moment
+// after a reply). Also how long the window goes without handling events.
 // Prints figures; judges nothing.
 #include "app/dialog.h"
 #include "sim/ptyhost.h"
@@ -94,6 +95,9 @@ CycleFigures cycles(PtyHost &unit)
     return {spreadOf(samples), longestGap};
 }
 
+// The silence the line must keep after each reply (exchange::ReplyQuietMs).
+constexpr double ReplyQuietMs = 2.0;
+
 void report(const char *name, PtyHost &unit, double floorMs)
 {
     const CycleFigures f = cycles(unit);
@@ -118,7 +122,8 @@ int main(int argc, char *argv[])
         unit.start();
         const Spread trip = roundTrips(unit);
         std::printf("%-34s median %7.3f ms\n", "round trip, prompt unit", trip.median);
-        report("cycle, prompt unit", unit, 10.0 + 6 * trip.median);
+        report("cycle, prompt unit", unit,
+               10.0 + 6 * (trip.median + ReplyQuietMs));
     }
     {
         PtyHost unit;
@@ -130,7 +135,8 @@ int main(int argc, char *argv[])
         std::printf("%-34s median %7.3f ms\n", "round trip, line-rate unit", trip.median);
         Misbehaviour keep = paced;
         unit.setMisbehaviour(keep);
-        report("cycle, line-rate unit", unit, 10.0 + 6 * trip.median);
+        report("cycle, line-rate unit", unit,
+               10.0 + 6 * (trip.median + ReplyQuietMs));
     }
     return 0;
 }

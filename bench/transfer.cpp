@@ -1,5 +1,7 @@
 // How long "Get Data" and "Set Data" keep the window busy against a unit that answers at once,
-// next to the pauses the unit needs between commands. Prints figures; judges nothing.
+// next to the pauses the unit needs between commands and the quiet the line must keep after a
+// calibration read's replies. Set Data reads its work back, so it holds a whole Get Data.
+// Prints figures; judges nothing.
 #include "app/dialog.h"
 #include "calibration/calibrationwidget.h"
 #include "sim/ptyhost.h"
@@ -16,8 +18,11 @@
 namespace {
 
 constexpr int CommandPauseMs = 10;
-// Bytes of one "Set Data": the gain command and four table blocks.
-constexpr int SetDataBytes = 5 + 4 * 204;
+// A calibration read listens this long after the gain and after the table for stray bytes.
+constexpr int CalibrationQuietMs = 30;
+// Bytes of one "Set Data" on the line: the gain command and four table blocks, then the
+// read-back's two requests and their 4 + 800 bytes of reply.
+constexpr int SetDataBytes = 5 + 4 * 204 + 1 + 4 + 4 + 800;
 // 500000 baud, 8 data bits, no parity, one stop bit: ten bit times a byte.
 constexpr double LineMsPerByte = 10.0 / 500000.0 * 1000.0;
 
@@ -82,20 +87,21 @@ int main(int argc, char **argv)
     auto *getData = page->findChild<QPushButton *>(QStringLiteral("pbGetData"));
     auto *setData = page->findChild<QPushButton *>(QStringLiteral("pbSetData"));
 
-    // The first click opens the port; that is not what is measured.
+    // The first click opens the port and fills the page, so Set Data has a whole page to send.
     getData->click();
 
     const double getMs = medianMs(timeClicks(getData, runs));
     const double setMs = medianMs(timeClicks(setData, runs));
 
-    const double getFloor = 2 * CommandPauseMs;
-    const double setFloor = 5 * CommandPauseMs;
+    // Two one-shot pauses and two quiet checks; Set Data: five pauses, then the same read.
+    const double getFloor = 2 * CommandPauseMs + 2 * CalibrationQuietMs;
+    const double setFloor = 5 * CommandPauseMs + getFloor;
     const double setLineFloor = setFloor + SetDataBytes * LineMsPerByte;
     std::printf("runs each: %d\n", runs);
-    std::printf("Get Data: median %.2f ms, floor %.0f ms (2 pauses), ratio %.3f\n", getMs, getFloor,
-                getMs / getFloor);
-    std::printf("Set Data: median %.2f ms, floor %.0f ms (5 pauses; the pty adds no line time), "
-                "ratio %.3f\n",
+    std::printf("Get Data: median %.2f ms, floor %.0f ms (2 pauses, 2 quiet checks), ratio %.3f\n",
+                getMs, getFloor, getMs / getFloor);
+    std::printf("Set Data: median %.2f ms, floor %.0f ms (5 pauses and the read-back; the pty adds "
+                "no line time), ratio %.3f\n",
                 setMs, setFloor, setMs / setFloor);
     std::printf("          against 5 pauses + %d bytes at 500000 baud = %.2f ms, ratio %.3f\n",
                 SetDataBytes, setLineFloor, setMs / setLineFloor);
