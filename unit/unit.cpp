@@ -20,9 +20,17 @@ constexpr int BlockWriteLimitMs = 1000;
 // do not belong: before the table is asked for, and after it came.
 constexpr int CalibrationQuietMs = 30;
 
+// What was sent is compared with what came back bit for bit, as the unit keeps it.
+quint32 bitsOf(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
+}
+
 bool sameBits(float a, float b)
 {
-    return std::memcmp(&a, &b, sizeof a) == 0;
+    return bitsOf(a) == bitsOf(b);
 }
 
 } // namespace
