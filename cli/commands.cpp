@@ -13,6 +13,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 
 #ifdef Q_OS_UNIX
@@ -135,20 +136,26 @@ int read(const CliOptions &options)
     if (options.format == ReadFormat::Tsv && !print(readingTsvHeader()))
         return ExitFailure;
     bool first = true;
+    const auto text = [&](const ChannelData *records, const std::optional<RelayStates> &relays) {
+        switch (options.format) {
+        case ReadFormat::Table:
+            return first ? readingTable(records, relays) : '\n' + readingTable(records, relays);
+        case ReadFormat::Tsv:
+            return readingTsvRow(QTime::currentTime(), records, relays);
+        case ReadFormat::Json:
+            return readingJson(QDateTime::currentDateTime(), records, relays);
+        }
+        return QByteArray();
+    };
     const bool allWell = readingLoop(
         unit, options, [&](const ChannelData *records, const std::optional<RelayStates> &relays) {
-            switch (options.format) {
-            case ReadFormat::Table: {
-                const QByteArray table = readingTable(records, relays);
-                const bool printed = print(first ? table : '\n' + table);
-                first = false;
-                return printed;
-            }
-            case ReadFormat::Tsv:
-                return print(readingTsvRow(QTime::currentTime(), records, relays));
-            case ReadFormat::Json:
-                return print(readingJson(QDateTime::currentDateTime(), records, relays));
-            }
+            const QByteArray reading = text(records, relays);
+            first = false;
+            if (print(reading))
+                return true;
+            // Nobody takes the readings any more (the pipe's reader left, the disk is full).
+            say(tr("the readings cannot be written: %1").arg(qt_error_string(errno)));
+            requestStop();
             return false;
         });
     return allWell ? ExitSuccess : ExitFailure;

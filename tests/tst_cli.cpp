@@ -4,6 +4,7 @@
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -147,21 +148,21 @@ void CliTest::readFormats()
     QVERIFY2(run.err.isEmpty(), run.err); // no debug lines without --verbose
     const QList<QByteArray> lines = run.out.split('\n');
     if (format == "json") {
-        QCOMPARE(lines.size(), 3);
+        QCOMPARE(int(lines.size()), 3);
         const QJsonObject reading = QJsonDocument::fromJson(lines.at(1)).object();
-        QCOMPARE(reading.value("channels").toArray().size(), 4);
+        QCOMPARE(int(reading.value("channels").toArray().size()), 4);
         QCOMPARE(reading.value("relay2").toBool(), true);
         QCOMPARE(reading.value("relay1").toBool(), false);
     } else if (format == "tsv") {
-        QCOMPARE(lines.size(), 4);
+        QCOMPARE(int(lines.size()), 4);
         QByteArray header = logHeader(allLogEnables());
         header.chop(2);
         QCOMPARE(lines.at(0), header + "\tRelay1\tRelay2\r");
         QVERIFY2(lines.at(2).endsWith("\t0\t1\r"), lines.at(2));
-        QCOMPARE(lines.at(2).count('\t'), 14);
+        QCOMPARE(int(lines.at(2).count('\t')), 14);
     } else {
-        QCOMPARE(run.out.count("Temperature (K)"), 2);
-        QCOMPARE(run.out.count("Relay1 off, Relay2 on"), 2);
+        QCOMPARE(int(run.out.count("Temperature (K)")), 2);
+        QCOMPARE(int(run.out.count("Relay1 off, Relay2 on")), 2);
     }
 }
 
@@ -195,7 +196,7 @@ void CliTest::calibrationRoundTripIsBitExact()
     // LoadFromFile reads the same rows off it as a curve.
     const CurveRead curve = readCurveFile(file);
     QVERIFY2(curve.refusal.isEmpty(), qPrintable(curve.refusal));
-    QCOMPARE(curve.points.size(), 100);
+    QCOMPARE(int(curve.points.size()), 100);
     QCOMPARE(float(curve.points.at(42).resistance), awkward(42).first);
 
     host.withFirmware([](Firmware &unit) {
@@ -222,7 +223,7 @@ void CliTest::setCalFromCurveKeepsTheGainAndStores()
 {
     const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
     const CurveTable expected = resampleCurve(readCurveFile(curveFile).points);
-    QCOMPARE(expected.rows.size(), 100);
+    QCOMPARE(int(expected.rows.size()), 100);
     float gainBefore = 0;
     QByteArray eepromBefore;
     host.withFirmware([&](Firmware &unit) {
@@ -267,9 +268,9 @@ void CliTest::logWritesTheLoggersFile()
     LogEnables enables {};
     enables[0][LogVoltage] = enables[3][LogTemperature] = true;
     const QList<QByteArray> lines = fileBytes(file).split('\n');
-    QCOMPARE(lines.size(), 4);
+    QCOMPARE(int(lines.size()), 4);
     QCOMPARE(lines.at(0) + '\n', logHeader(enables));
-    QCOMPARE(lines.at(2).count('\t'), 2);
+    QCOMPARE(int(lines.at(2).count('\t')), 2);
 
     // An earlier run is replaced only when asked.
     const QByteArray earlier = fileBytes(file);
