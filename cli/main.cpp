@@ -54,8 +54,11 @@ int main(int argc, char *argv[])
         return ExitSuccess;
     }
     verbose = options.verbose;
-    // A read or a log ends after the reading under way, with its output complete.
-    std::signal(SIGINT, onStopSignal);
-    std::signal(SIGTERM, onStopSignal);
+    // A read or a log ends after the reading under way, with its output complete. The other
+    // commands are short and end at once, as any program does.
+    if (options.command == CliCommand::Read || options.command == CliCommand::Log) {
+        std::signal(SIGINT, onStopSignal);
+        std::signal(SIGTERM, onStopSignal);
+    }
     return runCommand(options);
 }
