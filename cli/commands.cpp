@@ -82,7 +82,7 @@ void waitUntilNext(const QElapsedTimer &started, double interval)
 {
     const qint64 due = qint64(interval * 1000);
     while (!stopRequested && started.elapsed() < due)
-        QThread::msleep(ulong(qBound<qint64>(1, due - started.elapsed(), 50)));
+        QThread::msleep(ulong(qBound(qint64(1), due - started.elapsed(), qint64(50))));
 }
 
 // Takes readings until `count` (0: until stopped), calling `take` on each complete one. False when
