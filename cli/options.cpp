@@ -158,7 +158,7 @@ bool readCount(const QString &text, int &count)
 bool readSeconds(const QString &text, double &seconds)
 {
     float value = 0;
-    // A week is far beyond any interval and keeps the milliseconds within an int.
+    // A week is far beyond any interval a run needs; NaN and negatives are no interval.
     if (!readReal(text, value) || !(value >= 0) || value > 7 * 24 * 3600)
         return false;
     seconds = value;
