@@ -37,7 +37,7 @@ foreach(file ${installed})
         message(FATAL_ERROR "installed but not in the package: ${file}\n${listing}")
     endif()
 endforeach()
-set(expected_files bin/quadmeter bin/quadmeter-demo bin/quadmeter-sim
+set(expected_files bin/quadmeter bin/quadmeter-cli bin/quadmeter-demo bin/quadmeter-sim
     lib/udev/rules.d/70-quadmeter.rules share/applications/quadmeter.desktop
     share/applications/quadmeter-demo.desktop share/metainfo/io.github.quadmeter.Quadmeter.metainfo.xml
     share/quadmeter/curves/PT-100.340 share/doc/quadmeter/copyright

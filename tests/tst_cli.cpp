@@ -1,0 +1,307 @@
+// quadmeter-cli from the outside: the real executable against the simulated unit.
+#include "calibration/curvefile.h"
+#include "logging/logformat.h"
+#include "sim/ptyhost.h"
+#include "tests/support/fifo.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <cstring>
+
+namespace {
+
+struct Run
+{
+    int exitCode = -1;
+    QByteArray out;
+    QByteArray err;
+};
+
+Run cli(const QStringList &arguments, int timeoutMs = 20000)
+{
+    QProcess process;
+    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE), arguments);
+    Run run;
+    if (!process.waitForFinished(timeoutMs)) {
+        process.kill();
+        process.waitForFinished();
+        run.err = "did not finish";
+        return run;
+    }
+    run.exitCode = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -2;
+    run.out = process.readAllStandardOutput();
+    run.err = process.readAllStandardError();
+    return run;
+}
+
+quint32 bits(float value)
+{
+    quint32 b;
+    std::memcpy(&b, &value, sizeof b);
+    return b;
+}
+
+QByteArray fileBytes(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+} // namespace
+
+class CliTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void usageErrors_data();
+    void usageErrors();
+    void findingTheUnit();
+    void readFormats_data();
+    void readFormats();
+    void relay();
+    void calibrationRoundTripIsBitExact();
+    void setCalFromCurveKeepsTheGainAndStores();
+    void refusedTableSendsNothing();
+    void logWritesTheLoggersFile();
+    void logRefusesAndStopsCleanly();
+
+private:
+    PtyHost host;
+    QStringList port;
+};
+
+void CliTest::init()
+{
+    if (!host.isServing())
+        QVERIFY(host.start());
+    port = QStringList {QStringLiteral("--port"), host.portPath()};
+}
+
+void CliTest::usageErrors_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::newRow("no command") << QStringList();
+    QTest::newRow("unknown command") << QStringList {"reed"};
+    QTest::newRow("unknown option") << QStringList {"read", "--colour"};
+    QTest::newRow("count 0") << QStringList {"read", "--count", "0"};
+    QTest::newRow("every negative") << QStringList {"read", "--every", "-1"};
+    QTest::newRow("format") << QStringList {"read", "--format", "xml"};
+    QTest::newRow("relay 3") << QStringList {"relay", "3", "on"};
+    QTest::newRow("relay half") << QStringList {"relay", "1", "half"};
+    QTest::newRow("relay missing") << QStringList {"relay", "1"};
+    QTest::newRow("channel 0") << QStringList {"get-cal", "0"};
+    QTest::newRow("channel 5") << QStringList {"set-cal", "5", "--table", "t"};
+    QTest::newRow("no source") << QStringList {"set-cal", "1"};
+    QTest::newRow("two sources") << QStringList {"set-cal", "1", "--curve", "c", "--table", "t"};
+    QTest::newRow("gain") << QStringList {"set-cal", "1", "--table", "t", "--gain", "1,5e"};
+    QTest::newRow("extra") << QStringList {"store", "now"};
+    QTest::newRow("log no file") << QStringList {"log"};
+    QTest::newRow("log column") << QStringList {"log", "f", "--enable", "Voltage0,Voltage4"};
+}
+
+void CliTest::usageErrors()
+{
+    QFETCH(QStringList, arguments);
+    const Run run = cli(arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY(run.out.isEmpty());
+    QVERIFY2(run.err.contains("--help"), run.err);
+}
+
+void CliTest::findingTheUnit()
+{
+    // The simulated unit's pseudo-terminal carries no USB identifiers.
+    if (!cli({"list"}).out.isEmpty())
+        QSKIP("a real unit is attached");
+    Run run = cli({"read", "--count", "1"});
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, QByteArray("quadmeter-cli: no unit attached\n"));
+    run = cli({"store", "--port", "/nonexistent/ttyACM9"});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.startsWith("quadmeter-cli: the port /nonexistent/ttyACM9 cannot be opened: ")
+                 && run.err.size() > 70,
+             run.err);
+}
+
+void CliTest::readFormats_data()
+{
+    QTest::addColumn<QString>("format");
+    QTest::newRow("table") << "table";
+    QTest::newRow("tsv") << "tsv";
+    QTest::newRow("json") << "json";
+}
+
+void CliTest::readFormats()
+{
+    QFETCH(QString, format);
+    host.withFirmware([](Firmware &unit) { unit.setRelay(2, true); });
+    const Run run
+        = cli(QStringList {"read", "--count", "2", "--every", "0", "--format", format} + port);
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.isEmpty(), run.err); // no debug lines without --verbose
+    const QList<QByteArray> lines = run.out.split('\n');
+    if (format == "json") {
+        QCOMPARE(int(lines.size()), 3);
+        const QJsonObject reading = QJsonDocument::fromJson(lines.at(1)).object();
+        QCOMPARE(int(reading.value("channels").toArray().size()), 4);
+        QCOMPARE(reading.value("relay2").toBool(), true);
+        QCOMPARE(reading.value("relay1").toBool(), false);
+    } else if (format == "tsv") {
+        QCOMPARE(int(lines.size()), 4);
+        QByteArray header = logHeader(allLogEnables());
+        header.chop(2);
+        QCOMPARE(lines.at(0), header + "\tRelay1\tRelay2\r");
+        QVERIFY2(lines.at(2).endsWith("\t0\t1\r"), lines.at(2));
+        QCOMPARE(int(lines.at(2).count('\t')), 14);
+    } else {
+        QCOMPARE(int(run.out.count("Temperature (K)")), 2);
+        QCOMPARE(int(run.out.count("Relay1 off, Relay2 on")), 2);
+    }
+}
+
+void CliTest::relay()
+{
+    for (const bool on : {true, false}) {
+        QCOMPARE(cli(QStringList {"relay", "1", on ? "on" : "off"} + port).exitCode, 0);
+        bool state = !on;
+        host.withFirmware([&state](Firmware &unit) { state = unit.relay(1); });
+        QCOMPARE(state, on);
+    }
+}
+
+void CliTest::calibrationRoundTripIsBitExact()
+{
+    // Values whose shortest decimal forms are long, and one below the normal range.
+    const float gain = 1.0f / 3.0f;
+    const auto awkward = [](int row) {
+        return std::make_pair(std::nextafter(100.0f + row / 7.0f, 1e9f),
+                              row == 5 ? 1e-40f : 0.1f * row);
+    };
+    host.withFirmware([&](Firmware &unit) {
+        unit.setGain(2, gain);
+        for (int row = 0; row < 100; ++row)
+            unit.setTableRow(2, row, awkward(row).first, awkward(row).second);
+    });
+    QTemporaryDir dir;
+    const QString file = dir.filePath("channel3.tsv");
+    QCOMPARE(cli(QStringList {"get-cal", "3", "-o", file} + port).exitCode, 0);
+
+    // LoadFromFile reads the same rows off it as a curve.
+    const CurveRead curve = readCurveFile(file);
+    QVERIFY2(curve.refusal.isEmpty(), qPrintable(curve.refusal));
+    QCOMPARE(int(curve.points.size()), 100);
+    QCOMPARE(float(curve.points.at(42).resistance), awkward(42).first);
+
+    host.withFirmware([](Firmware &unit) {
+        unit.setGain(2, 7);
+        for (int row = 0; row < 100; ++row)
+            unit.setTableRow(2, row, 1, 1);
+    });
+    QCOMPARE(cli(QStringList {"set-cal", "3", "--table", file} + port).exitCode, 0);
+    host.withFirmware([&](Firmware &unit) {
+        QCOMPARE(bits(unit.gain(2)), bits(gain));
+        for (int row = 0; row < 100; ++row) {
+            QCOMPARE(bits(unit.tableRow(2, row).first), bits(awkward(row).first));
+            QCOMPARE(bits(unit.tableRow(2, row).second), bits(awkward(row).second));
+        }
+    });
+
+    // -o writes regular files only.
+    const Run run = cli(QStringList {"get-cal", "3", "-o", dir.path()} + port);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("not a regular file"), run.err);
+}
+
+void CliTest::setCalFromCurveKeepsTheGainAndStores()
+{
+    const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
+    const CurveTable expected = resampleCurve(readCurveFile(curveFile).points);
+    QCOMPARE(int(expected.rows.size()), 100);
+    float gainBefore = 0;
+    QByteArray eepromBefore;
+    host.withFirmware([&](Firmware &unit) {
+        gainBefore = unit.gain(0);
+        eepromBefore = unit.eepromImage();
+    });
+    const Run run = cli(QStringList {"set-cal", "1", "--curve", curveFile, "--store"} + port);
+    QCOMPARE(run.exitCode, 0);
+    host.withFirmware([&](Firmware &unit) {
+        QCOMPARE(unit.gain(0), gainBefore);
+        QCOMPARE(unit.tableRow(0, 99).first, expected.rows.at(99).resistance);
+        QVERIFY(unit.eepromImage() != eepromBefore);
+    });
+}
+
+void CliTest::refusedTableSendsNothing()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("short.tsv");
+    QByteArray text = "Gain\t1\r\n";
+    for (int row = 0; row < 99; ++row)
+        text += QByteArray::number(row + 1) + "\t2\r\n";
+    QFile out(file);
+    QVERIFY(out.open(QIODevice::WriteOnly));
+    out.write(text);
+    out.close();
+    host.clearReceived();
+    const Run run = cli(QStringList {"set-cal", "1", "--table", file, "--store"} + port);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains("it holds 99 rows, not 100"), run.err);
+    QVERIFY(host.received().isEmpty());
+}
+
+void CliTest::logWritesTheLoggersFile()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("run.log");
+    const QStringList log = QStringList {"log",     file, "--every",  "0",
+                                         "--count", "2",  "--enable", "Temperature3,Voltage0"}
+        + port;
+    QCOMPARE(cli(log).exitCode, 0);
+    LogEnables enables {};
+    enables[0][LogVoltage] = enables[3][LogTemperature] = true;
+    const QList<QByteArray> lines = fileBytes(file).split('\n');
+    QCOMPARE(int(lines.size()), 4);
+    QCOMPARE(lines.at(0) + '\n', logHeader(enables));
+    QCOMPARE(int(lines.at(2).count('\t')), 2);
+
+    // An earlier run is replaced only when asked.
+    const QByteArray earlier = fileBytes(file);
+    const Run refused = cli(log);
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.err.contains("already holds data; give --overwrite"), refused.err);
+    QCOMPARE(fileBytes(file), earlier);
+    QCOMPARE(cli(log + QStringList {"--overwrite"}).exitCode, 0);
+}
+
+void CliTest::logRefusesAndStopsCleanly()
+{
+    QTemporaryDir dir;
+    const QString fifo = dir.filePath("fifo");
+    LonelyFifo lonely(fifo, true);
+    const Run refused = cli(QStringList {"log", fifo, "--count", "1"} + port);
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.err.contains("not a regular file"), refused.err);
+
+    // SIGTERM ends an endless log after a whole row.
+    const QString file = dir.filePath("endless.log");
+    QProcess process;
+    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                  QStringList {"log", file, "--every", "0.05"} + port);
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 3, 10000);
+    process.terminate();
+    QVERIFY(process.waitForFinished(5000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(process.exitCode(), 0);
+    QVERIFY(fileBytes(file).endsWith("\r\n"));
+}
+
+QTEST_GUILESS_MAIN(CliTest)
+#include "tst_cli.moc"
