@@ -334,8 +334,8 @@ CliOptions parseCliArguments(const QStringList &arguments)
 
     switch (options.command) {
     case CliCommand::Relay: {
-        const QString relay = values.at(0);
-        const QString state = values.at(1);
+        const QString &relay = values.at(0);
+        const QString &state = values.at(1);
         if (relay != QLatin1String("1") && relay != QLatin1String("2"))
             return refuse(tr("the relay is 1 or 2"));
         if (state != QLatin1String("on") && state != QLatin1String("off"))
