@@ -54,18 +54,11 @@ void Dialog::setEepromData(QWidget *widget)
     const CalibrationSendResult sent = unit->sendCalibration(page->channel(), *calibration);
     if (sent.verified)
         return;
-    QString what;
-    if (sent.rowsNotSent > 0)
-        what = tr("rows %1–100 were not sent").arg(protocol::TableRows - sent.rowsNotSent + 1);
-    else if (!sent.readBackComplete)
-        what = tr("it did not answer the read-back in full");
-    else
-        what = tr("%1 differ").arg(differencesText(sent));
     QMessageBox::warning(
         page, tr("Warning"),
         tr("%1: the unit did not take the new calibration (%2). Send it again before \"Write "
            "EEPROM\".")
-            .arg(channelTitle(page), what));
+            .arg(channelTitle(page), notTakenText(sent)));
 }
 
 void Dialog::writeEeprom(QWidget *)

@@ -265,15 +265,9 @@ int setCal(const CliOptions &options)
 
     const CalibrationSendResult sent = unit.sendCalibration(options.channel, calibration);
     if (!sent.verified) {
-        QString what;
-        if (sent.rowsNotSent > 0)
-            what = tr("rows %1–100 were not sent").arg(protocol::TableRows - sent.rowsNotSent + 1);
-        else if (!sent.readBackComplete)
-            what = tr("it did not answer the read-back in full");
-        else
-            what = tr("%1 differ").arg(differencesText(sent));
         say(tr("%1: the unit did not take the new calibration (%2).%3")
-                .arg(title, what, options.store ? tr(" Nothing was stored.") : QString()));
+                .arg(title, notTakenText(sent),
+                     options.store ? tr(" Nothing was stored.") : QString()));
         return ExitFailure;
     }
     if (options.store)

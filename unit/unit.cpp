@@ -224,8 +224,13 @@ void Unit::storeEeprom()
     exchange::pause(CommandPauseMs);
 }
 
-QString differencesText(const CalibrationSendResult &result)
+QString notTakenText(const CalibrationSendResult &result)
 {
+    if (result.rowsNotSent > 0)
+        return QStringLiteral("rows %1–100 were not sent")
+            .arg(protocol::TableRows - result.rowsNotSent + 1);
+    if (!result.readBackComplete)
+        return QStringLiteral("it did not answer the read-back in full");
     QStringList parts;
     if (result.gainDiffers)
         parts.append(QStringLiteral("gain"));
@@ -240,5 +245,5 @@ QString differencesText(const CalibrationSendResult &result)
                          .arg(QString::number(rows.at(i) + 1), QString::number(rows.at(j) + 1)));
         i = j + 1;
     }
-    return parts.join(QStringLiteral(", "));
+    return QStringLiteral("%1 differ").arg(parts.join(QStringLiteral(", ")));
 }

@@ -93,6 +93,7 @@ private:
     PortLister lister;
 };
 
-// "gain, rows 26–50" for what a read-back found different, "" when nothing did; rows are shown
-// 1-based as on the calibration page.
-QString differencesText(const CalibrationSendResult &result);
+// Why a sent calibration did not verify, as a clause for the operator: "gain, rows 26–50 differ",
+// "rows 51–100 were not sent", "it did not answer the read-back in full". Rows are counted from 1
+// as on the calibration page.
+QString notTakenText(const CalibrationSendResult &result);
