@@ -170,9 +170,13 @@ void CliTest::relay()
 {
     for (const bool on : {true, false}) {
         QCOMPARE(cli(QStringList {"relay", "1", on ? "on" : "off"} + port).exitCode, 0);
-        bool state = !on;
-        host.withFirmware([&state](Firmware &unit) { state = unit.relay(1); });
-        QCOMPARE(state, on);
+        // The command is out once the tool exits; the unit's thread may take it a moment later.
+        const auto state = [this] {
+            bool on = false;
+            host.withFirmware([&on](Firmware &unit) { on = unit.relay(1); });
+            return on;
+        };
+        QTRY_COMPARE(state(), on);
     }
 }
 
@@ -232,10 +236,15 @@ void CliTest::setCalFromCurveKeepsTheGainAndStores()
     });
     const Run run = cli(QStringList {"set-cal", "1", "--curve", curveFile, "--store"} + port);
     QCOMPARE(run.exitCode, 0);
+    const auto eeprom = [this] {
+        QByteArray image;
+        host.withFirmware([&image](Firmware &unit) { image = unit.eepromImage(); });
+        return image;
+    };
+    QTRY_VERIFY(eeprom() != eepromBefore); // the store is the last command: no answer to wait for
     host.withFirmware([&](Firmware &unit) {
         QCOMPARE(unit.gain(0), gainBefore);
         QCOMPARE(unit.tableRow(0, 99).first, expected.rows.at(99).resistance);
-        QVERIFY(unit.eepromImage() != eepromBefore);
     });
 }
 

@@ -31,10 +31,12 @@ QList<Arrival> arrivals(QSerialPort &port, const QByteArray &request, int expect
 {
     QList<Arrival> got;
     int total = 0;
+    // The clock starts before the write: the unit may take the request before flush() returns,
+    // and a test thread preempted there would otherwise see its answer arrive early.
     QElapsedTimer clock;
+    clock.start();
     port.write(request);
     port.flush();
-    clock.start();
     qint64 last = 0;
     while (clock.elapsed() < limitMs && (total < expected || clock.elapsed() - last < quietMs)) {
         if (port.waitForReadyRead(5)) {
