@@ -6,11 +6,11 @@
 #include "app/dialog.h"
 #include "logging/chartseries.h"
 #include "logging/logger.h"
+#include "bench/memory.h"
 
 #include <QApplication>
 #include <QDateTime>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
@@ -26,18 +26,6 @@ namespace {
 // A day at one reading a second; a first argument asks for fewer, for a quick look.
 int DayOfRows = 86400;
 constexpr int Samples = 50;
-
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
 
 // Readings that wander and wobble like a cooldown, so thinning has extremes to keep.
 void fillReadings(ChannelData *records, int row)
@@ -146,18 +134,18 @@ void memoryFigures()
     logger->findChild<QPushButton *>("pbStart")->click();
     QCoreApplication::processEvents();
 
-    const long before = residentKilobytes();
+    const long before = statusKilobytes("VmRSS");
     long afterTen = 0;
     for (int row = 0; row < DayOfRows; ++row) {
         fillReadings(window.channelData(), row);
         emit window.updatedData();
         if (row + 1 == 10) {
             QCoreApplication::processEvents();
-            afterTen = residentKilobytes();
+            afterTen = statusKilobytes("VmRSS");
         }
     }
     QCoreApplication::processEvents();
-    const long afterDay = residentKilobytes();
+    const long afterDay = statusKilobytes("VmRSS");
     std::printf("Logger's resident memory, 12 cells (at START %ld KiB)\n", before);
     std::printf("  %-32s %7ld KiB\n", "after 10 rows", afterTen);
     std::printf("  %-32s %7ld KiB   (%+ld KiB)\n",

@@ -2,6 +2,7 @@
 // bare Qt dialog's; and the peak memory of the running tool after a live data cycle.
 // Prints figures; judges nothing.
 #include "app/dialog.h"
+#include "bench/memory.h"
 #include "sim/ptyhost.h"
 #include "tests/support/simunit.h"
 
@@ -36,18 +37,6 @@ double msSinceProcessStart()
     return nowMs - startTicks * 1000.0 / sysconf(_SC_CLK_TCK);
 }
 
-long peakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toLong();
-    }
-    return -1;
-}
-
 void waitShown(QWidget &w)
 {
     w.show();
@@ -75,7 +64,7 @@ int child(const QString &what, int argc, char *argv[])
         auto *button = window.findChild<QWidget *>("tab")->findChild<QPushButton *>("pbGetData");
         for (int i = 0; i < 20; ++i)
             button->click();
-        std::printf("%ld\n", peakKilobytes());
+        std::printf("%ld\n", statusKilobytes("VmHWM"));
         return 0;
     }
     std::printf("%.2f\n", shown);
