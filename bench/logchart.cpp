@@ -4,9 +4,9 @@
 // Prints figures; judges nothing.
 #include "logging/logchart.h"
 #include "app/dialog.h"
+#include "bench/memory.h"
 #include "logging/chartseries.h"
 #include "logging/logger.h"
-#include "bench/memory.h"
 
 #include <QApplication>
 #include <QDateTime>
