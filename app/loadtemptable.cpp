@@ -17,17 +17,14 @@ void Dialog::loadTempTable(QWidget *widget)
     if (path.isEmpty())
         return;
     // A file that cannot be opened at all leaves the page as it is, without a word.
-    const CurveRead curve = readCurveFile(path);
-    if (!curve.opened)
+    bool opened = false;
+    const CurveTable table = curveTableFromFile(path, &opened);
+    if (!opened)
         return;
-    CurveTable table;
-    if (curve.refusal.isEmpty())
-        table = resampleCurve(curve.points);
-    const QString refusal = curve.refusal.isEmpty() ? table.refusal : curve.refusal;
-    if (!refusal.isEmpty()) {
+    if (!table.refusal.isEmpty()) {
         QMessageBox::warning(page, tr("LoadFromFile"),
                              tr("The curve file \"%1\" was not loaded: %2.")
-                                 .arg(QDir::toNativeSeparators(path), refusal));
+                                 .arg(QDir::toNativeSeparators(path), table.refusal));
         return;
     }
 

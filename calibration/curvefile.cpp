@@ -299,3 +299,13 @@ CurveTable resampleCurve(QVector<CurvePoint> points)
     table.rows = rows;
     return table;
 }
+
+CurveTable curveTableFromFile(const QString &path, bool *opened)
+{
+    const CurveRead curve = readCurveFile(path);
+    if (opened)
+        *opened = curve.opened;
+    if (!curve.refusal.isEmpty())
+        return {{}, curve.refusal};
+    return resampleCurve(curve.points);
+}

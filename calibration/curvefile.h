@@ -64,3 +64,7 @@ CurveRead readCurveFile(const QString &path);
 // linearly between the points that enclose it. Refuses curves that give rows which are not finite
 // or do not fit the table's single-precision values.
 CurveTable resampleCurve(QVector<CurvePoint> points);
+
+// The curve file at `path` read and resampled: the channel's table, or why the file gives none.
+// `opened` tells whether the file could be opened at all (a missing file could not).
+CurveTable curveTableFromFile(const QString &path, bool *opened = nullptr);

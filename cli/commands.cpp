@@ -201,14 +201,10 @@ int getCal(const CliOptions &options)
 bool rowsToSend(const CliOptions &options, Calibration &calibration, bool &hasGain)
 {
     if (!options.curveFile.isEmpty()) {
-        const CurveRead curve = readCurveFile(options.curveFile);
-        CurveTable table;
-        if (curve.refusal.isEmpty())
-            table = resampleCurve(curve.points);
-        const QString refusal = curve.refusal.isEmpty() ? table.refusal : curve.refusal;
-        if (!refusal.isEmpty()) {
+        const CurveTable table = curveTableFromFile(options.curveFile);
+        if (!table.refusal.isEmpty()) {
             say(tr("The curve file \"%1\" was not loaded: %2.")
-                    .arg(shown(options.curveFile), refusal));
+                    .arg(shown(options.curveFile), table.refusal));
             return false;
         }
         calibration.rows = table.rows;
