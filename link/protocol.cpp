@@ -23,9 +23,7 @@ void appendU32(QByteArray &bytes, quint32 value)
 
 void appendFloat(QByteArray &bytes, float value)
 {
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    appendU32(bytes, bits);
+    appendU32(bytes, floatBits(value));
 }
 
 } // namespace
@@ -115,6 +113,13 @@ float floatAt(const QByteArray &reply, int offset)
     float value;
     std::memcpy(&value, &bits, sizeof value);
     return value;
+}
+
+quint32 floatBits(float value)
+{
+    quint32 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    return bits;
 }
 
 QVector<TableEntry> tableEntries(const QByteArray &reply)

@@ -57,6 +57,9 @@ QByteArray writeEepromRequest();                      // 22
 quint32 u32At(const QByteArray &reply, int offset);
 float floatAt(const QByteArray &reply, int offset);
 
+// A float's IEEE 754 bits, as the unit keeps and sends them.
+quint32 floatBits(float value);
+
 // A table reply of at least TableReplyBytes as its 100 entries.
 QVector<TableEntry> tableEntries(const QByteArray &reply);
 

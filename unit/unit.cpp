@@ -7,8 +7,6 @@
 #include <QDebug>
 #include <QSerialPort>
 
-#include <cstring>
-
 namespace {
 
 constexpr qint32 UnitBaudRate = 500000;
@@ -21,16 +19,9 @@ constexpr int BlockWriteLimitMs = 1000;
 constexpr int CalibrationQuietMs = 30;
 
 // What was sent is compared with what came back bit for bit, as the unit keeps it.
-quint32 bitsOf(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
 bool sameBits(float a, float b)
 {
-    return bitsOf(a) == bitsOf(b);
+    return protocol::floatBits(a) == protocol::floatBits(b);
 }
 
 } // namespace
