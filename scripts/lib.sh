@@ -36,8 +36,14 @@ qm_install_packages() {
 qm_build() {
     local dir=$1 type=$2
     shift 2
+    # ccache, where installed, lets checkouts in other folders reuse each other's objects.
+    local launcher=()
+    if command -v ccache >/dev/null; then
+        export CCACHE_BASEDIR="$QM_ROOT" CCACHE_NOHASHDIR=1
+        launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+    fi
     if [ ! -f "$dir/build.ninja" ]; then
-        cmake -S "$QM_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "$@"
+        cmake -S "$QM_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@"
     fi
     cmake --build "$dir" --parallel "$(nproc)"
 }
