@@ -14,6 +14,7 @@ QList<PortEntry> systemPorts()
             entry.vendorId = info.vendorIdentifier();
             entry.productId = info.productIdentifier();
         }
+        entry.serialNumber = info.serialNumber();
         ports.append(entry);
     }
     return ports;

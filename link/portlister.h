@@ -12,6 +12,7 @@ struct PortEntry
     bool hasUsbIds = false; // false for ports that report no USB vendor/product identifiers
     quint16 vendorId = 0;
     quint16 productId = 0;
+    QString serialNumber; // the USB serial number, empty where the port reports none
 };
 
 using PortLister = std::function<QList<PortEntry>()>;
