@@ -70,8 +70,9 @@ bool openUnit(Unit &unit, const CliOptions &options)
         }
         name = attached.first();
     }
-    if (!unit.open(name)) {
-        say(tr("the port %1 cannot be opened: %2").arg(shown(name), unit.errorString()));
+    const UnitResult<void> opened = unit.open(name);
+    if (!opened) {
+        say(tr("the port %1 cannot be opened: %2").arg(shown(name), opened.error()));
         return false;
     }
     return true;
@@ -89,21 +90,20 @@ void waitUntilNext(const QElapsedTimer &started, double interval)
 // any reading failed or `take` said so.
 template<typename Take> bool readingLoop(Unit &unit, const CliOptions &options, Take take)
 {
-    ChannelData records[LogChannelCount];
     bool allWell = true;
     for (int taken = 0; !stopRequested && (options.count == 0 || taken < options.count);) {
         QElapsedTimer started;
         started.start();
-        const LiveReading reading = unit.readLive(records);
+        const UnitResult<LiveReading> reading = unit.readLive();
         ++taken;
-        if (!reading.complete) {
+        if (!reading) {
             allWell = false;
             if (!unit.isOpen()) {
                 say(tr("the unit went away"));
                 return false;
             }
             say(tr("reading %1: the unit did not answer in full").arg(taken));
-        } else if (!take(records, reading.relays)) {
+        } else if (!take(reading->channels.data(), reading->relays)) {
             allWell = false;
         }
         if (options.count == 0 || taken < options.count)
@@ -174,13 +174,13 @@ int getCal(const CliOptions &options)
     Unit unit;
     if (!openUnit(unit, options))
         return ExitFailure;
-    const CalibrationRead read = unit.readCalibration(options.channel);
-    if (!read.complete) {
+    const UnitResult<Calibration> read = unit.readCalibration(options.channel);
+    if (!read) {
         say(tr("%1: the unit did not answer in full; nothing was written.")
                 .arg(channelTitle(options.channel)));
         return ExitFailure;
     }
-    const QByteArray text = calibrationFileText(read.calibration);
+    const QByteArray text = calibrationFileText(*read);
     if (options.output.isEmpty())
         return print(text) ? ExitSuccess : ExitFailure;
     QFile file;
@@ -250,24 +250,29 @@ int setCal(const CliOptions &options)
         calibration.gain = options.gain;
     } else if (!hasGain) {
         // A curve carries no gain: the channel keeps the one it has.
-        const CalibrationRead present = unit.readCalibration(options.channel);
-        if (!present.complete) {
+        const UnitResult<Calibration> present = unit.readCalibration(options.channel);
+        if (!present) {
             say(tr("%1: the unit did not tell its present gain; nothing was sent. Give --gain.")
                     .arg(title));
             return ExitFailure;
         }
-        calibration.gain = present.calibration.gain;
+        calibration.gain = present->gain;
     }
 
-    const CalibrationSendResult sent = unit.sendCalibration(options.channel, calibration);
-    if (!sent.verified) {
+    const UnitResult<void> sent = unit.sendCalibration(options.channel, calibration);
+    if (!sent) {
         say(tr("%1: the unit did not take the new calibration (%2).%3")
-                .arg(title, notTakenText(sent),
+                .arg(title, sent.error(),
                      options.store ? tr(" Nothing was stored.") : QString()));
         return ExitFailure;
     }
-    if (options.store)
-        unit.storeEeprom();
+    if (!options.store)
+        return ExitSuccess;
+    const UnitResult<void> stored = unit.storeEeprom();
+    if (!stored) {
+        say(tr("%1: the calibration was sent but not stored: %2").arg(title, stored.error()));
+        return ExitFailure;
+    }
     return ExitSuccess;
 }
 
@@ -276,7 +281,11 @@ int store(const CliOptions &options)
     Unit unit;
     if (!openUnit(unit, options))
         return ExitFailure;
-    unit.storeEeprom();
+    const UnitResult<void> stored = unit.storeEeprom();
+    if (!stored) {
+        say(tr("the calibration was not stored: %1").arg(stored.error()));
+        return ExitFailure;
+    }
     return ExitSuccess;
 }
 
