@@ -1,7 +1,7 @@
 #include "app/comportdialog.h"
 #include "ui_comportdialog.h"
 
-#include "app/windowfit.h"
+#include "widgets/windowfit.h"
 
 ComPortDialog::ComPortDialog(QWidget *parent)
     : QDialog(parent)

@@ -1,10 +1,10 @@
 #include "app/dialog.h"
 #include "ui_dialog.h"
 
-#include "app/windowfit.h"
 #include "calibration/calibrationwidget.h"
 #include "logging/logger.h"
 #include "unit/unit.h"
+#include "widgets/windowfit.h"
 
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)

@@ -1,9 +1,9 @@
 #include "calibration/calibrationwidget.h"
 #include "ui_calibrationwidget.h"
 
-#include "app/chooserstart.h"
-#include "app/windowfit.h"
 #include "text/numbers.h"
+#include "widgets/chooserstart.h"
+#include "widgets/windowfit.h"
 
 #include <QCoreApplication>
 #include <QDoubleValidator>

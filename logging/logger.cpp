@@ -1,10 +1,10 @@
 #include "logging/logger.h"
 #include "ui_logger.h"
 
-#include "app/chooserstart.h"
-#include "app/windowfit.h"
 #include "logging/chartseries.h"
 #include "logging/logfile.h"
+#include "widgets/chooserstart.h"
+#include "widgets/windowfit.h"
 
 #include <QDebug>
 #include <QDir>

@@ -1,4 +1,4 @@
-#include "app/windowfit.h"
+#include "widgets/windowfit.h"
 
 #include <QHeaderView>
 #include <QLayout>

@@ -1,4 +1,4 @@
-#include "app/chooserstart.h"
+#include "widgets/chooserstart.h"
 
 #include <QDir>
 #include <QFileInfo>
