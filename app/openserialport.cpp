@@ -4,10 +4,13 @@
 #include "unit/unit.h"
 
 #include <QCoreApplication>
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QMessageBox>
 
 namespace {
+
+// The main window's debug lines: off unless asked for ("quadmeter.app.debug=true").
+Q_LOGGING_CATEGORY(appLog, "quadmeter.app", QtInfoMsg)
 
 // The operator refused to choose among several units; the tool cannot go on without one.
 constexpr int RefusedChoiceExitStatus = 1;
@@ -32,7 +35,7 @@ QStringList Dialog::findUnits()
 {
     const QStringList units = unit->attachedUnits();
     for (const QString &name : units)
-        qDebug().noquote() << name;
+        qCDebug(appLog).noquote() << name;
     if (units.isEmpty() && tellOpeningFailure())
         QMessageBox::critical(nullptr, tr("Fatal Error"), tr("There is no any connected devices"));
     return units;

@@ -3,22 +3,12 @@
 #include "logging/logfile.h"
 
 #include <QCoreApplication>
+#include <QLoggingCategory>
 
 #include <csignal>
 #include <cstdio>
 
 namespace {
-
-bool verbose = false;
-
-// The exchange's debug lines (hex dumps, "Error! Wrong data") are for whoever asks for them.
-void filterMessages(QtMsgType type, const QMessageLogContext &, const QString &message)
-{
-    if (type == QtDebugMsg && !verbose)
-        return;
-    std::fprintf(stderr, "%s\n", qPrintable(message));
-    std::fflush(stderr);
-}
 
 extern "C" void onStopSignal(int)
 {
@@ -30,7 +20,8 @@ extern "C" void onStopSignal(int)
 int main(int argc, char *argv[])
 {
     ignoreBrokenPipes();
-    qInstallMessageHandler(filterMessages);
+    // Messages go to stderr as bare lines, as the tool's own do (QT_MESSAGE_PATTERN still rules).
+    qSetMessagePattern(QStringLiteral("%{message}"));
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("quadmeter-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUADMETER_VERSION));
@@ -54,7 +45,10 @@ int main(int argc, char *argv[])
         std::fputs("quadmeter-cli " QUADMETER_VERSION "\n", stdout);
         return ExitSuccess;
     }
-    verbose = line.common.verbose;
+    // The exchange's debug lines (hex dumps, "Error! Wrong data") are for whoever asks for them;
+    // QT_LOGGING_RULES, read after these rules, still has the last word.
+    if (line.common.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("quadmeter.*.debug=true"));
     // A read or a log ends after the reading under way, with its output complete. The other
     // commands are short and end at once, as any program does.
     if (line.command->runsUntilStopped) {

@@ -1,13 +1,16 @@
 #include "link/exchange.h"
 
 #include <QCoreApplication>
-#include <QDebug>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QThread>
 
 namespace exchange {
 
 namespace {
+
+// The exchange's debug lines: off unless asked for ("quadmeter.link.debug=true").
+Q_LOGGING_CATEGORY(linkLog, "quadmeter.link", QtInfoMsg)
 
 constexpr int SliceMs = 50;
 constexpr int OneShotPauseMs = 10;
@@ -112,10 +115,10 @@ Outcome readReply(QSerialPort *port, int expected, QByteArray &result, int limit
         result = reply.received();
         return Outcome::Whole;
     }
-    qDebug().noquote() << QStringLiteral("%1 reply dropped: %2 of %3 bytes")
-                              .arg(got < expected ? QStringLiteral("Incomplete")
-                                                  : QStringLiteral("Overlong"),
-                                   QString::number(got), QString::number(expected));
+    qCDebug(linkLog).noquote() << QStringLiteral("%1 reply dropped: %2 of %3 bytes")
+                                      .arg(got < expected ? QStringLiteral("Incomplete")
+                                                          : QStringLiteral("Overlong"),
+                                           QString::number(got), QString::number(expected));
     return Outcome::Broken;
 }
 

@@ -6,14 +6,17 @@
 #include "widgets/chooserstart.h"
 #include "widgets/windowfit.h"
 
-#include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QTimer>
 
 namespace {
+
+// The Logger's debug lines: off unless asked for ("quadmeter.logger.debug=true").
+Q_LOGGING_CATEGORY(loggerLog, "quadmeter.logger", QtInfoMsg)
 
 QString shownName(const QString &fileName)
 {
@@ -138,7 +141,7 @@ bool Logger::agreeToReplace(const QString &fileName)
 
 void Logger::on_tbFileName_clicked()
 {
-    qDebug("File name");
+    qCDebug(loggerLog, "File name");
     const QString chosen = QFileDialog::getSaveFileName(
         this, tr("Logging file..."), chooserStart(ui->leFileName->text()), QString());
     if (!chosen.isEmpty()) {
@@ -149,7 +152,7 @@ void Logger::on_tbFileName_clicked()
 
 void Logger::dataUpdated()
 {
-    qDebug("update");
+    qCDebug(loggerLog, "update");
     // Rows belong to a running log only: a read that was under way when the operator stopped or
     // closed the window completes afterwards and must not add to the file.
     if (!timer->isActive())

@@ -1,9 +1,9 @@
 #include "sim/ptyhost.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QSaveFile>
-#include <QtDebug>
 
 #include <algorithm>
 #include <deque>
@@ -16,6 +16,9 @@
 #include <unistd.h>
 
 namespace {
+
+// What goes wrong with the simulated unit's files and terminal.
+Q_LOGGING_CATEGORY(simLog, "quadmeter.sim", QtInfoMsg)
 
 constexpr qint64 lineByteUsecs = 20; // 10 bits at 500000 baud
 constexpr int usbPacketSize = 64;
@@ -37,13 +40,13 @@ QByteArray readEepromFile(const QString &fileName)
     if (!file.exists())
         return {};
     if (!file.open(QIODevice::ReadOnly)) {
-        qWarning() << "cannot read EEPROM file" << fileName << file.errorString();
+        qCWarning(simLog) << "cannot read EEPROM file" << fileName << file.errorString();
         return {};
     }
     const QByteArray image = file.readAll();
     if (image.size() != Firmware::eepromSize)
-        qWarning() << "EEPROM file" << fileName << "has" << image.size()
-                   << "bytes; starting from the factory calibration";
+        qCWarning(simLog) << "EEPROM file" << fileName << "has" << image.size()
+                          << "bytes; starting from the factory calibration";
     return image;
 }
 
@@ -152,7 +155,7 @@ bool PtyHost::openPty(const QString &avoidPath)
     QString name;
     for (int attempt = 0; attempt < 8; ++attempt) {
         if (::openpty(&m, &s, nullptr, &raw, nullptr) != 0) {
-            qWarning() << "openpty failed:" << strerror(errno);
+            qCWarning(simLog) << "openpty failed:" << strerror(errno);
             m = s = -1;
             break;
         }
@@ -292,7 +295,7 @@ QList<TimedPiece> PtyHost::answer(const QByteArray &bytes, qint64 usecs)
             QSaveFile file(eepromFile);
             if (!file.open(QIODevice::WriteOnly) || file.write(savedImage) != savedImage.size()
                 || !file.commit())
-                qWarning() << "cannot write EEPROM file" << eepromFile << file.errorString();
+                qCWarning(simLog) << "cannot write EEPROM file" << eepromFile << file.errorString();
         }
     }
 

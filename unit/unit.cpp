@@ -4,10 +4,13 @@
 #include "link/unitports.h"
 #include "measure/readings.h"
 
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QSerialPort>
 
 namespace {
+
+// The debug lines of the unit's operations: off unless asked for ("quadmeter.unit.debug=true").
+Q_LOGGING_CATEGORY(unitLog, "quadmeter.unit", QtInfoMsg)
 
 constexpr qint32 UnitBaudRate = 500000;
 // After each write-only command the unit needs a moment before it takes the next one.
@@ -92,7 +95,7 @@ void Unit::onPortError()
     if (!port->isOpen())
         return; // several errors of one loss: close and report once
     const QString name = port->portName();
-    qDebug().noquote() << QStringLiteral("Device went away: %1").arg(name);
+    qCDebug(unitLog).noquote() << QStringLiteral("Device went away: %1").arg(name);
     port->close();
     emit wentAway(name);
 }
@@ -117,7 +120,8 @@ UnitResult<void> Unit::open(const QString &portName)
     port->setParity(QSerialPort::NoParity);
     if (port->open(QIODevice::ReadWrite))
         return {};
-    qDebug().noquote() << QStringLiteral("Cannot open %1: %2").arg(portName, port->errorString());
+    qCDebug(unitLog).noquote()
+        << QStringLiteral("Cannot open %1: %2").arg(portName, port->errorString());
     return UnitFailure {port->errorString()};
 }
 
@@ -146,7 +150,7 @@ UnitResult<LiveReading> Unit::readLive()
         // Bytes found before a later stage's request belong to an earlier reply of this reading.
         if ((quantity > 0 && !clean) || reply.size() != protocol::MeasurementReplyBytes
             || !exchange::staysQuiet(port, exchange::ReplyQuietMs)) {
-            qDebug("Error! Wrong data");
+            qCDebug(unitLog, "Error! Wrong data");
             return UnitFailure {notInFullText()};
         }
         storeQuantity(reading.channels.data(), quantity, reply);
@@ -161,7 +165,7 @@ UnitResult<LiveReading> Unit::readLive()
     if (!clean || outcome == exchange::Outcome::Broken
         || (outcome == exchange::Outcome::Whole
             && !exchange::staysQuiet(port, exchange::ReplyQuietMs))) {
-        qDebug("Error! Wrong data");
+        qCDebug(unitLog, "Error! Wrong data");
         return UnitFailure {notInFullText()};
     }
     if (outcome == exchange::Outcome::Whole)
@@ -186,7 +190,7 @@ UnitResult<Calibration> Unit::readCalibration(int channel)
         == exchange::Outcome::Whole;
     if (gainWhole) {
         calibration.gain = protocol::floatAt(gainReply, 0);
-        qDebug() << calibration.gain;
+        qCDebug(unitLog) << calibration.gain;
     }
     const bool quietAfterGain = exchange::staysQuiet(port, CalibrationQuietMs);
 
@@ -196,7 +200,7 @@ UnitResult<Calibration> Unit::readCalibration(int channel)
     const bool tableWhole = exchange::readReply(port, protocol::TableReplyBytes, tableReply)
         == exchange::Outcome::Whole;
     if (tableWhole) {
-        qDebug() << tableReply.size();
+        qCDebug(unitLog) << tableReply.size();
         calibration.rows = protocol::tableEntries(tableReply);
     }
     if (gainWhole && quietAfterGain && clean && tableWhole
@@ -211,15 +215,15 @@ UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibrati
     SendCheck check;
 
     const QByteArray gainRequest = protocol::setGainRequest(channel, calibration.gain);
-    qDebug() << gainRequest.toHex();
+    qCDebug(unitLog) << gainRequest.toHex();
     exchange::send(port, gainRequest);
     exchange::pause(CommandPauseMs);
 
     for (int first = 0; first < protocol::TableRows; first += protocol::BlockRows) {
         const QByteArray block = protocol::setTempTableRequest(
             channel, first, calibration.rows.mid(first, protocol::BlockRows));
-        qDebug() << block.size();
-        qDebug() << block.toHex();
+        qCDebug(unitLog) << block.size();
+        qCDebug(unitLog) << block.toHex();
         exchange::send(port, block);
         // Wait only while the port still holds part of the block. Once the flush has handed it
         // all to the system, Qt's wait has nothing to report and would sit out the whole limit.
