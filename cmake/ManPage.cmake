@@ -34,6 +34,8 @@ function(quadmeter_man_page target section description)
     endif()
     add_custom_command(
         OUTPUT ${page}.gz
+        # Only some generators make an output's folder by themselves.
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
         COMMAND ${HELP2MAN} --no-info --section=${section}
                 "--name=${description}" --help-option=${help_option} --output=${page}
                 $<TARGET_FILE:${target}>
