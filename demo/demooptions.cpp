@@ -1,6 +1,9 @@
 #include "demo/demooptions.h"
 
+#include "link/unitports.h"
 #include "sim/ptyhost.h"
+
+#include <QCommandLineParser>
 
 namespace {
 
@@ -11,71 +14,89 @@ PortEntry attachedUnit(const QString &portName)
     PortEntry entry;
     entry.portName = portName;
     entry.hasUsbIds = true;
-    entry.vendorId = 1155;
-    entry.productId = 22336;
+    entry.vendorId = UnitVendorId;
+    entry.productId = UnitProductId;
     return entry;
+}
+
+const QCommandLineOption unitsOption(
+    QStringLiteral("units"),
+    QStringLiteral("simulate N units at once (1-%1); with two or more the tool asks which (each "
+                   "unit's sensors read differently, as the lines at start say)")
+        .arg(MaxUnits),
+    QStringLiteral("N"));
+const QCommandLineOption eepromOption(
+    QStringLiteral("eeprom"),
+    QStringLiteral("keep the simulated unit's EEPROM in FILE across runs (further units use "
+                   "FILE.2, FILE.3, ...)"),
+    QStringLiteral("FILE"));
+const QCommandLineOption portOption(
+    QStringLiteral("port"),
+    QStringLiteral("use the serial device PATH as the one attached unit, simulating none"),
+    QStringLiteral("PATH"));
+const QCommandLineOption
+    verboseOption(QStringLiteral("verbose"),
+                  QStringLiteral("print the debug lines of the exchange with the unit to stderr"));
+const QCommandLineOption helpOption({QStringLiteral("h"), QStringLiteral("help")},
+                                    QStringLiteral("show this text"));
+const QCommandLineOption versionOption(QStringLiteral("version"),
+                                       QStringLiteral("show the version"));
+
+void setUpParser(QCommandLineParser &parser)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("The measurement unit's service tool, wired to a simulated unit."));
+    parser.addOptions(
+        {unitsOption, eepromOption, portOption, verboseOption, helpOption, versionOption});
 }
 
 } // namespace
 
 QString demoUsage()
 {
-    return QStringLiteral(
-        "Usage: quadmeter-demo [--units N] [--eeprom FILE] [--port PATH]\n"
-        "The measurement unit's service tool, wired to a simulated unit.\n"
-        "\n"
-        "Options:\n"
-        "  --units N      simulate N units at once (1-%1); with two or more the tool asks which\n"
-        "                 (each unit's sensors read differently, as the lines at start say)\n"
-        "  --eeprom FILE  keep the simulated unit's EEPROM in FILE across runs (further units use\n"
-        "                 FILE.2, FILE.3, ...)\n"
-        "  --port PATH    use the serial device PATH as the one attached unit, simulating none\n"
-        "  --help         show this text\n"
-        "  --version      show the version\n")
-        .arg(MaxUnits);
+    QCommandLineParser parser;
+    setUpParser(parser);
+    // Qt names the program as it was started.
+    const QString help = parser.helpText();
+    return QStringLiteral("Usage: quadmeter-demo [options]") + help.mid(help.indexOf('\n'));
 }
 
 DemoOptions parseDemoOptions(const QStringList &arguments)
 {
     DemoOptions options;
-    bool unitsGiven = false;
-    for (int i = 1; i < arguments.size(); ++i) {
-        const QString &argument = arguments.at(i);
-        const bool takesValue = argument == QLatin1String("--units")
-            || argument == QLatin1String("--eeprom") || argument == QLatin1String("--port");
-        if (argument == QLatin1String("--help") || argument == QLatin1String("-h")) {
-            options.help = true;
-            continue;
-        }
-        if (argument == QLatin1String("--version")) {
-            options.version = true;
-            continue;
-        }
-        if (!takesValue) {
-            options.error = QStringLiteral("unknown option %1").arg(argument);
+    QCommandLineParser parser;
+    setUpParser(parser);
+    if (!parser.parse(arguments)) {
+        options.error = parser.errorText();
+        return options;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        options.error = QStringLiteral("unexpected argument %1")
+                            .arg(parser.positionalArguments().constFirst());
+        return options;
+    }
+    options.help = parser.isSet(helpOption);
+    options.version = parser.isSet(versionOption);
+    options.verbose = parser.isSet(verboseOption);
+    for (const QCommandLineOption &option : {unitsOption, eepromOption, portOption}) {
+        if (parser.isSet(option) && parser.value(option).isEmpty()) {
+            options.error = QStringLiteral("--%1 needs a value").arg(option.names().constFirst());
             return options;
-        }
-        if (i + 1 >= arguments.size() || arguments.at(i + 1).isEmpty()) {
-            options.error = QStringLiteral("%1 needs a value").arg(argument);
-            return options;
-        }
-        const QString &value = arguments.at(++i);
-        if (argument == QLatin1String("--units")) {
-            bool ok = false;
-            options.units = value.toInt(&ok);
-            unitsGiven = true;
-            if (!ok || options.units < 1 || options.units > MaxUnits) {
-                options.error = QStringLiteral("--units takes a number from 1 to %1, not %2")
-                                    .arg(MaxUnits)
-                                    .arg(value);
-                return options;
-            }
-        } else if (argument == QLatin1String("--eeprom")) {
-            options.eepromFile = value;
-        } else {
-            options.port = value;
         }
     }
+    const bool unitsGiven = parser.isSet(unitsOption);
+    if (unitsGiven) {
+        const QString value = parser.value(unitsOption);
+        bool ok = false;
+        options.units = value.toInt(&ok);
+        if (!ok || options.units < 1 || options.units > MaxUnits) {
+            options.error = QStringLiteral("--units takes a number from 1 to %1, not %2")
+                                .arg(QString::number(MaxUnits), value);
+            return options;
+        }
+    }
+    options.eepromFile = parser.value(eepromOption);
+    options.port = parser.value(portOption);
     if (!options.port.isEmpty() && (unitsGiven || !options.eepromFile.isEmpty()))
         options.error = QStringLiteral("--port uses a real device; it goes with neither --units "
                                        "nor --eeprom");

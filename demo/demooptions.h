@@ -16,6 +16,7 @@ struct DemoOptions
     int units = 1;        // simulated units attached at once
     QString eepromFile;   // where the (first) simulated unit keeps its EEPROM; empty: in memory
     QString port;         // an existing serial device to use as the one attached unit instead
+    bool verbose = false; // the debug lines of the exchange on stderr
     bool help = false;
     bool version = false;
     QString error;        // set when the command line cannot be used

@@ -5,6 +5,7 @@
 #include "logging/logfile.h"
 
 #include <QApplication>
+#include <QLoggingCategory>
 
 #include <cstdio>
 
@@ -24,19 +25,22 @@ int main(int argc, char *argv[])
     for (int i = 0; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const DemoOptions options = parseDemoOptions(arguments);
-    if (options.help) {
-        std::fputs(qPrintable(demoUsage()), stdout);
+    if (options.help || options.version || !options.error.isEmpty()) {
+        // Answered without a display: the help text needs no more than a core application.
+        QCoreApplication app(argc, argv);
+        if (!options.error.isEmpty()) {
+            std::fprintf(stderr, "quadmeter-demo: %s\n%s", qPrintable(options.error),
+                         qPrintable(demoUsage()));
+            return 2;
+        }
+        if (options.help)
+            std::fputs(qPrintable(demoUsage()), stdout);
+        else
+            std::puts("quadmeter-demo " QUADMETER_VERSION);
         return 0;
     }
-    if (options.version) {
-        std::puts("quadmeter-demo " QUADMETER_VERSION);
-        return 0;
-    }
-    if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "quadmeter-demo: %s\n%s", qPrintable(options.error),
-                     qPrintable(demoUsage()));
-        return 2;
-    }
+    if (options.verbose)
+        QLoggingCategory::setFilterRules(QStringLiteral("quadmeter.*.debug=true"));
 
     // A log file whose reader went away fails its row; it must not end the tool.
     ignoreBrokenPipes();

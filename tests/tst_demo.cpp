@@ -50,9 +50,9 @@ void DemoTest::commandLine_data()
     QTest::newRow("too many units") << QStringList{"--units", "99"} << 1 << "" << "" << false
                                     << "1 to";
     QTest::newRow("value missing") << QStringList{"--eeprom"} << 1 << "" << "" << false
-                                   << "needs a value";
+                                   << "Missing value";
     QTest::newRow("unknown option") << QStringList{"--fast"} << 1 << "" << "" << false
-                                    << "unknown";
+                                    << "Unknown option";
     QTest::newRow("port with units") << QStringList{"--port", "/dev/x", "--units", "2"} << 2 << ""
                                      << "/dev/x" << false << "--port";
 }
