@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -42,6 +43,14 @@ bool print(const QByteArray &bytes)
     const bool written
         = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stdout) == size_t(bytes.size());
     return std::fflush(stdout) == 0 && written;
+}
+
+bool printResult(const QByteArray &bytes, const QString &what)
+{
+    if (print(bytes))
+        return true;
+    say(cliText("%1 cannot be written: %2").arg(what, qt_error_string(errno)));
+    return false;
 }
 
 QString shown(const QString &path)

@@ -58,6 +58,9 @@ public:
 QString cliText(const char *text);
 void say(const QString &message);
 bool print(const QByteArray &bytes);
+// print(), and when the bytes did not all go out (a full disk, a reader that left), says so:
+// "<what> cannot be written: <why>".
+bool printResult(const QByteArray &bytes, const QString &what);
 QString shown(const QString &path);
 QString channelTitle(int channel);
 

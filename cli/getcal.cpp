@@ -56,7 +56,7 @@ public:
         }
         const QByteArray text = calibrationFileText(*read);
         if (output.isEmpty())
-            return print(text) ? ExitSuccess : ExitFailure;
+            return printResult(text, cliText("the calibration")) ? ExitSuccess : ExitFailure;
         QFile file;
         QString reason;
         if (openRegularFile(file, output, QIODevice::WriteOnly | QIODevice::Truncate, &reason)

@@ -34,9 +34,10 @@ public:
         const QString ids = QStringLiteral("%1:%2")
                                 .arg(UnitVendorId, 4, 16, QLatin1Char('0'))
                                 .arg(UnitProductId, 4, 16, QLatin1Char('0'));
+        QByteArray lines;
         for (const QString &name : attached)
-            print((name + QLatin1Char(' ') + ids + QLatin1Char('\n')).toUtf8());
-        return ExitSuccess;
+            lines += (name + QLatin1Char(' ') + ids + QLatin1Char('\n')).toUtf8();
+        return printResult(lines, cliText("the list of units")) ? ExitSuccess : ExitFailure;
     }
 };
 

@@ -33,17 +33,16 @@ int main(int argc, char *argv[])
                      qPrintable(QStringLiteral("Try quadmeter-cli%1 --help.\n").arg(command)));
         return ExitUsage;
     }
-    if (line.helpAll) {
-        std::fputs(qPrintable(fullUsage()), stdout);
-        return ExitSuccess;
-    }
-    if (line.help) {
-        std::fputs(qPrintable(line.command ? commandUsage(*line.command) : toolUsage()), stdout);
-        return ExitSuccess;
+    if (line.help || line.helpAll) {
+        const QString help = line.helpAll ? fullUsage()
+            : line.command                ? commandUsage(*line.command)
+                                          : toolUsage();
+        return printResult(help.toUtf8(), cliText("the help")) ? ExitSuccess : ExitFailure;
     }
     if (line.version) {
-        std::fputs("quadmeter-cli " QUADMETER_VERSION "\n", stdout);
-        return ExitSuccess;
+        return printResult("quadmeter-cli " QUADMETER_VERSION "\n", cliText("the version"))
+            ? ExitSuccess
+            : ExitFailure;
     }
     // The exchange's debug lines (hex dumps, "Error! Wrong data") are for whoever asks for them;
     // QT_LOGGING_RULES, read after these rules, still has the last word.

@@ -5,7 +5,6 @@
 
 #include <QCommandLineParser>
 
-#include <cerrno>
 #include <memory>
 
 namespace {
@@ -60,16 +59,15 @@ public:
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
-        if (format == ReadFormat::Tsv && !print(readingTsvHeader()))
+        if (format == ReadFormat::Tsv && !printResult(readingTsvHeader(), cliText("the readings")))
             return ExitFailure;
         bool first = true;
         const bool allWell = readingLoop(unit, count, every, [&](const LiveReading &reading) {
             const QByteArray text = readingText(reading, first);
             first = false;
-            if (print(text))
+            if (printResult(text, cliText("the readings")))
                 return true;
-            // Nobody takes the readings any more (the pipe's reader left, the disk is full).
-            say(cliText("the readings cannot be written: %1").arg(qt_error_string(errno)));
+            // Nobody takes the readings any more: stop after the reading that could not go out.
             requestStop();
             return false;
         });

@@ -253,6 +253,15 @@ void CliTest::calibrationRoundTripIsBitExact()
     const Run run = cli(QStringList {"get-cal", "3", "-o", dir.path()} + port);
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("not a regular file"), run.err);
+
+    // A result that cannot be written says why.
+    QProcess full;
+    full.setStandardOutputFile(QStringLiteral("/dev/full"));
+    full.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE), QStringList {"get-cal", "3"} + port);
+    QVERIFY(full.waitForFinished(20000));
+    QCOMPARE(full.exitCode(), 1);
+    const QByteArray why = full.readAllStandardError();
+    QVERIFY2(why.startsWith("quadmeter-cli: the calibration cannot be written: "), why);
 }
 
 void CliTest::setCalFromCurveKeepsTheGainAndStores()
