@@ -138,8 +138,12 @@ qint64 UnitPoller::pollDue(const std::function<void(const QByteArray &)> &publis
                            const std::function<void(const QString &)> &say)
 {
     const QList<PortEntry> ports = lister();
-    if (automatic)
+    if (automatic) {
         discover(ports);
+        if (units.empty() && !toldNoUnit)
+            say(QStringLiteral("no unit attached; it is read as soon as it is plugged in"));
+        toldNoUnit = toldNoUnit || units.empty();
+    }
     for (const auto &followed : units) {
         if (clock.elapsed() < followed->dueMs)
             continue;

@@ -41,6 +41,7 @@ private:
     QString whereNow(const Followed &followed, const QList<PortEntry> &ports) const;
 
     bool automatic;
+    bool toldNoUnit = false;
     qint64 intervalMs;
     PortLister lister;
     QElapsedTimer clock;
