@@ -114,6 +114,9 @@ void UnitPoller::read(Followed &followed, const QList<PortEntry> &ports)
     ++metrics.readings;
     bool complete = false;
     if (!followed.unit.isOpen()) {
+        // A named port that was not attached at the start is known by the lister's name now.
+        if (followed.named && followed.identity.serialNumber.isEmpty())
+            followed.identity.portName = listedName(metrics.port, ports);
         const QString where = whereNow(followed, ports);
         if (!where.isEmpty() && followed.unit.open(where)) {
             // A unit first seen without a serial number is followed by the one its port reports.
