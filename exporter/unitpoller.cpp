@@ -47,14 +47,13 @@ QString described(const UnitMetrics &metrics)
 // The one place that knows how the unit hands out a live reading.
 bool takeReading(Unit &unit, UnitMetrics &metrics)
 {
-    ChannelData records[4];
-    const LiveReading reading = unit.readLive(records);
-    if (!reading.complete)
+    const UnitResult<LiveReading> reading = unit.readLive();
+    if (!reading)
         return false;
-    std::copy(std::begin(records), std::end(records), metrics.channels.begin());
+    metrics.channels = reading->channels;
     metrics.relays.reset();
-    if (reading.relays)
-        metrics.relays = std::array<bool, 2> {reading.relays->relay1, reading.relays->relay2};
+    if (reading->relays)
+        metrics.relays = std::array<bool, 2> {reading->relays->relay1, reading->relays->relay2};
     return true;
 }
 
