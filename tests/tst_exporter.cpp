@@ -1,6 +1,5 @@
 // quadmeter-cli serve: the page Prometheus reads, the HTTP server's bounds, how a unit is followed
 // from port to port, and a whole run against a real Prometheus.
-#include "exporter/listenaddress.h"
 #include "exporter/metricsserver.h"
 #include "exporter/metricstext.h"
 #include "exporter/unitpoller.h"
@@ -15,8 +14,6 @@
 
 #include <cstring>
 #include <limits>
-
-Q_DECLARE_METATYPE(QList<PortEntry>)
 
 namespace {
 
@@ -89,10 +86,6 @@ private slots:
     void sampleValues_data();
     void sampleValues();
     void unitDownShowsNoStaleReadings();
-    void followedUnitsPort_data();
-    void followedUnitsPort();
-    void listenAddresses_data();
-    void listenAddresses();
     void httpAnswers_data();
     void httpAnswers();
     void requestThatNeverEndsIsCutOff();
@@ -141,55 +134,6 @@ void ExporterTest::unitDownShowsNoStaleReadings()
           "1765152000.25\n"})
         QVERIFY2(page.contains(line), line);
     QCOMPARE(page.count("port=\"by-id"), 4); // up, the two counters, the time: no readings
-}
-
-void ExporterTest::followedUnitsPort_data()
-{
-    QTest::addColumn<QList<PortEntry>>("ports");
-    QTest::addColumn<QString>("serial");
-    QTest::addColumn<QString>("where");
-    QTest::addColumn<bool>("another");
-    const PortEntry a1 {"ttyACM1", true, UnitVendorId, UnitProductId, "A"};
-    const PortEntry b0 {"ttyACM0", true, UnitVendorId, UnitProductId, "B"};
-    QTest::newRow("moved") << QList<PortEntry> {b0, a1} << "A"
-                           << "ttyACM1" << true;
-    QTest::newRow("gone, another on its port") << QList<PortEntry> {b0} << "A"
-                                               << "" << true;
-    QTest::newRow("no serial, its port") << QList<PortEntry> {b0} << ""
-                                         << "ttyACM0" << false;
-    QTest::newRow("no serial, moved") << QList<PortEntry> {a1} << ""
-                                      << "" << false;
-    QTest::newRow("not the unit's ids")
-        << QList<PortEntry> {{"ttyACM0", true, 1027, 24577, "A"}} << "A"
-        << "" << false;
-}
-
-void ExporterTest::followedUnitsPort()
-{
-    QFETCH(QList<PortEntry>, ports);
-    QFETCH(QString, serial);
-    QTEST(portOfUnit(ports, {QStringLiteral("ttyACM0"), serial}), "where");
-    QTEST(isAnotherUnit(ports, {QStringLiteral("ttyACM0"), serial}), "another");
-}
-
-void ExporterTest::listenAddresses_data()
-{
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("port"); // -1: refused
-    QTest::newRow("every address, default port") << "0.0.0.0" << int(DefaultMetricsPort);
-    QTest::newRow("IPv6") << "[::1]:9999" << 9999;
-    QTest::newRow("host name") << "localhost:9999" << -1;
-    QTest::newRow("port too big") << "127.0.0.1:65536" << -1;
-}
-
-void ExporterTest::listenAddresses()
-{
-    QFETCH(QString, text);
-    QFETCH(int, port);
-    ListenAddress address;
-    QString problem;
-    QCOMPARE(parseListenAddress(text, address, problem), port >= 0);
-    QCOMPARE(int(address.port), port >= 0 ? port : int(DefaultMetricsPort));
 }
 
 void ExporterTest::httpAnswers_data()
