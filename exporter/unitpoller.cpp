@@ -139,8 +139,16 @@ void UnitPoller::read(Followed &followed, const QList<PortEntry> &ports)
 qint64 UnitPoller::pollDue(const std::function<void(const QByteArray &)> &publish,
                            const std::function<void(const QString &)> &say)
 {
-    const QList<PortEntry> ports = lister();
-    if (automatic) {
+    // The port list is asked for only when it can change something: a unit to look for, or a
+    // look-out for new units once an interval.
+    const qint64 now = clock.elapsed();
+    const bool looking = automatic && now >= nextDiscoveryMs;
+    const bool searching = std::any_of(units.begin(), units.end(), [now](const auto &followed) {
+        return now >= followed->dueMs && !followed->unit.isOpen();
+    });
+    const QList<PortEntry> ports = looking || searching ? lister() : QList<PortEntry>();
+    if (looking) {
+        nextDiscoveryMs = now + intervalMs;
         discover(ports);
         if (units.empty() && !toldNoUnit)
             say(QStringLiteral("no unit attached; it is read as soon as it is plugged in"));

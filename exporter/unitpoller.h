@@ -42,6 +42,7 @@ private:
 
     bool automatic;
     bool toldNoUnit = false;
+    qint64 nextDiscoveryMs = 0;
     qint64 intervalMs;
     PortLister lister;
     QElapsedTimer clock;
