@@ -120,7 +120,7 @@ void ExporterTest::unitDownShowsNoStaleReadings()
     up.channels[0].temperature = 295.5f;
     up.relays = std::array<bool, 2> {false, true};
     UnitMetrics down = up;
-    down.port = QStringLiteral("by-id/a\"b\\c\nd");
+    down.port = QStringLiteral("a\"b\\c\nd");
     down.serial.clear();
     down.up = false;
     down.lastReadingMs = 1765152000250;
@@ -129,11 +129,10 @@ void ExporterTest::unitDownShowsNoStaleReadings()
          {"# TYPE quadmeter_temperature_kelvin gauge\n",
           "quadmeter_temperature_kelvin{channel=\"1\",port=\"ttyACM0\",serial=\"Q1\"} 295.5\n",
           "quadmeter_relay_on{relay=\"2\",port=\"ttyACM0\",serial=\"Q1\"} 1\n",
-          "quadmeter_up{port=\"by-id/a\\\"b\\\\c\\nd\"} 0\n",
-          "quadmeter_last_reading_timestamp_seconds{port=\"by-id/a\\\"b\\\\c\\nd\"} "
-          "1765152000.25\n"})
+          "quadmeter_up{port=\"a\\\"b\\\\c\\nd\"} 0\n",
+          "quadmeter_last_reading_timestamp_seconds{port=\"a\\\"b\\\\c\\nd\"} 1765152000.25\n"})
         QVERIFY2(page.contains(line), line);
-    QCOMPARE(page.count("port=\"by-id"), 4); // up, the two counters, the time: no readings
+    QCOMPARE(page.count("port=\"a\\\""), 4); // up, the two counters, the time: no readings
 }
 
 void ExporterTest::httpAnswers_data()
