@@ -92,6 +92,11 @@ void requestStop()
     stopRequested = true;
 }
 
+bool stopIsRequested()
+{
+    return stopRequested;
+}
+
 bool readingLoop(Unit &unit, int count, double every,
                  const std::function<bool(const LiveReading &)> &take)
 {

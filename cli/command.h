@@ -70,6 +70,8 @@ bool openUnit(Unit &unit, const CommonOptions &common);
 // Asks a running read or log to end after the reading under way: the SIGINT and SIGTERM handlers
 // set it, the reading loop polls it.
 void requestStop();
+// Whether a stop was asked for: for commands that run until stopped without the reading loop.
+bool stopIsRequested();
 
 // Takes readings until `count` (0: until stopped), `every` seconds from one reading's start to the
 // next's, handing each whole one to `take`. False when any reading failed or `take` said so.

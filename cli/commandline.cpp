@@ -13,13 +13,14 @@ std::unique_ptr<Command> makeGetCalCommand();
 std::unique_ptr<Command> makeSetCalCommand();
 std::unique_ptr<Command> makeStoreCommand();
 std::unique_ptr<Command> makeLogCommand();
+std::unique_ptr<Command> makeServeCommand();
 
 namespace {
 
 using MakeCommand = std::unique_ptr<Command> (*)();
 const MakeCommand commandTable[] = {
     makeListCommand,   makeReadCommand,  makeRelayCommand, makeGetCalCommand,
-    makeSetCalCommand, makeStoreCommand, makeLogCommand,
+    makeSetCalCommand, makeStoreCommand, makeLogCommand,   makeServeCommand,
 };
 
 std::unique_ptr<Command> findCommand(const QString &name)

@@ -4,8 +4,8 @@
 QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # help2man writes the man pages at build time; dpkg-dev and file let CPack compute the package's
 # library dependencies. The private headers are for the tests, which queue input as the window
-# system does.
-QM_TOOLS=(cmake ninja-build g++ help2man dpkg-dev file)
+# system does. libmicrohttpd answers the exporter's scrapes.
+QM_TOOLS=(cmake ninja-build g++ help2man dpkg-dev file pkg-config libmicrohttpd-dev)
 QM_PACKAGES=("${QM_TOOLS[@]}" qtbase5-dev libqt5serialport5-dev libqt5charts5-dev qtbase5-private-dev)
 # Qt 6 is installed only for the builds that ask for it (qm_qt6). Debian's Qt 6 charts need the
 # OpenGL module's development files without depending on them.
@@ -46,4 +46,16 @@ qm_build() {
         cmake -S "$QM_ROOT" -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE="$type" "${launcher[@]}" "$@"
     fi
     cmake --build "$dir" --parallel "$(nproc)"
+}
+
+# The exporter's tests run a Prometheus of their own; the package's service is not wanted. Where
+# systemd runs, the service the package just enabled and started is disabled and stopped again.
+qm_install_prometheus() {
+    dpkg-query -W -f='${Status}' prometheus 2>/dev/null | grep -q 'install ok installed' && return 0
+    qm_install_packages prometheus
+    if [ -d /run/systemd/system ]; then
+        local sudo=""
+        [ "$(id -u)" -ne 0 ] && sudo=sudo
+        $sudo systemctl disable --now prometheus.service || true
+    fi
 }

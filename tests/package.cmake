@@ -41,7 +41,7 @@ set(expected_files bin/quadmeter bin/quadmeter-cli bin/quadmeter-demo bin/quadme
     lib/udev/rules.d/70-quadmeter.rules share/applications/quadmeter.desktop
     share/applications/quadmeter-demo.desktop share/metainfo/io.github.quadmeter.Quadmeter.metainfo.xml
     share/quadmeter/curves/PT-100.340 share/doc/quadmeter/copyright
-    share/doc/quadmeter/changelog.Debian.gz)
+    share/doc/quadmeter/changelog.Debian.gz share/doc/quadmeter/examples/quadmeter-rules.yml)
 # Every installed program has its man page.
 if(MAN_PAGES)
     foreach(file ${installed})

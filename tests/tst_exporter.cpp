@@ -1,0 +1,277 @@
+// quadmeter-cli serve: the page Prometheus reads, the HTTP server's bounds, how a unit is followed
+// from port to port, and a whole run against a real Prometheus.
+#include "exporter/metricsserver.h"
+#include "exporter/metricstext.h"
+#include "exporter/unitpoller.h"
+#include "sim/ptyhost.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+#include <cstring>
+#include <limits>
+
+namespace {
+
+// Sends `request` as it is; all that came back until the server closed the connection.
+QByteArray exchangeHttp(quint16 port, const QByteArray &request)
+{
+    QTcpSocket socket;
+    socket.connectToHost(QStringLiteral("127.0.0.1"), port);
+    socket.waitForConnected(10000);
+    socket.write(request);
+    QByteArray answer;
+    while (socket.state() == QAbstractSocket::ConnectedState && socket.waitForReadyRead(10000))
+        answer += socket.readAll();
+    return answer + socket.readAll();
+}
+
+QByteArray body(quint16 port, const QByteArray &path)
+{
+    const QByteArray answer
+        = exchangeHttp(port, "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    return answer.mid(answer.indexOf("\r\n\r\n") + 4);
+}
+
+// A program the test started, ended by its id when the test ends, however it ends.
+struct Child
+{
+    ~Child()
+    {
+        process.terminate();
+        if (!process.waitForFinished(10000))
+            process.kill();
+        process.waitForFinished(10000);
+    }
+    QProcess process;
+};
+
+// The value of the one series `expression` selects, as Prometheus's HTTP API gives it now; empty
+// while there is none.
+QString query(quint16 port, const QString &expression)
+{
+    const QJsonArray result
+        = QJsonDocument::fromJson(
+              body(port, "/api/v1/query?query=" + QUrl::toPercentEncoding(expression)))
+              .object()
+              .value(QLatin1String("data"))
+              .toObject()
+              .value(QLatin1String("result"))
+              .toArray();
+    return result.size() != 1
+        ? QString()
+        : result.at(0).toObject().value(QLatin1String("value")).toArray().at(1).toString();
+}
+
+bool pollUntil(UnitPoller &poller, const std::function<bool()> &done)
+{
+    QElapsedTimer clock;
+    clock.start();
+    while (!done() && clock.elapsed() < 30000)
+        QThread::msleep(ulong(poller.pollDue([](const QByteArray &) {}, [](const QString &) {})));
+    return done();
+}
+
+} // namespace
+
+class ExporterTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void sampleValues_data();
+    void sampleValues();
+    void unitDownShowsNoStaleReadings();
+    void httpAnswers_data();
+    void httpAnswers();
+    void requestThatNeverEndsIsCutOff();
+    void unitFollowedBySerialNumber();
+    void prometheusFollowsTheUnit();
+};
+
+void ExporterTest::sampleValues_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("room temperature") << 295.003f << QByteArray("295.003");
+    QTest::newRow("microvolts") << 2.28659e-06f << QByteArray("2.28659e-06");
+    QTest::newRow("not a number") << std::numeric_limits<float>::quiet_NaN() << QByteArray("NaN");
+    QTest::newRow("infinite") << std::numeric_limits<float>::infinity() << QByteArray("+Inf");
+    QTest::newRow("minus infinite")
+        << -std::numeric_limits<float>::infinity() << QByteArray("-Inf");
+}
+
+void ExporterTest::sampleValues()
+{
+    QFETCH(float, value);
+    QTEST(sampleValue(value), "text");
+}
+
+void ExporterTest::unitDownShowsNoStaleReadings()
+{
+    UnitMetrics up;
+    up.port = QStringLiteral("ttyACM0");
+    up.serial = QStringLiteral("Q1");
+    up.up = true;
+    up.channels[0].temperature = 295.5f;
+    up.relays = std::array<bool, 2> {false, true};
+    UnitMetrics down = up;
+    down.port = QStringLiteral("a\"b\\c\nd");
+    down.serial.clear();
+    down.up = false;
+    down.lastReadingMs = 1765152000250;
+    const QByteArray page = metricsText({up, down});
+    for (const char *line :
+         {"# TYPE quadmeter_temperature_kelvin gauge\n",
+          "quadmeter_temperature_kelvin{channel=\"1\",port=\"ttyACM0\",serial=\"Q1\"} 295.5\n",
+          "quadmeter_relay_on{relay=\"2\",port=\"ttyACM0\",serial=\"Q1\"} 1\n",
+          "quadmeter_up{port=\"a\\\"b\\\\c\\nd\"} 0\n",
+          "quadmeter_last_reading_timestamp_seconds{port=\"a\\\"b\\\\c\\nd\"} 1765152000.25\n"})
+        QVERIFY2(page.contains(line), line);
+    QCOMPARE(page.count("port=\"a\\\""), 4); // up, the two counters, the time: no readings
+}
+
+void ExporterTest::httpAnswers_data()
+{
+    QTest::addColumn<QByteArray>("request");
+    QTest::addColumn<QByteArray>("answer"); // its status line, and the page when one comes
+    const QByteArray end = " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n";
+    QTest::newRow("GET") << "GET /metrics" + end + "\r\n" << QByteArray("200 OK|up 1\n");
+    QTest::newRow("HEAD") << "HEAD /metrics" + end + "\r\n" << QByteArray("200 OK|");
+    QTest::newRow("wrong path") << "GET /metric" + end + "\r\n" << QByteArray("404 Not Found|");
+    QTest::newRow("POST") << "POST /metrics" + end + "Content-Length: 4\r\n\r\nup=0"
+                          << QByteArray("405 Method Not Allowed|");
+    QTest::newRow("headers too large") << "GET /metrics" + end + "X: " + QByteArray(64 * 1024, 'x')
+            + "\r\n\r\n" << QByteArray("431 Request Header Fields Too Large|");
+}
+
+void ExporterTest::httpAnswers()
+{
+    QFETCH(QByteArray, request);
+    MetricsServer server;
+    QString problem;
+    QVERIFY2(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem), qPrintable(problem));
+    server.publish("up 1\n");
+    const QByteArray answer = exchangeHttp(server.port(), request);
+    const QByteArray page = answer.mid(answer.indexOf("\r\n\r\n") + 4);
+    QTEST(answer.mid(9, answer.indexOf('\r') - 9) + '|' + (page.startsWith("up") ? page : ""),
+          "answer");
+}
+
+void ExporterTest::requestThatNeverEndsIsCutOff()
+{
+    MetricsServer server;
+    QString problem;
+    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem));
+    server.publish("up 1\n");
+    QTcpSocket stalled;
+    stalled.connectToHost(QStringLiteral("127.0.0.1"), server.port());
+    QVERIFY(stalled.waitForConnected(10000));
+    stalled.write("GET /metrics HTTP/1.1\r\nHost: x\r\n");
+    QVERIFY(stalled.waitForBytesWritten(10000));
+    QCOMPARE(body(server.port(), "/metrics"), QByteArray("up 1\n")); // the others go on
+    QTRY_VERIFY_WITH_TIMEOUT(stalled.state() == QAbstractSocket::UnconnectedState,
+                             int(MetricsServer::IdleSeconds) * 1000 + 20000);
+}
+
+void ExporterTest::unitFollowedBySerialNumber()
+{
+    PtyHost a, b(QString(), 1);
+    QVERIFY(a.start() && b.start());
+    UnitPoller poller({}, 0.05, [&a, &b] {
+        QList<PortEntry> ports;
+        for (const auto &[host, serial] : {std::pair {&a, "A"}, std::pair {&b, "B"}}) {
+            if (host->isServing())
+                ports.append({host->portPath(), true, UnitVendorId, UnitProductId, serial});
+        }
+        return ports;
+    });
+    const auto up = [&poller](const QString &serial) {
+        const QList<UnitMetrics> units = poller.metrics();
+        return std::any_of(units.begin(), units.end(), [&](const UnitMetrics &unit) {
+            return unit.serial == serial && unit.up;
+        });
+    };
+    QVERIFY(pollUntil(poller, [&] { return up("A") && up("B"); }));
+    const QString firstPort = a.portPath();
+    a.hangUp();
+    QVERIFY(pollUntil(poller, [&] { return !up("A"); }));
+    QVERIFY(up("B"));
+    QVERIFY(a.replug());
+    QVERIFY(pollUntil(poller, [&] { return up("A"); }));
+    // Still one series for the unit, under the name it was first found by.
+    QCOMPARE(poller.metrics().size(), 2);
+    QCOMPARE(poller.metrics().at(0).port, firstPort);
+}
+
+void ExporterTest::prometheusFollowsTheUnit()
+{
+    PtyHost host;
+    QVERIFY(host.start());
+    const float kelvin = 291.25f;
+    quint32 bits;
+    std::memcpy(&bits, &kelvin, sizeof bits);
+    host.withFirmware([bits](Firmware &firmware) { firmware.forceRaw(0, 4, bits); });
+    // The unit by a name of its own, as a udev link names it, so it keeps it when it comes back.
+    QTemporaryDir dir;
+    const QString link = dir.filePath(QStringLiteral("unit"));
+    QVERIFY(QFile::link(host.portPath(), link));
+
+    Child serve;
+    serve.process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                        {"serve", "--port", link, "--listen", "127.0.0.1:0", "--every", "0.5"});
+    serve.process.setReadChannel(QProcess::StandardError);
+    QByteArray said;
+    while (!said.contains("/metrics\n") && serve.process.waitForReadyRead(30000))
+        said += serve.process.readAll();
+    QVERIFY2(said.contains("/metrics\n"), said.constData());
+    const QByteArray address = said.mid(said.indexOf("http://") + 7).split('/').first();
+
+    QTcpServer probe; // a free port for Prometheus's own
+    QVERIFY(probe.listen(QHostAddress::LocalHost));
+    const quint16 webPort = probe.serverPort();
+    probe.close();
+    QFile config(dir.filePath(QStringLiteral("prometheus.yml")));
+    QVERIFY(config.open(QIODevice::WriteOnly));
+    config.write("global: {scrape_interval: 1s, scrape_timeout: 1s}\nscrape_configs:\n"
+                 "  - {job_name: quadmeter, static_configs: [{targets: ['"
+                 + address + "']}]}\n");
+    config.close();
+    Child prometheus;
+    prometheus.process.setProcessChannelMode(QProcess::MergedChannels);
+    prometheus.process.setStandardOutputFile(dir.filePath(QStringLiteral("prometheus.log")));
+    prometheus.process.start(QStringLiteral("prometheus"),
+                             {"--config.file=" + config.fileName(),
+                              "--storage.tsdb.path=" + dir.filePath("data"),
+                              QStringLiteral("--web.listen-address=127.0.0.1:%1").arg(webPort)});
+    QVERIFY2(prometheus.process.waitForStarted(30000), "prometheus is not installed");
+
+    const QString temperature = QStringLiteral("quadmeter_temperature_kelvin{channel=\"1\"}");
+    QTRY_COMPARE_WITH_TIMEOUT(query(webPort, temperature), QStringLiteral("291.25"), 90000);
+    QTRY_COMPARE_WITH_TIMEOUT(query(webPort, "quadmeter_up"), QStringLiteral("1"), 30000);
+    QProcess check;
+    check.start(QStringLiteral("promtool"), {"check", "metrics"});
+    check.write(body(quint16(address.split(':').last().toUInt()), "/metrics"));
+    check.closeWriteChannel();
+    QVERIFY(check.waitForFinished(30000));
+    const QByteArray verdict = check.readAll();
+    QVERIFY2(check.exitCode() == 0 && verdict.isEmpty(), verdict.constData());
+
+    // Unplugged: the exporter still answers every scrape, and says the unit is down.
+    host.hangUp();
+    QTRY_COMPARE_WITH_TIMEOUT(query(webPort, "quadmeter_up"), QStringLiteral("0"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(query(webPort, "up"), QStringLiteral("1"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(query(webPort, temperature), QString(), 30000);
+    // Back under the same name: read again.
+    QVERIFY(host.replug());
+    QVERIFY(QFile::remove(link) && QFile::link(host.portPath(), link));
+    QTRY_COMPARE_WITH_TIMEOUT(query(webPort, "quadmeter_up"), QStringLiteral("1"), 30000);
+    QTRY_COMPARE_WITH_TIMEOUT(query(webPort, temperature), QStringLiteral("291.25"), 30000);
+}
+
+QTEST_GUILESS_MAIN(ExporterTest)
+#include "tst_exporter.moc"
