@@ -3,6 +3,7 @@
 // The unit as the tool sees it, without any window: finding it among the serial ports, opening
 // and closing its port, and the operations by name. Each operation returns what came back, or
 // that it did not; what to tell the operator is the caller's business.
+#include "calibration/calibration.h"
 #include "link/portlister.h"
 #include "link/protocol.h"
 #include "measure/channeldata.h"
@@ -26,13 +27,6 @@ struct LiveReading
 {
     bool complete = false; // all five quantities came whole and the line stayed quiet after them
     std::optional<RelayStates> relays; // absent when the unit did not answer the relay read
-};
-
-// A channel's calibration as it crosses the wire.
-struct Calibration
-{
-    float gain = 0;
-    QVector<protocol::TableEntry> rows; // protocol::TableRows rows
 };
 
 struct CalibrationRead
