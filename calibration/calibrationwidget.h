@@ -7,7 +7,7 @@
 // setTableRow, showCalibration) is kept exactly behind it until the operator edits that field:
 // gain(), tableRow() and calibration() give that exact float, and a field's typed value only
 // once its text was edited. So a calibration shown and sent back unedited is the very same.
-#include "unit/unit.h"
+#include "unit/unitvalues.h"
 
 #include <QHash>
 #include <QWidget>
