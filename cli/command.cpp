@@ -83,6 +83,17 @@ void requestStop()
     stopRequested = true;
 }
 
+bool stopRequestedSoFar()
+{
+    return stopRequested;
+}
+
+int interrupted(const QString &whatTheUnitHolds)
+{
+    say(cliText("interrupted: %1").arg(whatTheUnitHolds));
+    return ExitInterrupted;
+}
+
 bool readingLoop(Unit &unit, int count, double every,
                  const std::function<bool(const LiveReading &)> &take)
 {
