@@ -337,16 +337,6 @@ void CliTest::impossibleOrOutOfOrderIsNotSent_data()
                               << "Channel1: the gain is not a finite number (nan). Nothing was "
                                  "sent to the unit."
                               << 1;
-    QTest::newRow("gain 0") << tableFile("Gain\t0", 100) << QStringList()
-                            << "Channel1: the gain is not above zero (0)." << 1;
-    QTest::newRow("--gain -inf") << tableFile(gain1, 100) << QStringList {"--gain", "-inf"}
-                                 << "Channel1: the gain is not a finite number (-inf)." << 1;
-    QTest::newRow("a row of inf") << tableFile(gain1, 100, "inf\t244") << QStringList()
-                                  << "row 57, Resistance (Ohm), is not a finite number (inf)." << 1;
-    QTest::newRow("a row below 0 K") << tableFile(gain1, 100, "156\t-5") << QStringList()
-                                     << "row 57, Temperature (K), is not above zero (-5)." << 1;
-    QTest::newRow("a row of a word") << tableFile(gain1, 100, "oops\t123") << QStringList()
-                                     << "line 59 (\"oops 123\") is not a row of two numbers." << 1;
     QTest::newRow("a row goes back")
         << tableFile(gain1, 100, "156\t246") << QStringList()
         << "Channel1: row 57, Temperature (K), goes back (246 after 245). Its rows do not run one "
@@ -385,9 +375,8 @@ void CliTest::interruptLeavesAWholeTable_data()
     QTest::addColumn<int>("delayMs"); // after the first byte reached the unit
     QTest::addColumn<int>("interrupts");
     QTest::newRow("at once") << 0 << 1;
-    QTest::newRow("25 ms in") << 25 << 1;
-    QTest::newRow("40 ms in, twice") << 40 << 2;
-    QTest::newRow("80 ms in") << 80 << 1;
+    QTest::newRow("25 ms in, twice") << 25 << 2;
+    QTest::newRow("60 ms in") << 60 << 1;
 }
 
 // Ctrl-C waits for the transfer and its read-back: the channel holds the whole new calibration or
@@ -398,18 +387,21 @@ void CliTest::interruptLeavesAWholeTable()
     QFETCH(int, interrupts);
     QTemporaryDir dir;
     const QString file = written(dir, "new.tsv", tableFile("Gain\t2", 500));
-    QByteArray eepromBefore;
-    host.withFirmware([&](Firmware &unit) { eepromBefore = unit.eepromImage(); });
     const auto held = [this] {
-        QVector<std::pair<float, float>> rows;
-        host.withFirmware([&rows](Firmware &unit) {
-            rows.append({unit.gain(3), 0});
+        QList<float> values;
+        host.withFirmware([&values](Firmware &unit) {
+            values << unit.gain(3);
             for (int row = 0; row < 100; ++row)
-                rows.append(unit.tableRow(3, row));
+                values << unit.tableRow(3, row).first << unit.tableRow(3, row).second;
         });
-        return rows;
+        return values;
     };
-    const QVector<std::pair<float, float>> before = held();
+    QByteArray eeprom;
+    host.withFirmware([&eeprom](Firmware &unit) { eeprom = unit.eepromImage(); });
+    const QList<float> before = held();
+    QList<float> sent {2};
+    for (int row = 0; row < 100; ++row)
+        sent << 500.0f + row << 300.0f - row;
     host.clearReceived();
 
     QProcess process;
@@ -421,18 +413,14 @@ void CliTest::interruptLeavesAWholeTable()
         ::kill(pid_t(process.processId()), SIGINT);
     QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    const QByteArray err = process.readAllStandardError();
-    if (process.exitCode() != 0) { // else the transfer and store were over before the interrupt
+    if (process.exitCode() != 0) { // else all was over before the interrupt
         QCOMPARE(process.exitCode(), 130);
-        QCOMPARE(err,
+        QCOMPARE(process.readAllStandardError(),
                  QByteArray("quadmeter-cli: interrupted: Channel4 was sent and verified; "
                             "nothing was stored\n"));
-        host.withFirmware([&](Firmware &unit) { QVERIFY(unit.eepromImage() == eepromBefore); });
+        host.withFirmware([&](Firmware &unit) { QVERIFY(unit.eepromImage() == eeprom); });
     }
-    QVector<std::pair<float, float>> sent {{2.0f, 0.0f}};
-    for (int row = 0; row < 100; ++row)
-        sent.append({500.0f + row, 300.0f - row});
-    const QVector<std::pair<float, float>> after = held();
+    const QList<float> after = held();
     QVERIFY(after == before || after == sent);
 }
 
