@@ -427,15 +427,14 @@ void CliTest::interruptLeavesAWholeTable()
 void CliTest::silenceIsNoSuccess_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<QByteArray>("relayStates"); // the unit's answer; empty: silence throughout
+    QTest::addColumn<bool>("silent"); // else the unit loses the switch and answers the read
     QTest::addColumn<QString>("said");
     QTest::newRow("relay, silent")
-        << QStringList {"relay", "1", "on"} << QByteArray()
+        << QStringList {"relay", "1", "on"} << true
         << "Relay1: the unit did not answer in full, so whether it switched is not known";
     QTest::newRow("relay, the other state")
-        << QStringList {"relay", "2", "on"} << QByteArray(2, '\0')
-        << "Relay2: the unit reports it off";
-    QTest::newRow("store, silent") << QStringList {"store"} << QByteArray()
+        << QStringList {"relay", "2", "on"} << false << "Relay2: the unit reports it off";
+    QTest::newRow("store, silent") << QStringList {"store"} << true
                                    << "the calibration was not stored: the unit did not answer in "
                                       "full";
 }
@@ -443,14 +442,17 @@ void CliTest::silenceIsNoSuccess_data()
 void CliTest::silenceIsNoSuccess()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(QByteArray, relayStates);
+    QFETCH(bool, silent);
     QFETCH(QString, said);
-    Misbehaviour silent;
-    silent.mode = Misbehaviour::Silent;
-    if (relayStates.isEmpty())
-        host.setMisbehaviour(silent);
+    Misbehaviour silence;
+    silence.mode = Misbehaviour::Silent;
+    if (silent)
+        host.setMisbehaviour(silence);
     else
-        host.scriptReply(30, relayStates);
+        host.withFirmware([](Firmware &unit) {
+            unit.setRelay(2, false);
+            unit.loseRequest(protocol::SetRelay2, 0);
+        });
     host.clearReceived();
     const Run run = cli(arguments + port);
     QCOMPARE(run.exitCode, 1);
