@@ -97,6 +97,12 @@ bool stopIsRequested()
     return stopRequested;
 }
 
+int interrupted(const QString &whatTheUnitHolds)
+{
+    say(cliText("interrupted: %1").arg(whatTheUnitHolds));
+    return ExitInterrupted;
+}
+
 bool readingLoop(Unit &unit, int count, double every,
                  const std::function<bool(const LiveReading &)> &take)
 {

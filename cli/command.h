@@ -16,7 +16,7 @@
 class QCommandLineParser;
 class Unit;
 
-enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
+enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2, ExitInterrupted = 130 };
 
 // The options every command takes, before its name or after it.
 struct CommonOptions
@@ -44,6 +44,9 @@ public:
     QList<Argument> arguments; // exactly these, in this order
     bool takesPort = true; // false for a command that opens no unit
     bool runsUntilStopped = false; // Ctrl-C and SIGTERM end it after the reading under way
+    // Ctrl-C and SIGTERM never cut what goes to the unit in two: the command lets the transfer
+    // under way and its read-back finish, starts nothing more, and says what the unit holds.
+    bool finishesTransfers = false;
 
     // Takes the command's own options and its arguments off the parsed command line. False with
     // `error` set when they make no sense.
@@ -67,11 +70,14 @@ QString channelTitle(int channel);
 // Opens the port named with --port or else the one attached unit; false after saying why.
 bool openUnit(Unit &unit, const CommonOptions &common);
 
-// Asks a running read or log to end after the reading under way: the SIGINT and SIGTERM handlers
-// set it, the reading loop polls it.
+// Asks a running read or log to end after the reading under way, or a command that finishes its
+// transfers to start no more: the SIGINT and SIGTERM handlers set it, the commands poll it.
 void requestStop();
 // Whether a stop was asked for: for commands that run until stopped without the reading loop.
 bool stopIsRequested();
+// The one line an interrupted command ends with, and its exit status: "interrupted: Channel4 was
+// sent and verified; nothing was stored".
+int interrupted(const QString &whatTheUnitHolds);
 
 // Takes readings until `count` (0: until stopped), `every` seconds from one reading's start to the
 // next's, handing each whole one to `take`. False when any reading failed or `take` said so.

@@ -48,9 +48,10 @@ int main(int argc, char *argv[])
     // QT_LOGGING_RULES, read after these rules, still has the last word.
     if (line.common.verbose)
         QLoggingCategory::setFilterRules(QStringLiteral("quadmeter.*.debug=true"));
-    // A read or a log ends after the reading under way, with its output complete. The other
-    // commands are short and end at once, as any program does.
-    if (line.command->runsUntilStopped) {
+    // A read or a log ends after the reading under way, with its output complete; a command that
+    // sends to the unit after its transfer. The other commands are short and end at once, as any
+    // program does. The handlers stay, so a second Ctrl-C cuts nothing either.
+    if (line.command->runsUntilStopped || line.command->finishesTransfers) {
         std::signal(SIGINT, onStopSignal);
         std::signal(SIGTERM, onStopSignal);
     }

@@ -13,7 +13,8 @@ public:
     {
         name = QStringLiteral("relay");
         summary = cliText("switch a relay");
-        description = cliText("Switches relay 1 or 2 of the unit on or off.");
+        description = cliText("Switches relay 1 or 2 of the unit on or off, then reads the relays\n"
+                              "back: exit status 1 when the unit does not report the new state.");
         arguments = {{QStringLiteral("1|2"), cliText("the relay")},
                      {QStringLiteral("on|off"), cliText("what it is switched to")}};
     }
@@ -40,7 +41,21 @@ public:
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
-        return unit.switchRelay(relay, on) ? ExitSuccess : ExitFailure;
+        if (!unit.switchRelay(relay, on))
+            return ExitFailure;
+        // The unit acknowledges no switch: its own report of the relays says whether it took it.
+        const UnitResult<RelayStates> states = unit.readRelays();
+        const QString title = QStringLiteral("Relay%1").arg(relay);
+        if (!states) {
+            say(cliText("%1: %2, so whether it switched is not known").arg(title, states.error()));
+            return ExitFailure;
+        }
+        if ((relay == 1 ? states->relay1 : states->relay2) != on) {
+            say(cliText("%1: the unit reports it %2")
+                    .arg(title, on ? cliText("off") : cliText("on")));
+            return ExitFailure;
+        }
+        return ExitSuccess;
     }
 
 private:

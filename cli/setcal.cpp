@@ -1,4 +1,5 @@
 // quadmeter-cli set-cal: sends a channel's calibration from a curve or a get-cal file.
+#include "calibration/calibrationcheck.h"
 #include "calibration/curvefile.h"
 #include "cli/command.h"
 #include "cli/format.h"
@@ -22,9 +23,11 @@ public:
         summary = cliText("send a channel's calibration from a curve or a get-cal file");
         description = cliText(
             "Sends a new calibration of the channel, from --curve or --table, and reads it\n"
-            "back to see that the unit took it. Exit status 1 when a file is refused\n"
-            "(nothing is sent) or the read-back does not match (nothing is stored).");
-        options = {curveOption, tableOption, gainOption, storeOption};
+            "back to see that the unit took it. Exit status 1 when a file or its values are\n"
+            "refused (nothing is sent) or the read-back does not match (nothing is stored).\n"
+            "Ctrl-C lets a transfer under way finish, then exits 130 saying what the unit holds.");
+        options = {curveOption, tableOption, gainOption, storeOption, forceOption};
+        finishesTransfers = true;
         arguments = {{QStringLiteral("CHANNEL"), cliText("the channel, 1-4")}};
     }
 
@@ -50,6 +53,7 @@ public:
             return false;
         }
         store = parser.isSet(storeOption);
+        force = parser.isSet(forceOption);
         return true;
     }
 
@@ -59,13 +63,16 @@ public:
         bool fileHasGain = false;
         if (!rowsToSend(calibration, fileHasGain))
             return ExitFailure;
+        const QString title = channelTitle(channel);
+        if (hasGain)
+            calibration.gain = gain;
+        // What can be judged without the unit is judged before its port is opened.
+        if ((hasGain || fileHasGain) && refused(calibration))
+            return ExitFailure;
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
-        const QString title = channelTitle(channel);
-        if (hasGain) {
-            calibration.gain = gain;
-        } else if (!fileHasGain) {
+        if (!hasGain && !fileHasGain) {
             // A curve carries no gain: the channel keeps the one it has.
             const UnitResult<Calibration> present = unit.readCalibration(channel);
             if (!present) {
@@ -75,9 +82,19 @@ public:
                 return ExitFailure;
             }
             calibration.gain = present->gain;
+            if (refused(calibration))
+                return ExitFailure;
         }
 
+        if (stopIsRequested())
+            return interrupted(cliText("nothing was sent"));
         const UnitResult<void> sent = unit.sendCalibration(channel, calibration);
+        if (stopIsRequested())
+            return interrupted(
+                sent ? cliText("%1 was sent and verified; nothing was stored").arg(title)
+                     : cliText("%1 was sent but the unit did not take it (%2); "
+                               "nothing was stored")
+                           .arg(title, sent.error()));
         if (!sent) {
             say(cliText("%1: the unit did not take the new calibration (%2).%3")
                     .arg(title, sent.error(), store ? cliText(" Nothing was stored.") : QString()));
@@ -91,18 +108,39 @@ public:
                     .arg(title, stored.error()));
             return ExitFailure;
         }
+        print("stored\n");
+        if (stopIsRequested())
+            return interrupted(cliText("%1 was sent, verified and stored").arg(title));
         return ExitSuccess;
     }
 
 private:
+    // Says why a calibration must not go to the unit, if it must not. A table out of order goes
+    // with --force; a value no sensor has never does.
+    bool refused(const Calibration &calibration) const
+    {
+        const CalibrationCheck check = checkCalibration(calibration);
+        if (check.verdict == CalibrationCheck::Possible
+            || (check.verdict == CalibrationCheck::OutOfOrder && force))
+            return false;
+        say(check.verdict == CalibrationCheck::OutOfOrder
+                ? cliText("%1: %2. Its rows do not run one way, as a sensor's do; --force sends it "
+                          "anyway. Nothing was sent to the unit.")
+                      .arg(channelTitle(channel), check.problem)
+                : cliText("%1: %2. Nothing was sent to the unit.")
+                      .arg(channelTitle(channel), check.problem));
+        return true;
+    }
+
     // The rows to send and, from a table file, its gain; false after saying why.
     bool rowsToSend(Calibration &calibration, bool &fileHasGain) const
     {
         if (!curveFile.isEmpty()) {
             const CurveTable table = curveTableFromFile(curveFile);
-            if (!table.refusal.isEmpty()) {
-                say(cliText("The curve file \"%1\" was not loaded: %2.")
-                        .arg(shown(curveFile), table.refusal));
+            if (!table.refusal.isEmpty() && !(table.outOfOrder && force)) {
+                say(cliText("The curve file \"%1\" was not loaded: %2.%3")
+                        .arg(shown(curveFile), table.refusal,
+                             table.outOfOrder ? cliText(" --force loads it anyway.") : QString()));
                 return false;
             }
             calibration.rows = table.rows;
@@ -151,12 +189,18 @@ private:
         cliText("after a verified send, make the unit keep it in its EEPROM (as \"Write "
                 "EEPROM\")")};
 
+    const QCommandLineOption forceOption {
+        QStringLiteral("force"),
+        cliText("send a table whose rows do not run one way, or a curve whose temperatures turn "
+                "back; a gain or value that is not a finite number above zero is never sent")};
+
     int channel = 0;
     QString curveFile;
     QString tableFile;
     bool hasGain = false;
     float gain = 0;
     bool store = false;
+    bool force = false;
 };
 
 } // namespace

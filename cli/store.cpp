@@ -15,7 +15,8 @@ public:
         summary = cliText("make the unit keep its calibration in its EEPROM");
         description
             = cliText("Makes the unit keep the present calibration of all channels in its EEPROM\n"
-                      "(\"Write EEPROM\").");
+                      "(\"Write EEPROM\"), once it answered a relay read; says \"stored\".");
+        finishesTransfers = true;
     }
 
     bool take(const QCommandLineParser &, const QStringList &, QString *) override { return true; }
@@ -25,11 +26,16 @@ public:
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
+        if (stopIsRequested())
+            return interrupted(cliText("nothing was stored"));
         const UnitResult<void> stored = unit.storeEeprom();
         if (!stored) {
             say(cliText("the calibration was not stored: %1").arg(stored.error()));
             return ExitFailure;
         }
+        print("stored\n");
+        if (stopIsRequested())
+            return interrupted(cliText("the calibration was stored"));
         return ExitSuccess;
     }
 };

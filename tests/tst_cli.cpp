@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <csignal>
 #include <cstring>
 
 namespace {
@@ -48,6 +49,26 @@ quint32 bits(float value)
     return b;
 }
 
+// A whole calibration file of a falling sensor: gain line, header, row k (k from 0) is
+// first + k ohms at 300 - k kelvin; `line59` (row 57) replaces its line where given.
+QByteArray tableFile(const QByteArray &gainLine, float first, const QByteArray &line59 = {})
+{
+    QByteArray text = gainLine + "\r\nResistance (Ohm)\tTemperature (K)\r\n";
+    for (int row = 0; row < 100; ++row)
+        text += row == 56 && !line59.isEmpty()
+            ? line59 + "\r\n"
+            : QByteArray::number(first + row) + '\t' + QByteArray::number(300 - row) + "\r\n";
+    return text;
+}
+
+QString written(const QTemporaryDir &dir, const QString &name, const QByteArray &bytes)
+{
+    QFile file(dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(file.fileName()));
+    return file.fileName();
+}
+
 QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
@@ -71,6 +92,12 @@ private slots:
     void calibrationRoundTripIsBitExact();
     void setCalFromCurveKeepsTheGainAndStores();
     void refusedTableSendsNothing();
+    void impossibleOrOutOfOrderIsNotSent_data();
+    void impossibleOrOutOfOrderIsNotSent();
+    void interruptLeavesAWholeTable_data();
+    void interruptLeavesAWholeTable();
+    void silenceIsNoSuccess_data();
+    void silenceIsNoSuccess();
     void logWritesTheLoggersFile();
     void logRefusesAndStopsCleanly();
 
@@ -83,6 +110,7 @@ void CliTest::init()
 {
     if (!host.isServing())
         QVERIFY(host.start());
+    host.setMisbehaviour(Misbehaviour());
     port = QStringList {QStringLiteral("--port"), host.portPath()};
 }
 
@@ -218,7 +246,7 @@ void CliTest::calibrationRoundTripIsBitExact()
     const float gain = 1.0f / 3.0f;
     const auto awkward = [](int row) {
         return std::make_pair(std::nextafter(100.0f + row / 7.0f, 1e9f),
-                              row == 5 ? 1e-40f : 0.1f * row);
+                              row == 0 ? 1e-40f : 0.1f * row);
     };
     host.withFirmware([&](Firmware &unit) {
         unit.setGain(2, gain);
@@ -305,6 +333,140 @@ void CliTest::refusedTableSendsNothing()
     QCOMPARE(run.exitCode, 1);
     QVERIFY2(run.err.contains("it holds 99 rows, not 100"), run.err);
     QVERIFY(host.received().isEmpty());
+}
+
+void CliTest::impossibleOrOutOfOrderIsNotSent_data()
+{
+    QTest::addColumn<QByteArray>("table"); // a curve where it starts with "curve:"
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("said");
+    QTest::addColumn<int>("exitCode");
+    const QByteArray gain1 = "Gain\t1";
+    QTest::newRow("gain nan") << tableFile("Gain\tnan", 100) << QStringList()
+                              << "Channel1: the gain is not a finite number (nan). Nothing was "
+                                 "sent to the unit."
+                              << 1;
+    QTest::newRow("a row goes back")
+        << tableFile(gain1, 100, "156\t246") << QStringList()
+        << "Channel1: row 57, Temperature (K), goes back (246 after 245). Its rows do not run one "
+           "way, as a sensor's do; --force sends it anyway. Nothing was sent to the unit."
+        << 1;
+    QTest::newRow("a row goes back, --force")
+        << tableFile(gain1, 100, "156\t246") << QStringList {"--force"} << "" << 0;
+    QTest::newRow("a curve against the order")
+        << QByteArray("curve:100\t300\n200\t250\n300\t260\n400\t200\n") << QStringList()
+        << "its line 3 breaks the order of its temperatures: 260 K at 300 ohms comes after 250 K "
+           "at 200 ohms (line 2). --force loads it anyway."
+        << 1;
+}
+
+// The unit computes the channel's live temperatures from what it is sent: nothing impossible
+// goes, and nothing out of order unless asked for.
+void CliTest::impossibleOrOutOfOrderIsNotSent()
+{
+    QFETCH(QByteArray, table);
+    QFETCH(QStringList, options);
+    QFETCH(QString, said);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    const bool curve = table.startsWith("curve:");
+    const QString file = written(dir, "file", curve ? table.mid(6) : table);
+    host.clearReceived();
+    const Run run
+        = cli(QStringList {"set-cal", "1", curve ? "--curve" : "--table", file} + options + port);
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(said.toUtf8()), run.err);
+    QCOMPARE(host.received().isEmpty(), exitCode != 0);
+}
+
+void CliTest::interruptLeavesAWholeTable_data()
+{
+    QTest::addColumn<int>("delayMs"); // after the first byte reached the unit
+    QTest::addColumn<int>("interrupts");
+    QTest::newRow("at once") << 0 << 1;
+    QTest::newRow("25 ms in, twice") << 25 << 2;
+    QTest::newRow("60 ms in") << 60 << 1;
+}
+
+// Ctrl-C waits for the transfer and its read-back: the channel holds the whole new calibration or
+// the whole old one, nothing is stored, and one line says which.
+void CliTest::interruptLeavesAWholeTable()
+{
+    QFETCH(int, delayMs);
+    QFETCH(int, interrupts);
+    QTemporaryDir dir;
+    const QString file = written(dir, "new.tsv", tableFile("Gain\t2", 500));
+    const auto held = [this] {
+        QList<float> values;
+        host.withFirmware([&values](Firmware &unit) {
+            values << unit.gain(3);
+            for (int row = 0; row < 100; ++row)
+                values << unit.tableRow(3, row).first << unit.tableRow(3, row).second;
+        });
+        return values;
+    };
+    QByteArray eeprom;
+    host.withFirmware([&eeprom](Firmware &unit) { eeprom = unit.eepromImage(); });
+    const QList<float> before = held();
+    QList<float> sent {2};
+    for (int row = 0; row < 100; ++row)
+        sent << 500.0f + row << 300.0f - row;
+    host.clearReceived();
+
+    QProcess process;
+    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                  QStringList {"set-cal", "4", "--table", file, "--store"} + port);
+    QTRY_VERIFY_WITH_TIMEOUT(!host.received().isEmpty(), 10000);
+    QTest::qWait(delayMs);
+    for (int k = 0; k < interrupts; ++k)
+        ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(10000));
+    QCOMPARE(process.exitStatus(), QProcess::NormalExit);
+    if (process.exitCode() != 0) { // else all was over before the interrupt
+        QCOMPARE(process.exitCode(), 130);
+        QCOMPARE(process.readAllStandardError(),
+                 QByteArray("quadmeter-cli: interrupted: Channel4 was sent and verified; "
+                            "nothing was stored\n"));
+        host.withFirmware([&](Firmware &unit) { QVERIFY(unit.eepromImage() == eeprom); });
+    }
+    const QList<float> after = held();
+    QVERIFY(after == before || after == sent);
+}
+
+void CliTest::silenceIsNoSuccess_data()
+{
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<bool>("silent"); // else the unit loses the switch and answers the read
+    QTest::addColumn<QString>("said");
+    QTest::newRow("relay, silent")
+        << QStringList {"relay", "1", "on"} << true
+        << "Relay1: the unit did not answer in full, so whether it switched is not known";
+    QTest::newRow("relay, the other state")
+        << QStringList {"relay", "2", "on"} << false << "Relay2: the unit reports it off";
+    QTest::newRow("store, silent") << QStringList {"store"} << true
+                                   << "the calibration was not stored: the unit did not answer in "
+                                      "full";
+}
+
+void CliTest::silenceIsNoSuccess()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(bool, silent);
+    QFETCH(QString, said);
+    Misbehaviour silence;
+    silence.mode = Misbehaviour::Silent;
+    if (silent)
+        host.setMisbehaviour(silence);
+    else
+        host.withFirmware([](Firmware &unit) {
+            unit.setRelay(2, false);
+            unit.loseRequest(protocol::SetRelay2, 0);
+        });
+    host.clearReceived();
+    const Run run = cli(arguments + port);
+    QCOMPARE(run.exitCode, 1);
+    QCOMPARE(run.err, "quadmeter-cli: " + said.toUtf8() + '\n');
+    QVERIFY(!host.received().contains('\x22')); // no store to a unit that does not answer
 }
 
 void CliTest::logWritesTheLoggersFile()

@@ -6,6 +6,7 @@
 #include "sim/ptyhost.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
+#include "unit/unit.h"
 
 #include <QLineEdit>
 #include <QPushButton>
@@ -94,6 +95,8 @@ private slots:
     void lateRestIsNotTakenForTheNextReply();
     void setData_data();
     void setData();
+    void setDataSendsBackWhatCame_data();
+    void setDataSendsBackWhatCame();
     void droppedBlockIsReported();
     void decimalCommaReachesTheWire();
     void writeEepromFromAnyPage();
@@ -219,14 +222,21 @@ void TransferTest::setData_data()
     QTest::addColumn<QString>("cell"); // typed into row 17's temperature
     QTest::addColumn<QByteArray>("gainRequest"); // empty: nothing may be sent
     QTest::addColumn<QString>("box");
-    QTest::newRow("Channel1, 2") << 0 << "2" << "0" << QByteArray::fromHex("1400000040") << "";
-    QTest::newRow("Channel3, 1") << 2 << "1" << "0" << QByteArray::fromHex("160000803f") << "";
+    QTest::newRow("Channel1, 2") << 0 << "2" << "292" << QByteArray::fromHex("1400000040") << "";
+    QTest::newRow("Channel3, 1") << 2 << "1" << "292" << QByteArray::fromHex("160000803f") << "";
     QTest::newRow("Channel4, empty gain")
-        << 3 << "" << "0" << QByteArray()
+        << 3 << "" << "292" << QByteArray()
         << "Channel4: the gain is empty. Nothing was sent to the unit.";
     QTest::newRow("Channel2, a cell cut short")
         << 1 << "1" << "1e" << QByteArray()
         << "Channel2: row 17, Temperature (K), is not a number. Nothing was sent to the unit.";
+    QTest::newRow("Channel2, -5 K")
+        << 1 << "1" << "-5" << QByteArray()
+        << "Channel2: row 17, Temperature (K), is not above zero (-5). Nothing was sent to the unit.";
+    QTest::newRow("Channel2, a row goes back, not sent")
+        << 1 << "1" << "400" << QByteArray()
+        << "Channel2: row 17, Temperature (K), goes back (400 after 292.5). Its rows do not run one "
+           "way, as a sensor's do. Send it anyway?";
 }
 
 void TransferTest::setData()
@@ -241,10 +251,15 @@ void TransferTest::setData()
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 100 + row * 1.25f, 300 - row * 0.5f);
     auto *cells = shown->findChild<QTableWidget *>("twTempTable");
-    qobject_cast<QLineEdit *>(cells->cellWidget(37, 0))->setText("0");
-    qobject_cast<QLineEdit *>(cells->cellWidget(37, 1))->setText("0");
     qobject_cast<QLineEdit *>(cells->cellWidget(16, 1))->setText(cell);
     ModalAnswerer answerer;
+    answerer.setAnswer([](QWidget *modal) { // a box that asks is given its default answer
+        auto *asking = qobject_cast<QMessageBox *>(modal);
+        if (asking && asking->defaultButton())
+            asking->defaultButton()->click();
+        else
+            ModalAnswerer::pressFirstButton(modal);
+    });
     if (!gainRequest.isEmpty()) {
         QTest::ignoreMessage(QtDebugMsg, qPrintable('"' + gainRequest.toHex() + '"'));
         for (int block = 0; block < 4; ++block)
@@ -268,7 +283,6 @@ void TransferTest::setData()
         QCOMPARE(sent.mid(5 + 204 * block, 4), QByteArray(header, 4));
     }
     QCOMPARE(sent.mid(9, 8), QByteArray::fromHex("0000c84200009643"));
-    QCOMPARE(sent.mid(5 + 204 + 4 + 8 * 12, 8), QByteArray(8, '\0')); // zeros typed as 0
     // Decoded the unit's own way, every row lands where the page shows it.
     unit->withFirmware([&](Firmware &f) {
         QCOMPARE(f.gain(channel), shown->gain());
@@ -278,6 +292,44 @@ void TransferTest::setData()
                 QFAIL(qPrintable(QString("row %1").arg(row)));
         }
     });
+}
+
+void TransferTest::setDataSendsBackWhatCame_data()
+{
+    QTest::addColumn<QString>("typed"); // into row 57's temperature; empty: no edit
+    QTest::newRow("no edit") << "";
+    QTest::newRow("one cell typed") << "191.5";
+}
+
+// The page shows six digits of a table that has eight or nine, yet sends back what it got.
+void TransferTest::setDataSendsBackWhatCame()
+{
+    QFETCH(QString, typed);
+    Calibration held {1.0f / 3.0f, {}};
+    for (int row = 0; row < 100; ++row)
+        held.rows.append({std::nextafter(100.0f + row / 7.0f, 1e9f), 300.0f / (1 + row / 99.0f)});
+    unit->withFirmware([&](Firmware &f) {
+        f.setGain(1, held.gain);
+        for (int row = 0; row < 100; ++row)
+            f.setTableRow(1, row, held.rows[row].resistance, held.rows[row].temperature);
+    });
+    calibrationWidget *shown = page(*window, 1);
+    press(shown, "pbGetData");
+    if (!typed.isEmpty()) {
+        auto *cell = qobject_cast<QLineEdit *>(
+            shown->findChild<QTableWidget *>("twTempTable")->cellWidget(56, 1));
+        cell->selectAll();
+        QTest::keyClicks(cell, typed);
+        held.rows[56].temperature = typed.toFloat();
+    }
+    unit->clearReceived();
+
+    press(shown, "pbSetData");
+
+    QByteArray expected = protocol::setGainRequest(1, held.gain);
+    for (int first = 0; first < 100; first += 25)
+        expected += protocol::setTempTableRequest(1, first, held.rows.mid(first, 25));
+    QCOMPARE(unit->received().left(expected.size()).toHex(), expected.toHex());
 }
 
 // A block the unit lost shows in the read-back, before "Write EEPROM" could store the half table.
@@ -315,13 +367,21 @@ void TransferTest::decimalCommaReachesTheWire()
     QCOMPARE(unit->received().left(5).toHex(), QByteArray("150000c03f"));
 }
 
+// The store goes out only to a unit that answers a relay read, whichever page asked.
 void TransferTest::writeEepromFromAnyPage()
 {
     for (int channel = 0; channel < 4; ++channel) {
         unit->clearReceived();
         press(page(*window, channel), "pbWriteEeprom");
-        QCOMPARE(unit->received(), QByteArray::fromHex("22"));
+        QCOMPARE(unit->received(), QByteArray::fromHex("1e1f22"));
     }
+    unit->setMisbehaviour(once(0x1e, Misbehaviour::Silent));
+    unit->clearReceived();
+    ModalAnswerer answerer;
+    press(page(*window, 2), "pbWriteEeprom");
+    QCOMPARE(unit->received(), QByteArray::fromHex("1e1f"));
+    QCOMPARE(boxTexts(answerer),
+             QStringList {"The calibration was not stored: the unit did not answer in full."});
 }
 
 // Write EEPROM, then Set Data to a prompt unit: over in a fraction of a second, and each command
@@ -343,14 +403,15 @@ void TransferTest::commandsArePromptAndPaced()
         clock.start();
         press(page(*window, 1), "pbSetData");
         fastestMs = qMin(fastestMs, clock.elapsed());
-        QTRY_VERIFY(unit->received().size() >= 1 + 5 + 4 * 204); // the unit may still be reading
+        // The relay read before the store; the unit may still be reading the last block.
+        QTRY_VERIFY(unit->received().size() >= 3 + 5 + 4 * 204);
 
         QList<qint64> arrived; // per byte: when the unit read the piece it came in, 0 if not first
         for (const Received &piece : unit->receivedChunks()) {
             for (int k = 0; k < piece.bytes.size(); ++k)
                 arrived.append(k == 0 ? piece.usecs : 0);
         }
-        for (int start : {1, 6, 210, 414, 618}) {
+        for (int start : {3, 8, 212, 416, 620}) {
             int previous = start - 1;
             while (arrived[previous] == 0)
                 --previous;

@@ -178,6 +178,9 @@ UnitResult<void> Unit::switchRelay(int relay, bool on)
     if (!port->isOpen())
         return UnitFailure {notOpenText()};
     exchange::send(port, protocol::setRelayRequest(relay, on));
+    // The unit takes its next command only a moment after this one, as after every write-only
+    // command; a relay read straight after would be lost.
+    exchange::pause(CommandPauseMs);
     return {};
 }
 
@@ -255,10 +258,23 @@ UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibrati
     return {};
 }
 
-UnitResult<void> Unit::storeEeprom()
+UnitResult<RelayStates> Unit::readRelays()
 {
     if (!port->isOpen())
         return UnitFailure {notOpenText()};
+    const bool clean = exchange::sendForReply(port, protocol::relayStateRequest());
+    QByteArray states;
+    if (exchange::readReply(port, protocol::RelayStateReplyBytes, states)
+            != exchange::Outcome::Whole
+        || !clean || !exchange::staysQuiet(port, exchange::ReplyQuietMs))
+        return UnitFailure {notInFullText()};
+    return RelayStates {states.at(0) != 0, states.at(1) != 0};
+}
+
+UnitResult<void> Unit::storeEeprom()
+{
+    if (const UnitResult<RelayStates> answered = readRelays(); !answered)
+        return UnitFailure {answered.error()};
     exchange::send(port, protocol::writeEepromRequest());
     exchange::pause(CommandPauseMs);
     return {};

@@ -40,7 +40,11 @@ public:
     // Sends the gain and the four table blocks, then reads them back to see that they arrived:
     // ok only when the unit holds, bit for bit, what was sent.
     UnitResult<void> sendCalibration(int channel, const Calibration &calibration);
-    // Makes the unit keep its present calibration of all channels in its EEPROM.
+    // The two relays' states as the unit reports them (codes 30 and 31).
+    UnitResult<RelayStates> readRelays();
+    // Makes the unit keep its present calibration of all channels in its EEPROM. The store is
+    // acknowledged by nothing, so it goes out only after the unit answered a relay read: a
+    // silent unit is reported, not stored to.
     UnitResult<void> storeEeprom();
 
 signals:

@@ -1,0 +1,54 @@
+// A calibration file read back line by line, and the words for values that cannot go out.
+#include "calibration/calibrationcheck.h"
+#include "calibration/calibrationfile.h"
+
+#include <QtTest>
+
+class CalibrationFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void everyLineIsARowOrSaysWhy_data();
+    void everyLineIsARowOrSaysWhy();
+};
+
+void CalibrationFileTest::everyLineIsARowOrSaysWhy_data()
+{
+    QTest::addColumn<QByteArray>("line59"); // row 57 of a whole table of a falling sensor
+    QTest::addColumn<QString>("problem"); // the file's, or else its values'
+    QTest::newRow("a word") << QByteArray("oops\t123")
+                            << "line 59 (\"oops 123\") is not a row of two numbers";
+    QTest::newRow("beyond a float") << QByteArray("1e39\t300")
+                                    << "line 59 (\"1e39 300\") holds a number beyond the range "
+                                       "of the unit's values";
+    QTest::newRow("decimal comma") << QByteArray("1,5\t300")
+                                   << "line 59 (\"1,5 300\") has a decimal comma; the file's "
+                                      "numbers are written with a point";
+    QTest::newRow("a second header") << QByteArray("Resistance (Ohm)\tTemperature (K)")
+                                     << "line 59 (\"Resistance (Ohm) Temperature (K)\") is not "
+                                        "a row of two numbers";
+    QTest::newRow("close, yet back") << QByteArray("154.99999\t244")
+                                     << "row 57, Resistance (Ohm), goes back (154.999985 after "
+                                        "155)";
+    QTest::newRow("repeated") << QByteArray("155\t244")
+                              << "row 57, Resistance (Ohm), repeats the row above (155)";
+}
+
+void CalibrationFileTest::everyLineIsARowOrSaysWhy()
+{
+    QFETCH(QByteArray, line59);
+    QFETCH(QString, problem);
+    Calibration calibration {1.5f, {}};
+    for (int row = 0; row < 100; ++row)
+        calibration.rows.append({100.0f + row, 300.0f - row});
+    QList<QByteArray> lines = calibrationFileText(calibration).split('\n');
+    lines[58] = line59 + '\r';
+    const CalibrationFile file = readCalibrationFile(lines.join('\n'));
+    QCOMPARE(file.problem.isEmpty() ? checkCalibration({*file.gain, file.rows}).problem
+                                    : file.problem,
+             problem);
+}
+
+QTEST_GUILESS_MAIN(CalibrationFileTest)
+#include "tst_calibrationfile.moc"
