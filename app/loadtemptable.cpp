@@ -28,6 +28,5 @@ void Dialog::loadTempTable(QWidget *widget)
         return;
     }
 
-    for (int row = 0; row < table.rows.size(); ++row)
-        page->setTableRow(row, table.rows[row].resistance, table.rows[row].temperature);
+    page->showCurveTable(table.rows, table.points);
 }

@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include <limits>
+
 namespace {
 
 // The editors hold exactly what the C-locale conversion reads back: "." as decimal point, an
@@ -77,6 +79,8 @@ calibrationWidget::calibrationWidget(QWidget *parent)
             editor->setFrame(false);
             editor->setValidator(numberValidator(this));
             ui->twTempTable->setCellWidget(row, column, editor);
+            // The chart follows a row once its edit is done, not at every key.
+            connect(editor, &QLineEdit::editingFinished, this, &calibrationWidget::redrawChart);
         }
     }
 
@@ -155,6 +159,37 @@ void calibrationWidget::showCalibration(const Calibration &calibration)
     setGain(calibration.gain);
     for (int row = 0; row < calibration.rows.size(); ++row)
         setTableRow(row, calibration.rows.at(row).resistance, calibration.rows.at(row).temperature);
+    ui->chTable->setCurve({});
+    redrawChart();
+}
+
+void calibrationWidget::showCurveTable(const QVector<protocol::TableEntry> &rows,
+                                       const QVector<CurvePoint> &curve)
+{
+    for (int row = 0; row < rows.size(); ++row)
+        setTableRow(row, rows.at(row).resistance, rows.at(row).temperature);
+    ui->chTable->setCurve(curve);
+    redrawChart();
+}
+
+QVector<protocol::TableEntry> calibrationWidget::shownRows() const
+{
+    constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
+    QVector<protocol::TableEntry> rows(protocol::TableRows);
+    for (int row = 0; row < protocol::TableRows; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            float value = notANumber;
+            if (!readReal(cellEditor(row, column)->text(), value))
+                value = notANumber;
+            (column == 0 ? rows[row].resistance : rows[row].temperature) = value;
+        }
+    }
+    return rows;
+}
+
+void calibrationWidget::redrawChart()
+{
+    ui->chTable->showRows(shownRows());
 }
 
 QLineEdit *calibrationWidget::cellEditor(int row, int column) const

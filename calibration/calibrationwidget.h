@@ -2,6 +2,7 @@
 
 // One channel's calibration page: the gain and the 100-row resistance-to-temperature table as
 // editable text, and the path of a curve file. The main window does the work behind its buttons.
+#include "calibration/curvefile.h"
 #include "unit/unit.h"
 
 #include <QWidget>
@@ -42,6 +43,9 @@ public:
     std::optional<Calibration> calibration(QString &problem) const;
     // Shows a whole calibration: the gain and all rows.
     void showCalibration(const Calibration &calibration);
+    // Shows the 100 rows made from a curve file, and the file's points beside them on the chart.
+    void showCurveTable(const QVector<protocol::TableEntry> &rows,
+                        const QVector<CurvePoint> &curve);
 
 signals:
     void getEepromData(QWidget *widget);
@@ -58,6 +62,9 @@ private slots:
 
 private:
     QLineEdit *cellEditor(int row, int column) const;
+    // The rows as their cells read; a cell that holds no number reads as not a number.
+    QVector<protocol::TableEntry> shownRows() const;
+    void redrawChart();
 
     Ui::calibrationWidget *ui;
     // The channel index 0-3; a data member cannot share the accessor's name in C++.

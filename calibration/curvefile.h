@@ -32,6 +32,7 @@ struct CurveTable
 {
     QVector<protocol::TableEntry> rows; // protocol::TableRows rows when usable, else empty
     QString refusal;
+    QVector<CurvePoint> points; // from a file: its own points, to compare the rows with
 };
 
 // A curve file larger than this is refused unread: no real curve comes near it (a 200-point ".340"

@@ -1,21 +1,28 @@
 // "LoadFromFile" on a calibration page: a curve file fills the page's 100 rows, a file that
 // cannot fill them leaves the table as it was and says why, and the unit is never involved.
 #include "app/dialog.h"
-#include "text/numbers.h"
+#include "calibration/calibrationchart.h"
 #include "calibration/calibrationwidget.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
+#include "text/numbers.h"
 
+#include <QChartView>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QXYSeries>
 #include <QtTest>
 
 #include <optional>
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+QT_CHARTS_USE_NAMESPACE
+#endif
 
 namespace {
 
@@ -118,6 +125,14 @@ void LoadTempTableTest::curveFillsTheWholeTable()
         QCOMPARE(shown.temperature, parseReal(formatReal(fields[2].toFloat())));
     }
     QCOMPARE(window.pages[channel]->gain(), 1.5f + channel);
+    // The chart shows the file's own points beside the rows and how far the rows stray from them.
+    auto *chart = window.pages[channel]->findChild<CalibrationChart *>();
+    const QList<QAbstractSeries *> drawn = chart->findChild<QChartView *>()->chart()->series();
+    QCOMPARE(qobject_cast<QXYSeries *>(drawn.at(1))->count(),
+             readCurveFile(curves + name + ".340").points.size());
+    QCOMPARE(qobject_cast<QXYSeries *>(drawn.at(0))->count(), 100);
+    QVERIFY2(chart->note().startsWith("Largest difference from the file: "),
+             qPrintable(chart->note()));
     for (int other = 0; other < 4; ++other) {
         if (other != channel)
             QCOMPARE(window.untouched(other), QString());

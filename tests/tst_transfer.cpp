@@ -1,14 +1,17 @@
 // "Get Data", "Set Data" and "Write EEPROM" against the simulated unit: bytes on the wire, what
 // the page shows, what a broken reply leaves alone, and a calibration that survives a restart.
 #include "app/dialog.h"
+#include "calibration/calibrationchart.h"
 #include "calibration/calibrationwidget.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 
+#include <QChartView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -20,6 +23,10 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(Misbehaviour)
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+QT_CHARTS_USE_NAMESPACE
+#endif
 
 namespace {
 
@@ -99,6 +106,7 @@ private slots:
     void writeEepromFromAnyPage();
     void commandsArePromptAndPaced();
     void calibrationSurvivesRestart();
+    void chartFollowsThePage();
 
 private:
     std::unique_ptr<PtyHost> unit;
@@ -410,6 +418,36 @@ void TransferTest::calibrationSurvivesRestart()
         qAbs(live.temperature - expected) < 0.01,
         qPrintable(
             QString("R %1 T %2 not %3").arg(live.resistance).arg(live.temperature).arg(expected)));
+}
+
+// The chart draws the unit's 100 rows after "Get Data" and circles the first row that breaks the
+// order once its edit is done; the window still fits a 1366 x 768 screen.
+void TransferTest::chartFollowsThePage()
+{
+    calibrationWidget *shown = page(*window, 1);
+    window->findChild<QTabWidget *>("tabWidget")->setCurrentWidget(shown);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->frameGeometry().width() <= 1366 && window->frameGeometry().height() <= 768);
+    auto *chart = shown->findChild<CalibrationChart *>();
+    const QList<QAbstractSeries *> drawn = chart->findChild<QChartView *>()->chart()->series();
+    auto *rows = qobject_cast<QXYSeries *>(drawn.at(0));
+    auto *mark = qobject_cast<QXYSeries *>(drawn.at(2));
+
+    press(shown, "pbGetData");
+    QCOMPARE(rows->count(), 100);
+    QCOMPARE(mark->count(), 0);
+
+    auto *cell = qobject_cast<QLineEdit *>(
+        shown->findChild<QTableWidget *>("twTempTable")->cellWidget(56, 1));
+    cell->setFocus();
+    cell->selectAll();
+    QTest::keyClicks(cell, "1");
+    QCOMPARE(mark->count(), 0);
+    QTest::keyClick(cell, Qt::Key_Return);
+    QCOMPARE(mark->count(), 1);
+    QCOMPARE(mark->at(0), QPointF(shown->tableRow(56).resistance, 1));
+    QCOMPARE(chart->note(), QStringLiteral("Row 57 breaks the order (circled)."));
 }
 
 QTEST_MAIN(TransferTest)
