@@ -21,10 +21,19 @@ void Dialog::loadTempTable(QWidget *widget)
     const CurveTable table = curveTableFromFile(path, &opened);
     if (!opened)
         return;
-    if (!table.refusal.isEmpty()) {
-        QMessageBox::warning(page, tr("LoadFromFile"),
-                             tr("The curve file \"%1\" was not loaded: %2.")
-                                 .arg(QDir::toNativeSeparators(path), table.refusal));
+    const QString shownPath = QDir::toNativeSeparators(path);
+    if (table.outOfOrder) {
+        // A mistyped point, or a real curve's step: the operator knows which.
+        if (QMessageBox::warning(
+                page, tr("LoadFromFile"),
+                tr("The curve file \"%1\": %2. Load it anyway?").arg(shownPath, table.refusal),
+                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+            return;
+    } else if (!table.refusal.isEmpty()) {
+        QMessageBox::warning(
+            page, tr("LoadFromFile"),
+            tr("The curve file \"%1\" was not loaded: %2.").arg(shownPath, table.refusal));
         return;
     }
 

@@ -1,5 +1,6 @@
 #include "app/dialog.h"
 
+#include "calibration/calibrationcheck.h"
 #include "calibration/calibrationwidget.h"
 #include "unit/unit.h"
 
@@ -47,6 +48,23 @@ void Dialog::setEepromData(QWidget *widget)
             tr("%1: %2. Nothing was sent to the unit.").arg(channelTitle(page), problem));
         return;
     }
+    // A value no sensor has would make the channel's live temperatures up, so it never goes out;
+    // rows out of order go only when the operator says so.
+    const CalibrationCheck check = checkCalibration(*calibration);
+    if (check.verdict == CalibrationCheck::Impossible) {
+        QMessageBox::warning(
+            page, tr("Warning"),
+            tr("%1: %2. Nothing was sent to the unit.").arg(channelTitle(page), check.problem));
+        return;
+    }
+    if (check.verdict == CalibrationCheck::OutOfOrder
+        && QMessageBox::warning(
+               page, tr("Warning"),
+               tr("%1: %2. Its rows do not run one way, as a sensor's do. Send it anyway?")
+                   .arg(channelTitle(page), check.problem),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+        return;
     const auto turn = guard.begin();
     if (!turn || !openSerialPort())
         return;

@@ -72,12 +72,18 @@ calibrationWidget::calibrationWidget(QWidget *parent)
     if (const QString example = exampleCurvePath(); !example.isEmpty())
         ui->leFileName->setText(example);
     ui->leGain->setValidator(numberValidator(this));
+    // What the operator types replaces the exact value the tool put there.
+    const auto typedInto = [this](QLineEdit *field) {
+        connect(field, &QLineEdit::textEdited, this, [this, field] { exact.remove(field); });
+    };
+    typedInto(ui->leGain);
 
     for (int row = 0; row < ui->twTempTable->rowCount(); ++row) {
         for (int column = 0; column < 2; ++column) {
             auto *editor = new QLineEdit(this);
             editor->setFrame(false);
             editor->setValidator(numberValidator(this));
+            typedInto(editor);
             ui->twTempTable->setCellWidget(row, column, editor);
             // The chart follows a row once its edit is done, not at every key.
             connect(editor, &QLineEdit::editingFinished, this, &calibrationWidget::redrawChart);
@@ -106,23 +112,23 @@ void calibrationWidget::setChannel(int index)
 
 float calibrationWidget::gain()
 {
-    return parseReal(ui->leGain->text());
+    return value(ui->leGain);
 }
 
 void calibrationWidget::setGain(float value)
 {
-    ui->leGain->setText(formatReal(value));
+    showExact(ui->leGain, value);
 }
 
 TempTableRow calibrationWidget::tableRow(int row)
 {
-    return {parseReal(cellEditor(row, 0)->text()), parseReal(cellEditor(row, 1)->text())};
+    return {value(cellEditor(row, 0)), value(cellEditor(row, 1))};
 }
 
 void calibrationWidget::setTableRow(int row, float resistance, float temperature)
 {
-    cellEditor(row, 0)->setText(formatReal(resistance));
-    cellEditor(row, 1)->setText(formatReal(temperature));
+    showExact(cellEditor(row, 0), resistance);
+    showExact(cellEditor(row, 1), temperature);
 }
 
 QString calibrationWidget::fileName()
@@ -132,8 +138,16 @@ QString calibrationWidget::fileName()
 
 std::optional<Calibration> calibrationWidget::calibration(QString &problem) const
 {
+    // A field the tool filled holds its exact value; one the operator typed must hold a number.
+    const auto fieldProblem = [this](const QLineEdit *field, float &value) {
+        if (const std::optional<float> kept = exactValue(field)) {
+            value = *kept;
+            return QString();
+        }
+        return ::fieldProblem(field->text(), value);
+    };
     Calibration page;
-    if (const QString why = fieldProblem(ui->leGain->text(), page.gain); !why.isEmpty()) {
+    if (const QString why = fieldProblem(ui->leGain, page.gain); !why.isEmpty()) {
         problem = tr("the gain %1").arg(why);
         return std::nullopt;
     }
@@ -142,7 +156,7 @@ std::optional<Calibration> calibrationWidget::calibration(QString &problem) cons
         for (int column = 0; column < 2; ++column) {
             protocol::TableEntry &entry = page.rows[row];
             float &value = column == 0 ? entry.resistance : entry.temperature;
-            const QString why = fieldProblem(cellEditor(row, column)->text(), value);
+            const QString why = fieldProblem(cellEditor(row, column), value);
             if (!why.isEmpty()) {
                 problem = tr("row %1, %2, %3")
                               .arg(QString::number(row + 1),
@@ -178,8 +192,11 @@ QVector<protocol::TableEntry> calibrationWidget::shownRows() const
     QVector<protocol::TableEntry> rows(protocol::TableRows);
     for (int row = 0; row < protocol::TableRows; ++row) {
         for (int column = 0; column < 2; ++column) {
+            const QLineEdit *cell = cellEditor(row, column);
             float value = notANumber;
-            if (!readReal(cellEditor(row, column)->text(), value))
+            if (const std::optional<float> kept = exactValue(cell))
+                value = *kept;
+            else if (!readReal(cell->text(), value))
                 value = notANumber;
             (column == 0 ? rows[row].resistance : rows[row].temperature) = value;
         }
@@ -195,6 +212,26 @@ void calibrationWidget::redrawChart()
 QLineEdit *calibrationWidget::cellEditor(int row, int column) const
 {
     return static_cast<QLineEdit *>(ui->twTempTable->cellWidget(row, column));
+}
+
+void calibrationWidget::showExact(QLineEdit *field, float value)
+{
+    field->setText(formatReal(value));
+    exact.insert(field, {value, field->text()});
+}
+
+std::optional<float> calibrationWidget::exactValue(const QLineEdit *field) const
+{
+    // Text set some other way than by the operator's typing is no longer the value kept.
+    const auto kept = exact.constFind(field);
+    if (kept == exact.cend() || kept->shown != field->text())
+        return std::nullopt;
+    return kept->value;
+}
+
+float calibrationWidget::value(const QLineEdit *field) const
+{
+    return exactValue(field).value_or(parseReal(field->text()));
 }
 
 void calibrationWidget::on_pbSetData_clicked()

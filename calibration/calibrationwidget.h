@@ -2,9 +2,15 @@
 
 // One channel's calibration page: the gain and the 100-row resistance-to-temperature table as
 // editable text, and the path of a curve file. The main window does the work behind its buttons.
+//
+// The text shows six significant digits, but a value the tool put in a field (setGain,
+// setTableRow, showCalibration) is kept exactly behind it until the operator edits that field:
+// gain(), tableRow() and calibration() give that exact float, and a field's typed value only
+// once its text was edited. So a calibration shown and sent back unedited is the very same.
 #include "calibration/curvefile.h"
 #include "unit/unitvalues.h"
 
+#include <QHash>
 #include <QWidget>
 
 #include <optional>
@@ -62,11 +68,21 @@ private slots:
 
 private:
     QLineEdit *cellEditor(int row, int column) const;
-    // The rows as their cells read; a cell that holds no number reads as not a number.
+    void showExact(QLineEdit *field, float value);
+    // The exact value behind a field the operator has not edited since the tool filled it.
+    std::optional<float> exactValue(const QLineEdit *field) const;
+    float value(const QLineEdit *field) const;
+    // The rows as the page holds them; a cell that holds no number reads as not a number.
     QVector<protocol::TableEntry> shownRows() const;
     void redrawChart();
 
     Ui::calibrationWidget *ui;
     // The channel index 0-3; a data member cannot share the accessor's name in C++.
     int channelIndex = 0;
+    struct Exact
+    {
+        float value;
+        QString shown; // the text it was shown as
+    };
+    QHash<const QLineEdit *, Exact> exact;
 };

@@ -170,7 +170,7 @@ CurveRead readCurve(QIODevice &device)
 
     LineReader reader(device);
     QByteArray line;
-    for (;;) {
+    for (int lineNumber = 1;; ++lineNumber) {
         const LineReader::Result result = reader.next(line);
         if (result == LineReader::End)
             break;
@@ -186,9 +186,9 @@ CurveRead readCurve(QIODevice &device)
         if (fields.size() >= 2 && finiteNumber(fields[0], first)
             && finiteNumber(fields[1], second)) {
             if (!is340)
-                plain.append({first, second});
+                plain.append({first, second, lineNumber});
             if (fields.size() >= 3 && finiteNumber(fields[2], third))
-                dataLines.append({second, third});
+                dataLines.append({second, third, lineNumber});
             continue;
         }
 
@@ -267,6 +267,26 @@ CurveTable resampleCurve(QVector<CurvePoint> points)
         return table;
     }
 
+    // A sensor's temperature runs one way as its resistance rises. A point against that (a
+    // mistyped digit) bends the table to follow it, so it is named by its line; the rows are
+    // still computed for an operator who knows the curve has such a step.
+    QString disorder;
+    const bool falling = tFirst > tLast;
+    for (int k = 1; k < n && disorder.isEmpty(); ++k) {
+        const CurvePoint &before = points[k - 1];
+        const CurvePoint &point = points[k];
+        if (falling ? point.temperature <= before.temperature
+                    : point.temperature >= before.temperature)
+            continue;
+        disorder
+            = tr("its line %1 breaks the order of its temperatures: %2 K at %3 ohms comes "
+                 "after %4 K at %5 ohms (line %6)")
+                  .arg(QString::number(point.line), QString::number(point.temperature, 'g', 9),
+                       QString::number(point.resistance, 'g', 9),
+                       QString::number(before.temperature, 'g', 9),
+                       QString::number(before.resistance, 'g', 9), QString::number(before.line));
+    }
+
     // The rows' temperatures form a geometric series from one end of the curve to the other. The
     // operations and their order are kept exactly as they have always been, so that a curve
     // loaded again gives the same table to the last bit.
@@ -297,6 +317,8 @@ CurveTable resampleCurve(QVector<CurvePoint> points)
         t = t / q;
     }
     table.rows = rows;
+    table.refusal = disorder;
+    table.outOfOrder = !disorder.isEmpty();
     return table;
 }
 

@@ -15,6 +15,7 @@ struct CurvePoint
 {
     double resistance; // ohms
     double temperature; // kelvin
+    int line = 0; // the file's line it was read from, counted from 1; 0 when not from a file
 };
 
 // The points of a curve file, in file order, or why the file cannot fill a table.
@@ -30,8 +31,13 @@ struct CurveRead
 // A channel's table computed from a curve, or why none could be.
 struct CurveTable
 {
-    QVector<protocol::TableEntry> rows; // protocol::TableRows rows when usable, else empty
+    // protocol::TableRows rows when usable or only out of order (see outOfOrder), else empty
+    QVector<protocol::TableEntry> rows;
     QString refusal;
+    // The one refusal an operator may overrule: the curve's temperatures turn back somewhere,
+    // as a mistyped point makes them (though a real sensor's curve may have such a step too).
+    // The refusal names the line; the rows are there for whoever knowingly takes them.
+    bool outOfOrder = false;
     QVector<CurvePoint> points; // from a file: its own points, to compare the rows with
 };
 
@@ -63,7 +69,9 @@ CurveRead readCurveFile(const QString &path);
 // Resamples a curve at 100 temperatures evenly spaced on a logarithmic scale from the temperature
 // of its lowest-resistance point to that of its highest, each with the resistance interpolated
 // linearly between the points that enclose it. Refuses curves that give rows which are not finite
-// or do not fit the table's single-precision values.
+// or do not fit the table's single-precision values, and, with outOfOrder set, curves whose
+// temperatures in the order of resistance do not run one way throughout, naming the first point
+// against the order by its line.
 CurveTable resampleCurve(QVector<CurvePoint> points);
 
 // The curve file at `path` read and resampled: the channel's table, or why the file gives none.

@@ -4,18 +4,11 @@
 #include "measure/readings.h"
 #include "text/numbers.h"
 
-#include <QCoreApplication>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 
 namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("quadmeter-cli", text);
-}
 
 const char *const quantityNames[]
     = {"ADC Data", "Current Voltage (V)", "AC Voltage (V)", "Resistance (Ohm)", "Temperature (K)"};
@@ -23,12 +16,6 @@ const char *const quantityNames[]
 QByteArray relayCell(bool known, bool on)
 {
     return known ? (on ? "1" : "0") : "";
-}
-
-// Nine significant digits: enough for every float to read back to the same bits.
-QString exactReal(float value)
-{
-    return QString::number(double(value), 'g', 9);
 }
 
 } // namespace
@@ -93,50 +80,4 @@ QByteArray readingJson(const QDateTime &time, const ChannelData *records,
     reading.insert(QStringLiteral("relay1"), relays ? QJsonValue(relays->relay1) : QJsonValue());
     reading.insert(QStringLiteral("relay2"), relays ? QJsonValue(relays->relay2) : QJsonValue());
     return QJsonDocument(reading).toJson(QJsonDocument::Compact) + '\n';
-}
-
-QByteArray calibrationFileText(const Calibration &calibration)
-{
-    QString text = QStringLiteral("Gain\t%1\r\nResistance (Ohm)\tTemperature (K)\r\n")
-                       .arg(exactReal(calibration.gain));
-    for (const protocol::TableEntry &row : calibration.rows)
-        text += exactReal(row.resistance) + QLatin1Char('\t') + exactReal(row.temperature)
-            + QStringLiteral("\r\n");
-    return text.toUtf8();
-}
-
-CalibrationFile readCalibrationFile(const QByteArray &text)
-{
-    CalibrationFile file;
-    const QList<QByteArray> lines = text.split('\n');
-    static const QRegularExpression blanks(QStringLiteral("[\\t ]+"));
-    for (int index = 0; index < lines.size(); ++index) {
-        const QString line = QString::fromUtf8(lines.at(index)).trimmed();
-        if (line.isEmpty())
-            continue;
-        const QStringList fields = line.split(blanks);
-        float first = 0;
-        if (fields.first().compare(QLatin1String("Gain"), Qt::CaseInsensitive) == 0) {
-            float gain = 0;
-            if (fields.size() != 2 || !readReal(fields.at(1), gain)) {
-                file.problem = tr("line %1: the gain is not a number").arg(index + 1);
-                return file;
-            }
-            file.gain = gain;
-            continue;
-        }
-        if (!readReal(fields.first(), first))
-            continue; // a header
-        protocol::TableEntry row {first, 0};
-        if (fields.size() != 2 || !readReal(fields.at(1), row.temperature)) {
-            file.problem = tr("line %1 is not a row of two numbers").arg(index + 1);
-            return file;
-        }
-        file.rows.append(row);
-    }
-    if (file.rows.size() != protocol::TableRows)
-        file.problem
-            = tr("it holds %1 rows, not %2")
-                  .arg(QString::number(file.rows.size()), QString::number(protocol::TableRows));
-    return file;
 }

@@ -2,6 +2,7 @@
 
 // What quadmeter-cli prints and reads: readings as a table, TSV or JSON, and a channel's
 // calibration as a text file. Pure: values in, bytes out, and back.
+#include "calibration/calibrationfile.h"
 #include "measure/channeldata.h"
 #include "unit/unit.h"
 
@@ -25,20 +26,3 @@ QByteArray readingTsvRow(const QTime &time, const ChannelData *records,
 // unit sent them, the relays (null when unknown).
 QByteArray readingJson(const QDateTime &time, const ChannelData *records,
                        const std::optional<RelayStates> &relays);
-
-// A channel's calibration as a text file: "Gain<TAB>g", a header line, then one
-// "resistance<TAB>temperature" line per row, CR LF. Each value reads back to the same float.
-QByteArray calibrationFileText(const Calibration &calibration);
-
-// A calibration file read back: its rows, and its gain when it has one.
-struct CalibrationFile
-{
-    std::optional<float> gain;
-    QVector<protocol::TableEntry> rows;
-    QString problem; // empty when the file holds a whole table
-};
-
-// Reads the text calibrationFileText writes. A line whose first field is a number is a row and
-// must hold exactly two numbers; "Gain" starts the gain's line; other lines are headers. A table
-// of other than 100 rows is refused.
-CalibrationFile readCalibrationFile(const QByteArray &text);

@@ -1,7 +1,7 @@
 // quadmeter-cli set-cal: sends a channel's calibration from a curve or a get-cal file.
+#include "calibration/calibrationfile.h"
 #include "calibration/curvefile.h"
 #include "cli/command.h"
-#include "cli/format.h"
 #include "files/regularfile.h"
 #include "text/numbers.h"
 #include "unit/unit.h"

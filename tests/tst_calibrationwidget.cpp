@@ -36,11 +36,11 @@ void CalibrationWidgetTest::valuesShowSixSignificantDigits_data()
 {
     QTest::addColumn<float>("value");
     QTest::addColumn<QString>("shown");
-    QTest::addColumn<float>("readBack");
+    QTest::addColumn<float>("readBack"); // the exact value stays behind the shown text
     QTest::newRow("one") << 1.0f << "1" << 1.0f;
     QTest::newRow("tenth") << 0.1f << "0.1" << 0.1f;
-    QTest::newRow("rounded to six digits") << 1234.5678f << "1234.57" << 1234.57f;
-    QTest::newRow("large in exponent form") << 1234567.0f << "1.23457e+06" << 1234570.0f;
+    QTest::newRow("rounded to six digits") << 1234.5678f << "1234.57" << 1234.5678f;
+    QTest::newRow("large in exponent form") << 1234567.0f << "1.23457e+06" << 1234567.0f;
     QTest::newRow("small in exponent form") << 0.00001f << "1e-05" << 0.00001f;
     QTest::newRow("negative") << -4.2f << "-4.2" << -4.2f;
 }

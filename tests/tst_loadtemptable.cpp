@@ -9,6 +9,7 @@
 #include "tests/support/simunit.h"
 #include "text/numbers.h"
 
+#include <QAbstractButton>
 #include <QChartView>
 #include <QDir>
 #include <QLineEdit>
@@ -101,8 +102,12 @@ void LoadTempTableTest::curveFillsTheWholeTable_data()
 {
     QTest::addColumn<QString>("name");
     QTest::addColumn<int>("channel");
-    QTest::newRow("X186275 on Channel1") << "X186275" << 0;
-    QTest::newRow("X05932 on Channel4") << "X05932" << 3;
+    QTest::addColumn<QString>("asked"); // what the page asks before it loads; Yes is the answer
+    QTest::newRow("X186275 on Channel1") << "X186275" << 0 << "";
+    QTest::newRow("X05932, with its step, on Channel4")
+        << "X05932" << 3
+        << "its line 83 breaks the order of its temperatures: 10.7996567 K at 2427.90539 ohms "
+           "comes after 9.72008512 K at 2384.59839 ohms (line 79)";
 }
 
 // Each row shows the curve's row as six significant digits; no other page, and not the gain,
@@ -111,7 +116,15 @@ void LoadTempTableTest::curveFillsTheWholeTable()
 {
     QFETCH(QString, name);
     QFETCH(int, channel);
+    QFETCH(QString, asked);
     ModalAnswerer answerer;
+    answerer.setAnswer([](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (QAbstractButton *yes = box ? box->button(QMessageBox::Yes) : nullptr)
+            yes->click();
+        else
+            ModalAnswerer::pressFirstButton(modal);
+    });
     Window window;
 
     window.load(channel, curves + name + ".340");
@@ -121,8 +134,8 @@ void LoadTempTableTest::curveFillsTheWholeTable()
     for (int row = 0; row < 100; ++row) {
         const QList<QByteArray> fields = expected[row].split('\t');
         const TempTableRow shown = window.pages[channel]->tableRow(row);
-        QCOMPARE(shown.resistance, parseReal(formatReal(fields[1].toFloat())));
-        QCOMPARE(shown.temperature, parseReal(formatReal(fields[2].toFloat())));
+        QCOMPARE(shown.resistance, fields[1].toFloat());
+        QCOMPARE(shown.temperature, fields[2].toFloat());
     }
     QCOMPARE(window.pages[channel]->gain(), 1.5f + channel);
     // The chart shows the file's own points beside the rows and how far the rows stray from them.
@@ -138,7 +151,11 @@ void LoadTempTableTest::curveFillsTheWholeTable()
             QCOMPARE(window.untouched(other), QString());
     }
     QTest::qWait(50);
-    QVERIFY(answerer.seen.isEmpty());
+    QCOMPARE(answerer.seen.size(), asked.isEmpty() ? 0 : 1);
+    if (!asked.isEmpty())
+        QCOMPARE(answerer.seen.first().text,
+                 QStringLiteral("The curve file \"%1\": %2. Load it anyway?")
+                     .arg(QDir::toNativeSeparators(curves + name + ".340"), asked));
     QCOMPARE(window.unitLookups, 0);
 }
 
@@ -168,6 +185,11 @@ void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy_data()
                                 << "it gives table rows that are not finite numbers, as where "
                                    "two neighbouring points share a temperature"
                                 << "";
+    QTest::newRow("a point against the order")
+        << QByteArray("100\t300\n200\t250\n300\t260\n400\t200\n")
+        << "its line 3 breaks the order of its temperatures: 260 K at 300 ohms comes after 250 K "
+           "at 200 ohms (line 2)"
+        << "";
     // Refused before a byte is read, and without a wait.
     const QString notRegular = "not a regular file";
     QTest::newRow("named pipe with no writer") << QByteArray() << notRegular << "fifo";
@@ -197,7 +219,14 @@ void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy()
             QVERIFY(file.resize(kind.mid(7).toLongLong()));
     }
 
-    ModalAnswerer answerer;
+    ModalAnswerer answerer; // "No", the default, where the page asks
+    answerer.setAnswer([](QWidget *modal) {
+        auto *box = qobject_cast<QMessageBox *>(modal);
+        if (box && box->button(QMessageBox::No))
+            box->defaultButton()->click();
+        else
+            ModalAnswerer::pressFirstButton(modal);
+    });
     Window window;
     QElapsedTimer clock;
     clock.start();
@@ -208,8 +237,10 @@ void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy()
     const ModalAnswerer::Seen &box = answerer.seen.first();
     QCOMPARE(box.icon, QMessageBox::Warning);
     QCOMPARE(box.title, QStringLiteral("LoadFromFile"));
+    const bool asks = reason.contains("breaks the order");
     QCOMPARE(box.text,
-             QStringLiteral("The curve file \"%1\" was not loaded: %2.")
+             QString(asks ? "The curve file \"%1\": %2. Load it anyway?"
+                          : "The curve file \"%1\" was not loaded: %2.")
                  .arg(QDir::toNativeSeparators(path), reason));
     QVERIFY(box.hasParent);
     for (int channel = 0; channel < 4; ++channel)

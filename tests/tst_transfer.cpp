@@ -7,6 +7,7 @@
 #include "sim/ptyhost.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
+#include "unit/unit.h"
 
 #include <QChartView>
 #include <QLineEdit>
@@ -101,6 +102,8 @@ private slots:
     void lateRestIsNotTakenForTheNextReply();
     void setData_data();
     void setData();
+    void setDataSendsBackWhatCame_data();
+    void setDataSendsBackWhatCame();
     void droppedBlockIsReported();
     void decimalCommaReachesTheWire();
     void writeEepromFromAnyPage();
@@ -227,14 +230,37 @@ void TransferTest::setData_data()
     QTest::addColumn<QString>("cell"); // typed into row 17's temperature
     QTest::addColumn<QByteArray>("gainRequest"); // empty: nothing may be sent
     QTest::addColumn<QString>("box");
-    QTest::newRow("Channel1, 2") << 0 << "2" << "0" << QByteArray::fromHex("1400000040") << "";
-    QTest::newRow("Channel3, 1") << 2 << "1" << "0" << QByteArray::fromHex("160000803f") << "";
+    QTest::addColumn<bool>("consent"); // to a box that asks: Yes, else its default button
+    QTest::newRow("Channel1, 2") << 0 << "2"
+                                 << "292" << QByteArray::fromHex("1400000040") << "" << false;
+    QTest::newRow("Channel3, 1") << 2 << "1"
+                                 << "292" << QByteArray::fromHex("160000803f") << "" << false;
     QTest::newRow("Channel4, empty gain")
-        << 3 << "" << "0" << QByteArray()
-        << "Channel4: the gain is empty. Nothing was sent to the unit.";
+        << 3 << ""
+        << "292" << QByteArray() << "Channel4: the gain is empty. Nothing was sent to the unit."
+        << false;
     QTest::newRow("Channel2, a cell cut short")
-        << 1 << "1" << "1e" << QByteArray()
-        << "Channel2: row 17, Temperature (K), is not a number. Nothing was sent to the unit.";
+        << 1 << "1"
+        << "1e" << QByteArray()
+        << "Channel2: row 17, Temperature (K), is not a number. Nothing was sent to the unit."
+        << false;
+    QTest::newRow("Channel2, gain nan")
+        << 1 << "nan"
+        << "292" << QByteArray()
+        << "Channel2: the gain is not a finite number (nan). Nothing was sent to the unit." << true;
+    QTest::newRow("Channel2, -5 K")
+        << 1 << "1"
+        << "-5" << QByteArray()
+        << "Channel2: row 17, Temperature (K), is not above zero (-5). Nothing was sent to the "
+           "unit."
+        << true;
+    const QString goesBack = "Channel2: row 17, Temperature (K), goes back (400 after 292.5). Its "
+                             "rows do not run one way, as a sensor's do. Send it anyway?";
+    QTest::newRow("Channel2, a row goes back") << 1 << "1"
+                                               << "400" << QByteArray() << goesBack << false;
+    QTest::newRow("Channel2, a row goes back, sent anyway")
+        << 1 << "1"
+        << "400" << QByteArray::fromHex("150000803f") << goesBack << true;
 }
 
 void TransferTest::setData()
@@ -244,15 +270,21 @@ void TransferTest::setData()
     QFETCH(QString, cell);
     QFETCH(QByteArray, gainRequest);
     QFETCH(QString, box);
+    QFETCH(bool, consent);
     calibrationWidget *shown = page(*window, channel);
     shown->findChild<QLineEdit *>("leGain")->setText(gain);
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 100 + row * 1.25f, 300 - row * 0.5f);
     auto *cells = shown->findChild<QTableWidget *>("twTempTable");
-    qobject_cast<QLineEdit *>(cells->cellWidget(37, 0))->setText("0");
-    qobject_cast<QLineEdit *>(cells->cellWidget(37, 1))->setText("0");
     qobject_cast<QLineEdit *>(cells->cellWidget(16, 1))->setText(cell);
     ModalAnswerer answerer;
+    answerer.setAnswer([consent](QWidget *modal) {
+        auto *asking = qobject_cast<QMessageBox *>(modal);
+        if (asking && asking->button(QMessageBox::Yes))
+            (consent ? asking->button(QMessageBox::Yes) : asking->defaultButton())->click();
+        else
+            ModalAnswerer::pressFirstButton(modal);
+    });
     if (!gainRequest.isEmpty()) {
         QTest::ignoreMessage(QtDebugMsg, qPrintable('"' + gainRequest.toHex() + '"'));
         for (int block = 0; block < 4; ++block)
@@ -276,7 +308,6 @@ void TransferTest::setData()
         QCOMPARE(sent.mid(5 + 204 * block, 4), QByteArray(header, 4));
     }
     QCOMPARE(sent.mid(9, 8), QByteArray::fromHex("0000c84200009643"));
-    QCOMPARE(sent.mid(5 + 204 + 4 + 8 * 12, 8), QByteArray(8, '\0')); // zeros typed as 0
     // Decoded the unit's own way, every row lands where the page shows it.
     unit->withFirmware([&](Firmware &f) {
         QCOMPARE(f.gain(channel), shown->gain());
@@ -286,6 +317,44 @@ void TransferTest::setData()
                 QFAIL(qPrintable(QString("row %1").arg(row)));
         }
     });
+}
+
+void TransferTest::setDataSendsBackWhatCame_data()
+{
+    QTest::addColumn<QString>("typed"); // into row 57's temperature; empty: no edit
+    QTest::newRow("no edit") << "";
+    QTest::newRow("one cell typed") << "191.5";
+}
+
+// The page shows six digits of a table that has eight or nine, yet sends back what it got.
+void TransferTest::setDataSendsBackWhatCame()
+{
+    QFETCH(QString, typed);
+    Calibration held {1.0f / 3.0f, {}};
+    for (int row = 0; row < 100; ++row)
+        held.rows.append({std::nextafter(100.0f + row / 7.0f, 1e9f), 300.0f / (1 + row / 99.0f)});
+    unit->withFirmware([&](Firmware &f) {
+        f.setGain(1, held.gain);
+        for (int row = 0; row < 100; ++row)
+            f.setTableRow(1, row, held.rows[row].resistance, held.rows[row].temperature);
+    });
+    calibrationWidget *shown = page(*window, 1);
+    press(shown, "pbGetData");
+    if (!typed.isEmpty()) {
+        auto *cell = qobject_cast<QLineEdit *>(
+            shown->findChild<QTableWidget *>("twTempTable")->cellWidget(56, 1));
+        cell->selectAll();
+        QTest::keyClicks(cell, typed);
+        held.rows[56].temperature = typed.toFloat();
+    }
+    unit->clearReceived();
+
+    press(shown, "pbSetData");
+
+    QByteArray expected = protocol::setGainRequest(1, held.gain);
+    for (int first = 0; first < 100; first += 25)
+        expected += protocol::setTempTableRequest(1, first, held.rows.mid(first, 25));
+    QCOMPARE(unit->received().left(expected.size()).toHex(), expected.toHex());
 }
 
 // A block the unit lost shows in the read-back, before "Write EEPROM" could store the half table.

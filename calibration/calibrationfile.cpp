@@ -1,0 +1,131 @@
+#include "calibration/calibrationfile.h"
+
+#include <QCoreApplication>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("CalibrationFile", text);
+}
+
+// Nine significant digits: enough for every float to read back to the same bits.
+QString exactReal(float value)
+{
+    return QString::number(double(value), 'g', 9);
+}
+
+enum class Field { Number, DecimalComma, OutOfRange, NotANumber };
+
+Field readField(const QString &text, float &value)
+{
+    bool ok = false;
+    value = text.toFloat(&ok);
+    if (ok)
+        return Field::Number;
+    // A double that is no float is a number beyond what the unit keeps (1e39, 1e-50).
+    text.toDouble(&ok);
+    if (ok)
+        return Field::OutOfRange;
+    QString pointed = text;
+    pointed.replace(QLatin1Char(','), QLatin1Char('.'));
+    pointed.toDouble(&ok);
+    return ok ? Field::DecimalComma : Field::NotANumber;
+}
+
+// The worst of the fields, so a line with a decimal comma is named for it.
+Field readFields(const QStringList &fields, float *values)
+{
+    Field worst = Field::Number;
+    for (int i = 0; i < fields.size(); ++i) {
+        float ignored = 0;
+        const Field read = readField(fields.at(i), i < 2 ? values[i] : ignored);
+        if (read != Field::Number && (worst == Field::Number || read == Field::DecimalComma))
+            worst = read;
+    }
+    return worst;
+}
+
+QString lineProblem(int number, const QString &line, Field read, const QString &expected)
+{
+    constexpr int shownCharacters = 40;
+    QString shown = line.simplified();
+    if (shown.size() > shownCharacters)
+        shown = shown.left(shownCharacters - 1) + QChar(0x2026);
+    const QString where = tr("line %1 (\"%2\")").arg(QString::number(number), shown);
+    switch (read) {
+    case Field::DecimalComma:
+        return tr("%1 has a decimal comma; the file's numbers are written with a point").arg(where);
+    case Field::OutOfRange:
+        return tr("%1 holds a number beyond the range of the unit's values").arg(where);
+    default:
+        return tr("%1 is not %2").arg(where, expected);
+    }
+}
+
+} // namespace
+
+QByteArray calibrationFileText(const Calibration &calibration)
+{
+    QString text = QStringLiteral("Gain\t%1\r\nResistance (Ohm)\tTemperature (K)\r\n")
+                       .arg(exactReal(calibration.gain));
+    for (const protocol::TableEntry &row : calibration.rows)
+        text += exactReal(row.resistance) + QLatin1Char('\t') + exactReal(row.temperature)
+            + QStringLiteral("\r\n");
+    return text.toUtf8();
+}
+
+CalibrationFile readCalibrationFile(const QByteArray &text)
+{
+    CalibrationFile file;
+    const QList<QByteArray> lines = text.split('\n');
+    static const QRegularExpression blanks(QStringLiteral("[\\t ]+"));
+    bool gainMayCome = true;
+    bool headerMayCome = true;
+    for (int index = 0; index < lines.size(); ++index) {
+        const QString line = QString::fromUtf8(lines.at(index)).trimmed();
+        if (line.isEmpty())
+            continue;
+        const QStringList fields = line.split(blanks);
+        float values[2] = {0, 0};
+        const Field read = readFields(fields, values);
+
+        if (gainMayCome
+            && fields.first().compare(QLatin1String("Gain"), Qt::CaseInsensitive) == 0) {
+            gainMayCome = false;
+            const Field gainRead = readFields(fields.mid(1), values);
+            if (fields.size() != 2 || gainRead != Field::Number) {
+                file.problem = lineProblem(index + 1, line, gainRead, tr("\"Gain\" and a number"));
+                return file;
+            }
+            file.gain = values[0];
+            continue;
+        }
+        gainMayCome = false;
+        if (fields.size() == 2 && read == Field::Number) {
+            file.rows.append({values[0], values[1]});
+            headerMayCome = false;
+            continue;
+        }
+        // The column names: a line without a single number, before the first row.
+        const bool noNumber = std::none_of(fields.cbegin(), fields.cend(), [](const QString &f) {
+            float ignored;
+            return readField(f, ignored) != Field::NotANumber;
+        });
+        if (headerMayCome && noNumber) {
+            headerMayCome = false;
+            continue;
+        }
+        file.problem = lineProblem(index + 1, line, read, tr("a row of two numbers"));
+        return file;
+    }
+    if (file.rows.size() != protocol::TableRows)
+        file.problem
+            = tr("it holds %1 rows, not %2")
+                  .arg(QString::number(file.rows.size()), QString::number(protocol::TableRows));
+    return file;
+}
