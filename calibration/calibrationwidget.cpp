@@ -177,6 +177,14 @@ void calibrationWidget::showCalibration(const Calibration &calibration)
     redrawChart();
 }
 
+void calibrationWidget::showBackup(const QString &path)
+{
+    ui->pbSetData->setToolTip(
+        tr("Before this run first changed the unit's calibration, all four channels were backed "
+           "up to %1")
+            .arg(path));
+}
+
 void calibrationWidget::showCurveTable(const QVector<protocol::TableEntry> &rows,
                                        const QVector<CurvePoint> &curve)
 {
@@ -255,7 +263,9 @@ void calibrationWidget::on_tbLoadTable_clicked()
     if (start.isEmpty())
         start = chooserStart(exampleCurvePath());
     const QString path = QFileDialog::getOpenFileName(
-        this, tr("OPen file..."), start, tr("Curve files (*.340 *.txt *.dat);;All files (*)"));
+        this, tr("OPen file..."), start,
+        tr("Curves and calibrations (*.340 *.txt *.dat *.tsv);;Curve files (*.340 *.txt *.dat);;"
+           "Calibration files and backups (*.tsv *.txt);;All files (*)"));
     if (!path.isEmpty())
         ui->leFileName->setText(path);
 }

@@ -50,6 +50,8 @@ public:
     // Shows a whole calibration: the gain and all rows.
     void showCalibration(const Calibration &calibration);
     // Shows the 100 rows made from a curve file, and the file's points beside them on the chart.
+    // Tells, on "Set Data", where the unit's calibration went before this run first changed it.
+    void showBackup(const QString &path);
     void showCurveTable(const QVector<protocol::TableEntry> &rows,
                         const QVector<CurvePoint> &curve);
 

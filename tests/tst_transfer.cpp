@@ -83,6 +83,15 @@ void press(QWidget *parent, const char *button)
     parent->findChild<QPushButton *>(button)->click();
 }
 
+// What the tool sent after the run's backup of all four channels; the whole wire without one.
+QByteArray afterBackup(const QByteArray &sent)
+{
+    QByteArray backup;
+    for (int channel = 0; channel < 4; ++channel)
+        backup += protocol::getGainRequest(channel) + protocol::getTempTableRequest(channel);
+    return sent.startsWith(backup) ? sent.mid(backup.size()) : sent;
+}
+
 void getAllData(Dialog &window)
 {
     press(window.findChild<QTabWidget *>("tabWidget")->widget(0), "pbGetData");
@@ -294,7 +303,7 @@ void TransferTest::setData()
     press(shown, "pbSetData");
 
     QCOMPARE(boxTexts(answerer), box.isEmpty() ? QStringList() : QStringList {box});
-    const QByteArray sent = unit->received();
+    const QByteArray sent = afterBackup(unit->received());
     if (gainRequest.isEmpty()) {
         QCOMPARE(sent.toHex(), QByteArray());
         return;
@@ -354,7 +363,7 @@ void TransferTest::setDataSendsBackWhatCame()
     QByteArray expected = protocol::setGainRequest(1, held.gain);
     for (int first = 0; first < 100; first += 25)
         expected += protocol::setTempTableRequest(1, first, held.rows.mid(first, 25));
-    QCOMPARE(unit->received().left(expected.size()).toHex(), expected.toHex());
+    QCOMPARE(afterBackup(unit->received()).left(expected.size()).toHex(), expected.toHex());
 }
 
 // A block the unit lost shows in the read-back, before "Write EEPROM" could store the half table.
@@ -389,7 +398,7 @@ void TransferTest::decimalCommaReachesTheWire()
     press(shown, "pbSetData");
 
     QCOMPARE(gain->text(), QStringLiteral("1.5"));
-    QCOMPARE(unit->received().left(5).toHex(), QByteArray("150000c03f"));
+    QCOMPARE(afterBackup(unit->received()).left(5).toHex(), QByteArray("150000c03f"));
 }
 
 void TransferTest::writeEepromFromAnyPage()
@@ -413,6 +422,7 @@ void TransferTest::commandsArePromptAndPaced()
         page(*window, 1)->setTableRow(row, 100 + row, 300 - row);
     qint64 fastestMs = std::numeric_limits<qint64>::max();
     QMap<int, qint64> widestGap; // by the first byte of the gain and of each block; 0: glued
+    press(page(*window, 1), "pbSetData"); // the run's backup, before the timed sends
     for (int attempt = 0; attempt < 5; ++attempt) {
         unit->clearReceived();
         press(page(*window, 1), "pbWriteEeprom");
