@@ -154,9 +154,11 @@ QByteArray firstLine(const QByteArray &text)
 QByteArray unitCalibrationText(const UnitCalibrationHeader &header,
                                const QVector<Calibration> &channels)
 {
-    QStringList lines {unitFileTitle,
-                       QStringLiteral("# Taken: %1").arg(header.taken.toString(Qt::ISODate)),
-                       QStringLiteral("# Port: %1").arg(header.portName)};
+    QStringList lines {
+        unitFileTitle,
+        QStringLiteral("# Taken: %1")
+            .arg(header.taken.toOffsetFromUtc(header.taken.offsetFromUtc()).toString(Qt::ISODate)),
+        QStringLiteral("# Port: %1").arg(header.portName)};
     if (!header.serialNumber.isEmpty())
         lines.append(QStringLiteral("# USB serial number: %1").arg(header.serialNumber));
     lines.append(QStringLiteral("# Tool: %1").arg(header.tool));

@@ -67,6 +67,16 @@ bool openUnit(Unit &unit, const CommonOptions &common);
 // Asks a running read or log to end after the reading under way: the SIGINT and SIGTERM handlers
 // set it, the reading loop polls it.
 void requestStop();
+// Whether Ctrl-C or SIGTERM came: a command that sends calibration ends after the transfer under
+// way, never within it.
+bool stopWasRequested();
+
+// --no-backup, for the commands that send calibration.
+QCommandLineOption noBackupOption();
+// Before a command first sends calibration to the unit, the calibration it holds now is kept in
+// the backups folder and the file's path said on stderr. False after saying why when it could not
+// be read whole or written: then nothing may be sent.
+bool keepBackup(Unit &unit);
 
 // Takes readings until `count` (0: until stopped), `every` seconds from one reading's start to the
 // next's, handing each whole one to `take`. False when any reading failed or `take` said so.

@@ -12,14 +12,16 @@ std::unique_ptr<Command> makeRelayCommand();
 std::unique_ptr<Command> makeGetCalCommand();
 std::unique_ptr<Command> makeSetCalCommand();
 std::unique_ptr<Command> makeStoreCommand();
+std::unique_ptr<Command> makeBackupCommand();
+std::unique_ptr<Command> makeRestoreCommand();
 std::unique_ptr<Command> makeLogCommand();
 
 namespace {
 
 using MakeCommand = std::unique_ptr<Command> (*)();
 const MakeCommand commandTable[] = {
-    makeListCommand,   makeReadCommand,  makeRelayCommand, makeGetCalCommand,
-    makeSetCalCommand, makeStoreCommand, makeLogCommand,
+    makeListCommand,  makeReadCommand,   makeRelayCommand,   makeGetCalCommand, makeSetCalCommand,
+    makeStoreCommand, makeBackupCommand, makeRestoreCommand, makeLogCommand,
 };
 
 std::unique_ptr<Command> findCommand(const QString &name)

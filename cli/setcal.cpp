@@ -23,8 +23,10 @@ public:
         description = cliText(
             "Sends a new calibration of the channel, from --curve or --table, and reads it\n"
             "back to see that the unit took it. Exit status 1 when a file is refused\n"
-            "(nothing is sent) or the read-back does not match (nothing is stored).");
-        options = {curveOption, tableOption, gainOption, storeOption};
+            "(nothing is sent) or the read-back does not match (nothing is stored).\n"
+            "Before the first send, all four channels are read and kept in the backups\n"
+            "folder (the path is printed); when that fails, nothing is sent.");
+        options = {curveOption, tableOption, gainOption, storeOption, noBackupOption()};
         arguments = {{QStringLiteral("CHANNEL"), cliText("the channel, 1-4")}};
     }
 
@@ -50,6 +52,7 @@ public:
             return false;
         }
         store = parser.isSet(storeOption);
+        backUp = !parser.isSet(noBackupOption());
         return true;
     }
 
@@ -60,7 +63,7 @@ public:
         if (!rowsToSend(calibration, fileHasGain))
             return ExitFailure;
         Unit unit;
-        if (!openUnit(unit, common))
+        if (!openUnit(unit, common) || (backUp && !keepBackup(unit)))
             return ExitFailure;
         const QString title = channelTitle(channel);
         if (hasGain) {
@@ -157,6 +160,7 @@ private:
     bool hasGain = false;
     float gain = 0;
     bool store = false;
+    bool backUp = true;
 };
 
 } // namespace
