@@ -119,6 +119,7 @@ private slots:
     void commandsArePromptAndPaced();
     void calibrationSurvivesRestart();
     void chartFollowsThePage();
+    void unwritableBackupStopsTheSend();
 
 private:
     std::unique_ptr<PtyHost> unit;
@@ -527,6 +528,37 @@ void TransferTest::chartFollowsThePage()
     QCOMPARE(mark->count(), 1);
     QCOMPARE(mark->at(0), QPointF(shown->tableRow(56).resistance, 1));
     QCOMPARE(chart->note(), QStringLiteral("Row 57 breaks the order (circled)."));
+}
+
+// Where no backup can be written, Set Data asks before it sends without one; No, the default, sends
+// nothing.
+void TransferTest::unwritableBackupStopsTheSend()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("file");
+    QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", file.toLocal8Bit()); // a file cannot hold the backups folder
+    window = std::make_unique<Dialog>();
+    qputenv("XDG_DATA_HOME", dataHome);
+    window->setPortLister(unitsLister({unit.get()}));
+    calibrationWidget *shown = page(*window, 0);
+    press(shown, "pbGetData");
+    unit->clearReceived();
+    ModalAnswerer answerer;
+    answerer.setAnswer([](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            box->defaultButton()->click();
+    });
+
+    press(shown, "pbSetData");
+
+    QCOMPARE(answerer.seen.size(), 1);
+    QVERIFY2(answerer.seen.first().text.startsWith(
+                 "The calibration the unit holds now could not be backed up (the backup could "
+                 "not be written: the folder"),
+             qPrintable(answerer.seen.first().text));
+    QCOMPARE(afterBackup(unit->received()).toHex(), QByteArray());
 }
 
 QTEST_MAIN(TransferTest)
