@@ -383,7 +383,7 @@ void CliTest::setCalKeepsABackupFirst()
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(held(host) == before, exitCode != 0);
     const QStringList backups = QDir(home + "/quadmeter/backups").entryList(QDir::Files);
-    QCOMPARE(backups.size(), writable ? 1 : 0);
+    QCOMPARE(int(backups.size()), writable ? 1 : 0);
     if (writable) {
         const QString path = home + "/quadmeter/backups/" + backups.first();
         QVERIFY2(run.err.contains(path.toLocal8Bit()), run.err);

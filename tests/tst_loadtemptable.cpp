@@ -145,7 +145,7 @@ void LoadTempTableTest::curveFillsTheWholeTable()
     auto *chart = window.pages[channel]->findChild<CalibrationChart *>();
     const QList<QAbstractSeries *> drawn = chart->findChild<QChartView *>()->chart()->series();
     QCOMPARE(qobject_cast<QXYSeries *>(drawn.at(1))->count(),
-             readCurveFile(curves + name + ".340").points.size());
+             int(readCurveFile(curves + name + ".340").points.size()));
     QCOMPARE(qobject_cast<QXYSeries *>(drawn.at(0))->count(), 100);
     QVERIFY2(chart->note().startsWith("Largest difference from the file: "),
              qPrintable(chart->note()));

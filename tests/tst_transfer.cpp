@@ -553,7 +553,7 @@ void TransferTest::unwritableBackupStopsTheSend()
 
     press(shown, "pbSetData");
 
-    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(int(answerer.seen.size()), 1);
     QVERIFY2(answerer.seen.first().text.startsWith(
                  "The calibration the unit holds now could not be backed up (the backup could "
                  "not be written: the folder"),
