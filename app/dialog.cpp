@@ -6,10 +6,14 @@
 #include "unit/unit.h"
 #include "widgets/windowfit.h"
 
+#include <QCoreApplication>
+
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::Dialog)
     , unit(new Unit(this))
+    // The tool keeps its backups in its own data folder; the demo, named otherwise, in its own.
+    , backups(BackupStore::defaultFolder(QCoreApplication::applicationName()))
 {
     ui->setupUi(this);
 

@@ -2,6 +2,7 @@
 
 // The main window: the live data page, one calibration page per channel, and the buttons behind
 // which the unit's operations run. Each slot takes the turn, asks the unit, shows the result.
+#include "calibration/backupstore.h"
 #include "link/exchangeguard.h"
 #include "link/portlister.h"
 #include "measure/channeldata.h"
@@ -10,6 +11,7 @@
 #include <QPointer>
 
 class Logger;
+class calibrationWidget;
 class Unit;
 
 namespace Ui {
@@ -57,6 +59,11 @@ private:
     // ticks go on trying by themselves.
     bool tellOpeningFailure();
     void switchRelay(int relay, bool checked);
+    // Keeps what the unit holds before this run first changes its calibration; false when that
+    // failed and the operator would rather not send without it.
+    bool keepBackup(calibrationWidget *page);
+    // Fills the page from a get-cal file or the page's own channel of a whole unit's file.
+    void loadCalibrationFile(calibrationWidget *page, const QString &path, const QByteArray &text);
 
     Ui::Dialog *ui;
     Unit *unit;
@@ -65,4 +72,5 @@ private:
     ExchangeGuard guard;
     QPointer<Logger> logger; // while the Logger window is open
     int runToldOfFailure = 0; // the logging run in which the operator saw the last such box
+    BackupStore backups;
 };

@@ -3,6 +3,11 @@
 #include "calibration/calibrationcheck.h"
 #include "calibration/calibrationwidget.h"
 #include "unit/unit.h"
+#include "unit/unitbackup.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QDir>
 
 #include <QMessageBox>
 
@@ -66,7 +71,7 @@ void Dialog::setEepromData(QWidget *widget)
             != QMessageBox::Yes)
         return;
     const auto turn = guard.begin();
-    if (!turn || !openSerialPort())
+    if (!turn || !openSerialPort() || !keepBackup(page))
         return;
 
     const UnitResult<void> sent = unit->sendCalibration(page->channel(), *calibration);
@@ -77,6 +82,29 @@ void Dialog::setEepromData(QWidget *widget)
         tr("%1: the unit did not take the new calibration (%2). Send it again before \"Write "
            "EEPROM\".")
             .arg(channelTitle(page), sent.error()));
+}
+
+bool Dialog::keepBackup(calibrationWidget *page)
+{
+    const QString tool = QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
+                                                     QStringLiteral(QUADMETER_VERSION));
+    const UnitResult<QString> backup = backUpBeforeChange(*unit, backups, tool);
+    if (!backup) {
+        return QMessageBox::warning(
+                   page, tr("Warning"),
+                   tr("The calibration the unit holds now could not be backed up (%1), so it "
+                      "could not be restored. Send the new one without a backup?")
+                       .arg(backup.error()),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
+    }
+    if (!backup->isEmpty()) {
+        const QString shown = QDir::toNativeSeparators(*backup);
+        qDebug().noquote() << QStringLiteral("Calibration backed up to %1").arg(shown);
+        for (calibrationWidget *each : findChildren<calibrationWidget *>())
+            each->showBackup(shown);
+    }
+    return true;
 }
 
 void Dialog::writeEeprom(QWidget *widget)

@@ -129,3 +129,100 @@ CalibrationFile readCalibrationFile(const QByteArray &text)
                   .arg(QString::number(file.rows.size()), QString::number(protocol::TableRows));
     return file;
 }
+
+namespace {
+
+const QLatin1String unitFileTitle("# Quadmeter calibration of the whole unit");
+
+// "# Channel3" for channel index 2.
+QString sectionLine(int channel)
+{
+    return QStringLiteral("# Channel%1").arg(channel + 1);
+}
+
+QByteArray firstLine(const QByteArray &text)
+{
+    for (const QByteArray &line : text.split('\n')) {
+        if (!line.trimmed().isEmpty())
+            return line.trimmed();
+    }
+    return QByteArray();
+}
+
+} // namespace
+
+QByteArray unitCalibrationText(const UnitCalibrationHeader &header,
+                               const QVector<Calibration> &channels)
+{
+    QStringList lines {
+        unitFileTitle,
+        QStringLiteral("# Taken: %1")
+            .arg(header.taken.toOffsetFromUtc(header.taken.offsetFromUtc()).toString(Qt::ISODate)),
+        QStringLiteral("# Port: %1").arg(header.portName)};
+    if (!header.serialNumber.isEmpty())
+        lines.append(QStringLiteral("# USB serial number: %1").arg(header.serialNumber));
+    lines.append(QStringLiteral("# Tool: %1").arg(header.tool));
+    QByteArray text = lines.join(QLatin1String("\r\n")).toUtf8() + "\r\n";
+    for (int channel = 0; channel < channels.size(); ++channel)
+        text += sectionLine(channel).toUtf8() + "\r\n" + calibrationFileText(channels.at(channel));
+    return text;
+}
+
+UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
+{
+    UnitCalibrationFile file;
+    const QList<QByteArray> lines = text.split('\n');
+    // Where each channel's section starts: the index of the line after its "# ChannelN".
+    QVector<int> starts;
+    for (int index = 0; index < lines.size(); ++index) {
+        const QString line = QString::fromUtf8(lines.at(index)).trimmed();
+        if (line == sectionLine(starts.size())) {
+            starts.append(index + 1);
+            if (starts.size() == protocol::ChannelCount)
+                break;
+            continue;
+        }
+        // Before the first section only comments; within one, the section's reader judges.
+        if (starts.isEmpty() && !line.isEmpty() && !line.startsWith(QLatin1Char('#'))) {
+            file.problem = lineProblem(index + 1, line, Field::NotANumber,
+                                       tr("a comment (\"#\") before \"# Channel1\""));
+            return file;
+        }
+    }
+    if (starts.size() < protocol::ChannelCount) {
+        file.problem = tr("it holds no section \"%1\"").arg(sectionLine(starts.size()));
+        return file;
+    }
+    starts.append(lines.size() + 1);
+    for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
+        const int first = starts.at(channel);
+        const int end = starts.at(channel + 1) - 1; // the next section's "#" line, or the end
+        // Empty lines in place of the file's lines before the section keep its line numbers.
+        QByteArray section(first, '\n');
+        for (int index = first; index < end; ++index)
+            section += lines.at(index) + '\n';
+        const CalibrationFile read = readCalibrationFile(section);
+        QString problem = read.problem;
+        if (problem.isEmpty() && !read.gain)
+            problem = tr("it has no gain line");
+        if (!problem.isEmpty()) {
+            file.problem
+                = tr("in Channel%1's section, %2").arg(QString::number(channel + 1), problem);
+            file.channels.clear();
+            return file;
+        }
+        file.channels.append(Calibration {*read.gain, read.rows});
+    }
+    return file;
+}
+
+CalibrationFileKind calibrationFileKind(const QByteArray &text)
+{
+    const QByteArray first = firstLine(text);
+    if (first.startsWith(QByteArray(unitFileTitle.data(), unitFileTitle.size())))
+        return CalibrationFileKind::Unit;
+    const QByteArray word = first.split('\t').first().split(' ').first();
+    if (word.compare("Gain", Qt::CaseInsensitive) == 0)
+        return CalibrationFileKind::Channel;
+    return CalibrationFileKind::Curve;
+}

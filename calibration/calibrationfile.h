@@ -13,6 +13,7 @@
 #include "unit/unitvalues.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 
 #include <optional>
@@ -35,3 +36,50 @@ struct CalibrationFile
 // line is ever dropped unseen; so is a table of other than 100 rows. The values are not judged
 // here: checkCalibration says whether they can go to the unit.
 CalibrationFile readCalibrationFile(const QByteArray &text);
+
+// The whole unit's calibration in one file, as `backup` writes it and as every automatic backup
+// is kept:
+//
+//     # Quadmeter calibration of the whole unit
+//     # Taken: 2026-12-08T00:54:31+01:00
+//     # Port: ttyACM0
+//     # USB serial number: 2065376B5748
+//     # Tool: quadmeter-cli 0.1.0
+//     # Channel1
+//     Gain<TAB>1
+//     Resistance (Ohm)<TAB>Temperature (K)
+//     ... 100 rows, then "# Channel2" and its section, up to Channel4
+//
+// The serial number's line is there only where the port reports one. Each channel's section, from
+// its "Gain" line up to the next "#" line, is on its own a get-cal file with the same exact values.
+struct UnitCalibrationHeader
+{
+    QDateTime taken;
+    QString portName;
+    QString serialNumber; // empty where the port reports none
+    QString tool; // the program and its version: "quadmeter-cli 0.1.0"
+};
+
+// `channels` holds the four channels in channel order.
+QByteArray unitCalibrationText(const UnitCalibrationHeader &header,
+                               const QVector<Calibration> &channels);
+
+struct UnitCalibrationFile
+{
+    QVector<Calibration> channels; // all four in channel order when the file is whole, else none
+    // Empty when whole. Otherwise a clause as for a get-cal file, its line counted from the start
+    // of the whole file: "in Channel2's section, line 210 ("oops") is not a row of two numbers".
+    QString problem;
+};
+
+// Reads what unitCalibrationText writes: comment lines first, then "# Channel1" to "# Channel4",
+// each followed by its section, which is read as strictly as a get-cal file and must have its gain.
+UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text);
+
+enum class CalibrationFileKind {
+    Curve, // anything else: a sensor's curve, resampled into the 100 rows
+    Channel, // starts with a "Gain" line, as a get-cal file does
+    Unit, // starts with the first comment line of the whole unit's file
+};
+// What a file holds, by its first line that is not empty.
+CalibrationFileKind calibrationFileKind(const QByteArray &text);

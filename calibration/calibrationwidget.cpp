@@ -11,6 +11,8 @@
 #include <QFileInfo>
 #include <QLineEdit>
 
+#include <limits>
+
 namespace {
 
 // The editors hold exactly what the C-locale conversion reads back: "." as decimal point, an
@@ -83,6 +85,8 @@ calibrationWidget::calibrationWidget(QWidget *parent)
             editor->setValidator(numberValidator(this));
             typedInto(editor);
             ui->twTempTable->setCellWidget(row, column, editor);
+            // The chart follows a row once its edit is done, not at every key.
+            connect(editor, &QLineEdit::editingFinished, this, &calibrationWidget::redrawChart);
         }
     }
 
@@ -169,6 +173,48 @@ void calibrationWidget::showCalibration(const Calibration &calibration)
     setGain(calibration.gain);
     for (int row = 0; row < calibration.rows.size(); ++row)
         setTableRow(row, calibration.rows.at(row).resistance, calibration.rows.at(row).temperature);
+    ui->chTable->setCurve({});
+    redrawChart();
+}
+
+void calibrationWidget::showBackup(const QString &path)
+{
+    ui->pbSetData->setToolTip(
+        tr("Before this run first changed the unit's calibration, all four channels were backed "
+           "up to %1")
+            .arg(path));
+}
+
+void calibrationWidget::showCurveTable(const QVector<protocol::TableEntry> &rows,
+                                       const QVector<CurvePoint> &curve)
+{
+    for (int row = 0; row < rows.size(); ++row)
+        setTableRow(row, rows.at(row).resistance, rows.at(row).temperature);
+    ui->chTable->setCurve(curve);
+    redrawChart();
+}
+
+QVector<protocol::TableEntry> calibrationWidget::shownRows() const
+{
+    constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
+    QVector<protocol::TableEntry> rows(protocol::TableRows);
+    for (int row = 0; row < protocol::TableRows; ++row) {
+        for (int column = 0; column < 2; ++column) {
+            const QLineEdit *cell = cellEditor(row, column);
+            float value = notANumber;
+            if (const std::optional<float> kept = exactValue(cell))
+                value = *kept;
+            else if (!readReal(cell->text(), value))
+                value = notANumber;
+            (column == 0 ? rows[row].resistance : rows[row].temperature) = value;
+        }
+    }
+    return rows;
+}
+
+void calibrationWidget::redrawChart()
+{
+    ui->chTable->showRows(shownRows());
 }
 
 QLineEdit *calibrationWidget::cellEditor(int row, int column) const
@@ -217,7 +263,9 @@ void calibrationWidget::on_tbLoadTable_clicked()
     if (start.isEmpty())
         start = chooserStart(exampleCurvePath());
     const QString path = QFileDialog::getOpenFileName(
-        this, tr("OPen file..."), start, tr("Curve files (*.340 *.txt *.dat);;All files (*)"));
+        this, tr("OPen file..."), start,
+        tr("Curves and calibrations (*.340 *.txt *.dat *.tsv);;Curve files (*.340 *.txt *.dat);;"
+           "Calibration files and backups (*.tsv *.txt);;All files (*)"));
     if (!path.isEmpty())
         ui->leFileName->setText(path);
 }

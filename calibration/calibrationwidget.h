@@ -7,6 +7,7 @@
 // setTableRow, showCalibration) is kept exactly behind it until the operator edits that field:
 // gain(), tableRow() and calibration() give that exact float, and a field's typed value only
 // once its text was edited. So a calibration shown and sent back unedited is the very same.
+#include "calibration/curvefile.h"
 #include "unit/unitvalues.h"
 
 #include <QHash>
@@ -48,6 +49,11 @@ public:
     std::optional<Calibration> calibration(QString &problem) const;
     // Shows a whole calibration: the gain and all rows.
     void showCalibration(const Calibration &calibration);
+    // Shows the 100 rows made from a curve file, and the file's points beside them on the chart.
+    // Tells, on "Set Data", where the unit's calibration went before this run first changed it.
+    void showBackup(const QString &path);
+    void showCurveTable(const QVector<protocol::TableEntry> &rows,
+                        const QVector<CurvePoint> &curve);
 
 signals:
     void getEepromData(QWidget *widget);
@@ -68,6 +74,9 @@ private:
     // The exact value behind a field the operator has not edited since the tool filled it.
     std::optional<float> exactValue(const QLineEdit *field) const;
     float value(const QLineEdit *field) const;
+    // The rows as the page holds them; a cell that holds no number reads as not a number.
+    QVector<protocol::TableEntry> shownRows() const;
+    void redrawChart();
 
     Ui::calibrationWidget *ui;
     // The channel index 0-3; a data member cannot share the accessor's name in C++.

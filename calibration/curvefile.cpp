@@ -327,7 +327,12 @@ CurveTable curveTableFromFile(const QString &path, bool *opened)
     const CurveRead curve = readCurveFile(path);
     if (opened)
         *opened = curve.opened;
-    if (!curve.refusal.isEmpty())
-        return {{}, curve.refusal};
-    return resampleCurve(curve.points);
+    CurveTable table;
+    if (!curve.refusal.isEmpty()) {
+        table.refusal = curve.refusal;
+        return table;
+    }
+    table = resampleCurve(curve.points);
+    table.points = curve.points;
+    return table;
 }

@@ -38,6 +38,7 @@ struct CurveTable
     // as a mistyped point makes them (though a real sensor's curve may have such a step too).
     // The refusal names the line; the rows are there for whoever knowingly takes them.
     bool outOfOrder = false;
+    QVector<CurvePoint> points; // from a file: its own points, to compare the rows with
 };
 
 // A curve file larger than this is refused unread: no real curve comes near it (a 200-point ".340"

@@ -2,6 +2,7 @@
 
 #include "text/numbers.h"
 #include "unit/unit.h"
+#include "unit/unitbackup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -101,6 +102,30 @@ int interrupted(const QString &whatTheUnitHolds)
 {
     say(cliText("interrupted: %1").arg(whatTheUnitHolds));
     return ExitInterrupted;
+}
+
+QCommandLineOption noBackupOption()
+{
+    return {QStringLiteral("no-backup"),
+            cliText("send without first keeping the unit's present calibration in the backups "
+                    "folder")};
+}
+
+bool keepBackup(Unit &unit)
+{
+    // The window and the command line keep their backups in one folder, the tool's.
+    static BackupStore store(BackupStore::defaultFolder(QStringLiteral("quadmeter")));
+    const UnitResult<QString> backup
+        = backUpBeforeChange(unit, store, QStringLiteral("quadmeter-cli " QUADMETER_VERSION));
+    if (!backup) {
+        say(cliText("the calibration the unit holds now could not be backed up (%1); nothing was "
+                    "sent. --no-backup sends without a backup.")
+                .arg(backup.error()));
+        return false;
+    }
+    if (!backup->isEmpty())
+        say(cliText("the unit's calibration was backed up to %1").arg(shown(*backup)));
+    return true;
 }
 
 bool readingLoop(Unit &unit, int count, double every,

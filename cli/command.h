@@ -79,6 +79,13 @@ bool stopIsRequested();
 // sent and verified; nothing was stored".
 int interrupted(const QString &whatTheUnitHolds);
 
+// --no-backup, for the commands that send calibration.
+QCommandLineOption noBackupOption();
+// Before a command first sends calibration to the unit, the calibration it holds now is kept in
+// the backups folder and the file's path said on stderr. False after saying why when it could not
+// be read whole or written: then nothing may be sent.
+bool keepBackup(Unit &unit);
+
 // Takes readings until `count` (0: until stopped), `every` seconds from one reading's start to the
 // next's, handing each whole one to `take`. False when any reading failed or `take` said so.
 bool readingLoop(Unit &unit, int count, double every,

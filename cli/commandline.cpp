@@ -12,6 +12,8 @@ std::unique_ptr<Command> makeRelayCommand();
 std::unique_ptr<Command> makeGetCalCommand();
 std::unique_ptr<Command> makeSetCalCommand();
 std::unique_ptr<Command> makeStoreCommand();
+std::unique_ptr<Command> makeBackupCommand();
+std::unique_ptr<Command> makeRestoreCommand();
 std::unique_ptr<Command> makeLogCommand();
 std::unique_ptr<Command> makeServeCommand();
 
@@ -19,8 +21,9 @@ namespace {
 
 using MakeCommand = std::unique_ptr<Command> (*)();
 const MakeCommand commandTable[] = {
-    makeListCommand,   makeReadCommand,  makeRelayCommand, makeGetCalCommand,
-    makeSetCalCommand, makeStoreCommand, makeLogCommand,   makeServeCommand,
+    makeListCommand,   makeReadCommand,    makeRelayCommand, makeGetCalCommand,
+    makeSetCalCommand, makeStoreCommand,   makeBackupCommand, makeRestoreCommand,
+    makeLogCommand,    makeServeCommand,
 };
 
 std::unique_ptr<Command> findCommand(const QString &name)

@@ -1,6 +1,6 @@
 // quadmeter-cli get-cal: a channel's calibration as a text file.
+#include "calibration/calibrationfile.h"
 #include "cli/command.h"
-#include "cli/format.h"
 #include "files/regularfile.h"
 #include "unit/unit.h"
 

@@ -1,8 +1,8 @@
 // quadmeter-cli set-cal: sends a channel's calibration from a curve or a get-cal file.
 #include "calibration/calibrationcheck.h"
+#include "calibration/calibrationfile.h"
 #include "calibration/curvefile.h"
 #include "cli/command.h"
-#include "cli/format.h"
 #include "files/regularfile.h"
 #include "text/numbers.h"
 #include "unit/unit.h"
@@ -25,8 +25,10 @@ public:
             "Sends a new calibration of the channel, from --curve or --table, and reads it\n"
             "back to see that the unit took it. Exit status 1 when a file or its values are\n"
             "refused (nothing is sent) or the read-back does not match (nothing is stored).\n"
+            "Before the first send, all four channels are read and kept in the backups\n"
+            "folder (the path is printed); when that fails, nothing is sent.\n"
             "Ctrl-C lets a transfer under way finish, then exits 130 saying what the unit holds.");
-        options = {curveOption, tableOption, gainOption, storeOption, forceOption};
+        options = {curveOption, tableOption, gainOption, storeOption, forceOption, noBackupOption()};
         finishesTransfers = true;
         arguments = {{QStringLiteral("CHANNEL"), cliText("the channel, 1-4")}};
     }
@@ -54,6 +56,7 @@ public:
         }
         store = parser.isSet(storeOption);
         force = parser.isSet(forceOption);
+        backUp = !parser.isSet(noBackupOption());
         return true;
     }
 
@@ -70,7 +73,7 @@ public:
         if ((hasGain || fileHasGain) && refused(calibration))
             return ExitFailure;
         Unit unit;
-        if (!openUnit(unit, common))
+        if (!openUnit(unit, common) || (backUp && !keepBackup(unit)))
             return ExitFailure;
         if (!hasGain && !fileHasGain) {
             // A curve carries no gain: the channel keeps the one it has.
@@ -201,6 +204,7 @@ private:
     float gain = 0;
     bool store = false;
     bool force = false;
+    bool backUp = true;
 };
 
 } // namespace

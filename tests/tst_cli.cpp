@@ -1,5 +1,6 @@
 // quadmeter-cli: its command lines read in process, then the real executable against the
 // simulated unit.
+#include "calibration/calibrationfile.h"
 #include "calibration/curvefile.h"
 #include "cli/commandline.h"
 #include "logging/logformat.h"
@@ -75,6 +76,22 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
+// What the unit holds in its working memory, each channel as its get-cal text: exact values.
+QByteArray held(PtyHost &host)
+{
+    QByteArray text;
+    host.withFirmware([&](Firmware &unit) {
+        for (int channel = 0; channel < 4; ++channel) {
+            Calibration calibration {unit.gain(channel), {}};
+            for (int row = 0; row < 100; ++row)
+                calibration.rows.append(
+                    {unit.tableRow(channel, row).first, unit.tableRow(channel, row).second});
+            text += calibrationFileText(calibration);
+        }
+    });
+    return text;
+}
+
 } // namespace
 
 class CliTest : public QObject
@@ -98,6 +115,9 @@ private slots:
     void interruptLeavesAWholeTable();
     void silenceIsNoSuccess_data();
     void silenceIsNoSuccess();
+    void backupRestoreRoundTrip();
+    void setCalKeepsABackupFirst_data();
+    void setCalKeepsABackupFirst();
     void logWritesTheLoggersFile();
     void logRefusesAndStopsCleanly();
 
@@ -467,6 +487,82 @@ void CliTest::silenceIsNoSuccess()
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err, "quadmeter-cli: " + said.toUtf8() + '\n');
     QVERIFY(!host.received().contains('\x22')); // no store to a unit that does not answer
+// backup, two channels changed, restore --store: every channel as it was, bit for bit, stored once.
+void CliTest::backupRestoreRoundTrip()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("unit.txt");
+    host.withFirmware([&](Firmware &unit) {
+        unit = Firmware(); // its factory calibration, whatever the tests before left
+        unit.setGain(1, 1.0f / 3.0f);
+        const auto [resistance, temperature] = unit.tableRow(3, 42);
+        unit.setTableRow(3, 42, std::nextafter(resistance, 1e9f), temperature);
+    });
+    const QByteArray before = held(host);
+    QCOMPARE(cli(QStringList {"backup", file} + port).exitCode, 0);
+    host.withFirmware([](Firmware &unit) {
+        unit.setGain(0, 9);
+        unit.setTableRow(2, 7, 1, 1);
+    });
+    host.clearReceived();
+
+    const Run run = cli(QStringList {"restore", file, "--store", "--no-backup"} + port);
+    QVERIFY2(run.exitCode == 0, run.err);
+    QTRY_VERIFY(host.received().endsWith(char(protocol::WriteEeprom)));
+    int stores = 0;
+    for (const Received &chunk : host.receivedChunks())
+        stores += chunk.bytes == QByteArray(1, char(protocol::WriteEeprom));
+    QCOMPARE(stores, 1);
+    QCOMPARE(held(host), before);
+}
+
+void CliTest::setCalKeepsABackupFirst_data()
+{
+    QTest::addColumn<bool>("writable");
+    QTest::addColumn<bool>("noBackup");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("backed up, then sent") << true << false << 0;
+    QTest::newRow("no backup, nothing sent") << false << false << 1;
+    QTest::newRow("no backup asked for") << false << true << 0;
+}
+
+// The first set-cal keeps what the unit held before it; one whose backup cannot be written sends
+// nothing unless told to go without.
+void CliTest::setCalKeepsABackupFirst()
+{
+    QFETCH(bool, writable);
+    QFETCH(bool, noBackup);
+    QFETCH(int, exitCode);
+    QTemporaryDir dir;
+    const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
+    host.withFirmware([](Firmware &unit) { unit.setTableRow(1, 0, 1, 1); });
+    const QByteArray before = held(host);
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    // A data folder that is a file cannot hold a backups folder.
+    const QString home = dir.filePath(writable ? "home" : "file");
+    if (!writable)
+        QVERIFY(QFile(home).open(QIODevice::WriteOnly));
+    qputenv("XDG_DATA_HOME", home.toLocal8Bit());
+    QStringList arguments = QStringList {"set-cal", "2", "--curve", curveFile} + port;
+    if (noBackup)
+        arguments << "--no-backup";
+    const Run run = cli(arguments);
+    qputenv("XDG_DATA_HOME", dataHome);
+
+    QCOMPARE(run.exitCode, exitCode);
+    QCOMPARE(held(host) == before, exitCode != 0);
+    const QStringList backups = QDir(home + "/quadmeter/backups").entryList(QDir::Files);
+    QCOMPARE(int(backups.size()), writable ? 1 : 0);
+    if (writable) {
+        const QString path = home + "/quadmeter/backups/" + backups.first();
+        QVERIFY2(run.err.contains(path.toLocal8Bit()), run.err);
+        const UnitCalibrationFile backup = readUnitCalibrationFile(fileBytes(path));
+        QCOMPARE(backup.problem, QString());
+        QByteArray saved;
+        for (const Calibration &channel : backup.channels)
+            saved += calibrationFileText(channel);
+        QCOMPARE(saved, before);
+    }
 }
 
 void CliTest::logWritesTheLoggersFile()

@@ -1,21 +1,30 @@
 // "LoadFromFile" on a calibration page: a curve file fills the page's 100 rows, a file that
 // cannot fill them leaves the table as it was and says why, and the unit is never involved.
 #include "app/dialog.h"
-#include "text/numbers.h"
+#include "calibration/calibrationchart.h"
+#include "calibration/calibrationfile.h"
 #include "calibration/calibrationwidget.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
+#include "text/numbers.h"
 
+#include <QAbstractButton>
+#include <QChartView>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QXYSeries>
 #include <QtTest>
 
 #include <optional>
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+QT_CHARTS_USE_NAMESPACE
+#endif
 
 namespace {
 
@@ -88,6 +97,8 @@ private slots:
     void noFileLeavesTableSilently_data();
     void noFileLeavesTableSilently();
     void attachedUnitHearsNothing();
+    void savedCalibrationLoadsExactly_data();
+    void savedCalibrationLoadsExactly();
 };
 
 void LoadTempTableTest::curveFillsTheWholeTable_data()
@@ -117,6 +128,14 @@ void LoadTempTableTest::curveFillsTheWholeTable()
         QCOMPARE(shown.temperature, fields[2].toFloat());
     }
     QCOMPARE(window.pages[channel]->gain(), 1.5f + channel);
+    // The chart shows the file's own points beside the rows and how far the rows stray from them.
+    auto *chart = window.pages[channel]->findChild<CalibrationChart *>();
+    const QList<QAbstractSeries *> drawn = chart->findChild<QChartView *>()->chart()->series();
+    QCOMPARE(qobject_cast<QXYSeries *>(drawn.at(1))->count(),
+             int(readCurveFile(curves + name + ".340").points.size()));
+    QCOMPARE(qobject_cast<QXYSeries *>(drawn.at(0))->count(), 100);
+    QVERIFY2(chart->note().startsWith("Largest difference from the file: "),
+             qPrintable(chart->note()));
     for (int other = 0; other < 4; ++other) {
         if (other != channel)
             QCOMPARE(window.untouched(other), QString());
@@ -247,6 +266,46 @@ void LoadTempTableTest::attachedUnitHearsNothing()
     QCOMPARE(host.received(), QByteArray());
     QCOMPARE(window.unitLookups, 0);
     QVERIFY(answerer.seen.isEmpty());
+}
+
+void LoadTempTableTest::savedCalibrationLoadsExactly_data()
+{
+    QTest::addColumn<bool>("wholeUnit");
+    QTest::newRow("get-cal file") << false;
+    QTest::newRow("backup, the page's own section") << true;
+}
+
+// A saved calibration fills the page with the very floats it holds, not resampled as a curve.
+void LoadTempTableTest::savedCalibrationLoadsExactly()
+{
+    QFETCH(bool, wholeUnit);
+    QVector<Calibration> channels;
+    for (int channel = 0; channel < 4; ++channel) {
+        Calibration calibration {1.0f / (3 + channel), {}};
+        for (int row = 0; row < 100; ++row)
+            calibration.rows.append({std::nextafter(100.0f + row / 7.0f, 1e9f) * (channel + 1),
+                                     300.0f / (1 + row / 99.0f)});
+        channels.append(calibration);
+    }
+    QTemporaryDir dir;
+    QFile file(dir.filePath("saved.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(wholeUnit ? unitCalibrationText({}, channels) : calibrationFileText(channels[2]));
+    file.close();
+    ModalAnswerer answerer;
+    Window window;
+
+    window.load(2, file.fileName());
+
+    QVERIFY(answerer.seen.isEmpty());
+    QCOMPARE(protocol::floatBits(window.pages[2]->gain()), protocol::floatBits(channels[2].gain));
+    for (int row = 0; row < 100; ++row) {
+        const TempTableRow shown = window.pages[2]->tableRow(row);
+        QCOMPARE(protocol::floatBits(shown.resistance),
+                 protocol::floatBits(channels[2].rows[row].resistance));
+        QCOMPARE(protocol::floatBits(shown.temperature),
+                 protocol::floatBits(channels[2].rows[row].temperature));
+    }
 }
 
 QTEST_MAIN(LoadTempTableTest)

@@ -191,7 +191,10 @@ void MainWindowTest::choosersStartAtTheirFile_data()
     QTest::addColumn<QString>("button");
     QTest::addColumn<QStringList>("filters"); // empty: not checked
     QTest::newRow("curve") << false << "tbLoadTable"
-                           << QStringList {"Curve files (*.340 *.txt *.dat)", "All files (*)"};
+                           << QStringList {"Curves and calibrations (*.340 *.txt *.dat *.tsv)",
+                                           "Curve files (*.340 *.txt *.dat)",
+                                           "Calibration files and backups (*.tsv *.txt)",
+                                           "All files (*)"};
     QTest::newRow("log") << true << "tbFileName" << QStringList {};
 }
 

@@ -1,6 +1,7 @@
 // "Get Data", "Set Data" and "Write EEPROM" against the simulated unit: bytes on the wire, what
 // the page shows, what a broken reply leaves alone, and a calibration that survives a restart.
 #include "app/dialog.h"
+#include "calibration/calibrationchart.h"
 #include "calibration/calibrationwidget.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
@@ -8,8 +9,10 @@
 #include "tests/support/simunit.h"
 #include "unit/unit.h"
 
+#include <QChartView>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScatterSeries>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -21,6 +24,10 @@
 #include <memory>
 
 Q_DECLARE_METATYPE(Misbehaviour)
+
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+QT_CHARTS_USE_NAMESPACE
+#endif
 
 namespace {
 
@@ -76,6 +83,15 @@ void press(QWidget *parent, const char *button)
     parent->findChild<QPushButton *>(button)->click();
 }
 
+// What the tool sent after the run's backup of all four channels; the whole wire without one.
+QByteArray afterBackup(const QByteArray &sent)
+{
+    QByteArray backup;
+    for (int channel = 0; channel < 4; ++channel)
+        backup += protocol::getGainRequest(channel) + protocol::getTempTableRequest(channel);
+    return sent.startsWith(backup) ? sent.mid(backup.size()) : sent;
+}
+
 void getAllData(Dialog &window)
 {
     press(window.findChild<QTabWidget *>("tabWidget")->widget(0), "pbGetData");
@@ -102,6 +118,8 @@ private slots:
     void writeEepromFromAnyPage();
     void commandsArePromptAndPaced();
     void calibrationSurvivesRestart();
+    void chartFollowsThePage();
+    void unwritableBackupStopsTheSend();
 
 private:
     std::unique_ptr<PtyHost> unit;
@@ -269,7 +287,7 @@ void TransferTest::setData()
     press(shown, "pbSetData");
 
     QCOMPARE(boxTexts(answerer), box.isEmpty() ? QStringList() : QStringList {box});
-    const QByteArray sent = unit->received();
+    const QByteArray sent = afterBackup(unit->received());
     if (gainRequest.isEmpty()) {
         QCOMPARE(sent.toHex(), QByteArray());
         return;
@@ -329,7 +347,7 @@ void TransferTest::setDataSendsBackWhatCame()
     QByteArray expected = protocol::setGainRequest(1, held.gain);
     for (int first = 0; first < 100; first += 25)
         expected += protocol::setTempTableRequest(1, first, held.rows.mid(first, 25));
-    QCOMPARE(unit->received().left(expected.size()).toHex(), expected.toHex());
+    QCOMPARE(afterBackup(unit->received()).left(expected.size()).toHex(), expected.toHex());
 }
 
 // A block the unit lost shows in the read-back, before "Write EEPROM" could store the half table.
@@ -364,7 +382,7 @@ void TransferTest::decimalCommaReachesTheWire()
     press(shown, "pbSetData");
 
     QCOMPARE(gain->text(), QStringLiteral("1.5"));
-    QCOMPARE(unit->received().left(5).toHex(), QByteArray("150000c03f"));
+    QCOMPARE(afterBackup(unit->received()).left(5).toHex(), QByteArray("150000c03f"));
 }
 
 // The store goes out only to a unit that answers a relay read, whichever page asked.
@@ -396,6 +414,7 @@ void TransferTest::commandsArePromptAndPaced()
         page(*window, 1)->setTableRow(row, 100 + row, 300 - row);
     qint64 fastestMs = std::numeric_limits<qint64>::max();
     QMap<int, qint64> widestGap; // by the first byte of the gain and of each block; 0: glued
+    press(page(*window, 1), "pbSetData"); // the run's backup, before the timed sends
     for (int attempt = 0; attempt < 5; ++attempt) {
         unit->clearReceived();
         press(page(*window, 1), "pbWriteEeprom");
@@ -471,6 +490,67 @@ void TransferTest::calibrationSurvivesRestart()
         qAbs(live.temperature - expected) < 0.01,
         qPrintable(
             QString("R %1 T %2 not %3").arg(live.resistance).arg(live.temperature).arg(expected)));
+}
+
+// The chart draws the unit's 100 rows after "Get Data" and circles the first row that breaks the
+// order once its edit is done; the window still fits a 1366 x 768 screen.
+void TransferTest::chartFollowsThePage()
+{
+    calibrationWidget *shown = page(*window, 1);
+    window->findChild<QTabWidget *>("tabWidget")->setCurrentWidget(shown);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(window->frameGeometry().width() <= 1366 && window->frameGeometry().height() <= 768);
+    auto *chart = shown->findChild<CalibrationChart *>();
+    const QList<QAbstractSeries *> drawn = chart->findChild<QChartView *>()->chart()->series();
+    auto *rows = qobject_cast<QXYSeries *>(drawn.at(0));
+    auto *mark = qobject_cast<QXYSeries *>(drawn.at(2));
+
+    press(shown, "pbGetData");
+    QCOMPARE(rows->count(), 100);
+    QCOMPARE(mark->count(), 0);
+
+    auto *cell = qobject_cast<QLineEdit *>(
+        shown->findChild<QTableWidget *>("twTempTable")->cellWidget(56, 1));
+    cell->setFocus();
+    cell->selectAll();
+    QTest::keyClicks(cell, "1");
+    QCOMPARE(mark->count(), 0);
+    QTest::keyClick(cell, Qt::Key_Return);
+    QCOMPARE(mark->count(), 1);
+    QCOMPARE(mark->at(0), QPointF(shown->tableRow(56).resistance, 1));
+    QCOMPARE(chart->note(), QStringLiteral("Row 57 breaks the order (circled)."));
+}
+
+// Where no backup can be written, Set Data asks before it sends without one; No, the default, sends
+// nothing.
+void TransferTest::unwritableBackupStopsTheSend()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("file");
+    QVERIFY(QFile(file).open(QIODevice::WriteOnly));
+    const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
+    qputenv("XDG_DATA_HOME", file.toLocal8Bit()); // a file cannot hold the backups folder
+    window = std::make_unique<Dialog>();
+    qputenv("XDG_DATA_HOME", dataHome);
+    window->setPortLister(unitsLister({unit.get()}));
+    calibrationWidget *shown = page(*window, 0);
+    press(shown, "pbGetData");
+    unit->clearReceived();
+    ModalAnswerer answerer;
+    answerer.setAnswer([](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            box->defaultButton()->click();
+    });
+
+    press(shown, "pbSetData");
+
+    QCOMPARE(int(answerer.seen.size()), 1);
+    QVERIFY2(answerer.seen.first().text.startsWith(
+                 "The calibration the unit holds now could not be backed up (the backup could "
+                 "not be written: the folder"),
+             qPrintable(answerer.seen.first().text));
+    QCOMPARE(afterBackup(unit->received()).toHex(), QByteArray());
 }
 
 QTEST_MAIN(TransferTest)

@@ -115,6 +115,7 @@ UnitResult<void> Unit::open(const QString &portName)
     if (port->isOpen())
         return {};
     port->setPortName(portName);
+    openedName = portName;
     port->setBaudRate(UnitBaudRate, QSerialPort::AllDirections);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
@@ -133,6 +134,19 @@ bool Unit::isOpen() const
 QString Unit::portName() const
 {
     return port->portName();
+}
+
+UnitIdentity Unit::identity() const
+{
+    UnitIdentity unit {openedName, QString()};
+    // A port named by its path ("/dev/ttyACM0") is listed by its short name, which the port gives.
+    for (const PortEntry &entry : lister()) {
+        if (entry.portName == openedName || entry.portName == port->portName()) {
+            unit.serialNumber = entry.serialNumber;
+            break;
+        }
+    }
+    return unit;
 }
 
 void Unit::close()

@@ -4,6 +4,7 @@
 // and closing its port, and the operations by name. Each operation returns a UnitResult: what
 // came back, or why nothing did; what to tell the operator is the caller's business.
 #include "link/portlister.h"
+#include "link/unitports.h"
 #include "unit/unitvalues.h"
 
 #include <QObject>
@@ -28,6 +29,9 @@ public:
     UnitResult<void> open(const QString &portName);
     bool isOpen() const;
     QString portName() const;
+    // The open unit: the port name it was opened by and, where the port lists one, its USB serial
+    // number.
+    UnitIdentity identity() const;
     void close();
 
     // One live reading: the five quantities of the four channels, then the relay states. Only a
@@ -56,4 +60,5 @@ private:
 
     QSerialPort *port;
     PortLister lister;
+    QString openedName; // as the lister or the operator named the port
 };

@@ -2,6 +2,7 @@
 
 // What the unit's operations take and give back, as plain values: a page, a file or a command
 // holds them without knowing the unit, its port or any QObject.
+#include "calibration/calibration.h"
 #include "link/protocol.h"
 #include "measure/channeldata.h"
 
@@ -26,12 +27,6 @@ struct LiveReading
     std::optional<RelayStates> relays; // absent when the unit did not answer the relay read
 };
 
-// A channel's calibration as it crosses the wire.
-struct Calibration
-{
-    float gain = 0;
-    QVector<protocol::TableEntry> rows; // protocol::TableRows rows
-};
 
 // Why an operation of the unit did not succeed, as a clause for the operator: "the unit did not
 // answer in full", "rows 51–100 were not sent".
