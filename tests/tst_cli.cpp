@@ -487,6 +487,8 @@ void CliTest::silenceIsNoSuccess()
     QCOMPARE(run.exitCode, 1);
     QCOMPARE(run.err, "quadmeter-cli: " + said.toUtf8() + '\n');
     QVERIFY(!host.received().contains('\x22')); // no store to a unit that does not answer
+}
+
 // backup, two channels changed, restore --store: every channel as it was, bit for bit, stored once.
 void CliTest::backupRestoreRoundTrip()
 {
