@@ -435,7 +435,7 @@ void CliTest::interruptLeavesAWholeTable()
 
     QProcess process;
     process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
-                  QStringList {"set-cal", "4", "--table", file, "--store"} + port);
+                  QStringList {"set-cal", "4", "--table", file, "--store", "--no-backup"} + port);
     QTRY_VERIFY_WITH_TIMEOUT(!host.received().isEmpty(), 10000);
     QTest::qWait(delayMs);
     for (int k = 0; k < interrupts; ++k)
