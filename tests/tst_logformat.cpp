@@ -66,6 +66,10 @@ private slots:
     void valuesAreWrittenAsTheCLibraryDoes();
     void operatorLocaleDoesNotReachTheFile_data();
     void operatorLocaleDoesNotReachTheFile();
+    void isoTimeParsesBackWithItsOffset_data();
+    void isoTimeParsesBackWithItsOffset();
+    void dailyFileNamesCarryTheDate_data();
+    void dailyFileNamesCarryTheDate();
 };
 
 void LogFormatTest::headerAndRowFollowTheTickedCells_data()
@@ -177,6 +181,62 @@ void LogFormatTest::operatorLocaleDoesNotReachTheFile()
     QLocale::setDefault(before);
 
     QCOMPARE(row, QByteArray("14:03:07\t1234.5\t0.25\r\n"));
+}
+
+void LogFormatTest::isoTimeParsesBackWithItsOffset_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<bool>("milliseconds");
+    QTest::addColumn<QByteArray>("text");
+    const QDate day(2026, 12, 7);
+    const QTime time(21, 14, 22, 250);
+    QTest::newRow("an hour east") << QDateTime(day, time, Qt::OffsetFromUTC, 3600) << false
+                                  << QByteArray("2026-12-07T21:14:22+01:00");
+    QTest::newRow("half hours west, with ms")
+        << QDateTime(day, time, Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60)) << true
+        << QByteArray("2026-12-07T21:14:22.250-05:30");
+    QTest::newRow("at UTC") << QDateTime(day, time, Qt::UTC) << false
+                            << QByteArray("2026-12-07T21:14:22+00:00");
+    QTest::newRow("leading zeros")
+        << QDateTime(QDate(987, 1, 2), QTime(3, 4, 5, 6), Qt::OffsetFromUTC, 14 * 3600) << true
+        << QByteArray("0987-01-02T03:04:05.006+14:00");
+}
+
+// The row's time is the reading's instant: text and offset read back to the same moment.
+void LogFormatTest::isoTimeParsesBackWithItsOffset()
+{
+    QFETCH(QDateTime, time);
+    QFETCH(bool, milliseconds);
+    QFETCH(QByteArray, text);
+    QCOMPARE(logTimeText(time, LogTimeStyle::Iso, milliseconds), text);
+    const QDateTime back = QDateTime::fromString(QString::fromLatin1(text), Qt::ISODateWithMs);
+    QCOMPARE(back.offsetFromUtc(), time.offsetFromUtc());
+    QCOMPARE(back.toMSecsSinceEpoch(),
+             milliseconds ? time.toMSecsSinceEpoch() : time.toMSecsSinceEpoch() / 1000 * 1000);
+    QCOMPARE(logTimeText(time, LogTimeStyle::Clock, milliseconds), text.mid(11, 8));
+}
+
+void LogFormatTest::dailyFileNamesCarryTheDate_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("daily");
+    QTest::newRow("extension") << "run.txt"
+                               << "run-2026-12-07.txt";
+    QTest::newRow("none") << "run"
+                          << "run-2026-12-07";
+    QTest::newRow("dotted folder") << "/data/cool.down/run"
+                                   << "/data/cool.down/run-2026-12-07";
+    QTest::newRow("two dots") << "logs/run.cold.tsv"
+                              << "logs/run.cold-2026-12-07.tsv";
+    QTest::newRow("hidden") << ".run"
+                            << ".run-2026-12-07";
+}
+
+void LogFormatTest::dailyFileNamesCarryTheDate()
+{
+    QFETCH(QString, base);
+    QFETCH(QString, daily);
+    QCOMPARE(dailyLogFileName(base, QDate(2026, 12, 7)), daily);
 }
 
 QTEST_GUILESS_MAIN(LogFormatTest)
