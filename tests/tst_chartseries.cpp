@@ -13,6 +13,10 @@ class ChartSeriesTest : public QObject
 private slots:
     void thinningKeepsTheExtremes_data();
     void thinningKeepsTheExtremes();
+    void gapsBreakTheLineHoweverThinned_data();
+    void gapsBreakTheLineHoweverThinned();
+    void timeLabelsNeverRepeat_data();
+    void timeLabelsNeverRepeat();
 };
 
 void ChartSeriesTest::thinningKeepsTheExtremes_data()
@@ -57,6 +61,62 @@ void ChartSeriesTest::thinningKeepsTheExtremes()
     line.clear();
     line.append(QPointF(5, 1));
     QCOMPARE(line.points(), QVector<QPointF>({QPointF(5, 1)}));
+}
+
+void ChartSeriesTest::gapsBreakTheLineHoweverThinned_data()
+{
+    QTest::addColumn<int>("readings");
+    QTest::addColumn<QList<int>>("gapsAt");
+    QTest::addColumn<int>("runs");
+    QTest::newRow("none") << 50 << QList<int>() << 1;
+    QTest::newRow("one in the middle") << 50 << QList<int>({20}) << 2;
+    QTest::newRow("three in a row, first reading") << 50 << QList<int>({0, 1, 2}) << 1;
+    QTest::newRow("last reading") << 50 << QList<int>({49}) << 1;
+    QTest::newRow("thinned a hundredfold") << 100000 << QList<int>({30000, 70000}) << 3;
+}
+
+void ChartSeriesTest::gapsBreakTheLineHoweverThinned()
+{
+    QFETCH(int, readings);
+    QFETCH(QList<int>, gapsAt);
+    QFETCH(int, runs);
+    ThinnedSeries line(1000);
+    for (int i = 0; i < readings; ++i) {
+        const double y = gapsAt.contains(i) ? (i % 2 ? qInf() : qQNaN()) : 100 + i % 3;
+        line.append(QPointF(i, y));
+    }
+    QVERIFY(line.points().size() <= line.limit());
+    const QVector<QVector<QPointF>> stretches = lineRuns(line.points());
+    QCOMPARE(stretches.size(), runs);
+    for (int gap : gapsAt) {
+        for (const QVector<QPointF> &run : stretches)
+            QVERIFY(run.first().x() > gap || run.last().x() < gap);
+    }
+}
+
+void ChartSeriesTest::timeLabelsNeverRepeat_data()
+{
+    QTest::addColumn<qint64>("spanMs");
+    QTest::newRow("first second") << qint64(1000);
+    QTest::newRow("a second and a half") << qint64(1500);
+    QTest::newRow("three seconds") << qint64(3000);
+    QTest::newRow("an hour") << qint64(3600000);
+    QTest::newRow("two days") << qint64(2 * 86400000LL);
+    QTest::newRow("four days and a bit") << qint64(4 * 86400000LL + 7);
+}
+
+// The labels the axis draws: evenly spaced from the start of the run to the end of its range.
+void ChartSeriesTest::timeLabelsNeverRepeat()
+{
+    QFETCH(qint64, spanMs);
+    const TimeAxisLabels labels = timeAxisLabels(spanMs, 5);
+    const QDateTime start(QDate(2026, 12, 7), QTime(21, 22, 52, 900));
+    QStringList texts;
+    for (int tick = 0; tick < labels.ticks; ++tick)
+        texts << start.addMSecs(qint64(spanMs * double(tick) / (labels.ticks - 1)))
+                     .toString(labels.format);
+    QVERIFY(labels.ticks >= 2);
+    QCOMPARE(texts.removeDuplicates(), 0);
 }
 
 QTEST_GUILESS_MAIN(ChartSeriesTest)
