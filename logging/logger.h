@@ -39,8 +39,10 @@ private slots:
 private:
     void setSettingsEnabled(bool enabled);
     void stayIdle();
-    bool agreeToReplace(const QString &fileName);
+    enum class Earlier { Replace, Append, Keep };
+    Earlier askAboutEarlierRun(const QString &fileName, bool appendable);
     LogEnables enables() const;
+    LogTimeStyle timeStyle() const;
     void reportRowFailure(const QString &fileName, const QString &error);
 
     const ChannelData *readings;
@@ -51,4 +53,6 @@ private:
     // The file the chooser last picked; its own question about replacing it has been answered.
     QString chosenToReplace;
     int runNumber = 0;
+    // What the run's file opens with, written again should the file vanish in the middle of it.
+    QByteArray runHeader;
 };

@@ -11,6 +11,8 @@
 #include "tests/support/simunit.h"
 
 #include <QChartView>
+#include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -92,7 +94,8 @@ struct Rig
     int enabledSettings() const
     {
         int n = 0;
-        for (const char *name : {"pbClose", "leFileName", "sbTimeOut", "tbFileName", "twEnables"})
+        for (const char *name :
+             {"pbClose", "leFileName", "sbTimeOut", "cbTimeStamp", "tbFileName", "twEnables"})
             n += find(name)->isEnabled();
         return n;
     }
@@ -113,7 +116,10 @@ private slots:
     void startAndStopToggleTheRun();
     void tickedCellsChooseTheColumns();
     void rowsOnlyWhileTheRunLasts();
-    void emptyFileNameWritesNothing();
+    void emptyFileNameIsRefused();
+    void earlierRunWithTheSameColumnsCanBeContinued_data();
+    void earlierRunWithTheSameColumnsCanBeContinued();
+    void savingTheChartAsksBeforeReplacing();
     void unwritableHeaderKeepsIdle_data();
     void unwritableHeaderKeepsIdle();
     void startOnAFileWithDataAnsweredNo();
@@ -130,6 +136,7 @@ private slots:
     void chartShowsTheRowsTheFileGot();
     // the chart alone
     void startClearsTheChartAndFollowsTheEnables();
+    void wideRangesGoLogarithmicAndGapsAreNoted();
     void longRunStaysBoundedAndKeepsTheSpike();
 
 private:
@@ -162,7 +169,7 @@ void LoggerTest::startAndStopToggleTheRun()
     QCOMPARE(linesOf(path("run.txt")).size(), 1);
 
     rig.start()->click();
-    QCOMPARE(rig.enabledSettings(), 5);
+    QCOMPARE(rig.enabledSettings(), 6);
     QVERIFY(!rig.timer()->isActive());
     QCOMPARE(rig.start()->text(), QStringLiteral("START"));
     QCOMPARE(linesOf(path("run.txt")).size(), 1); // stopping writes nothing
@@ -198,7 +205,10 @@ void LoggerTest::tickedCellsChooseTheColumns()
 void LoggerTest::rowsOnlyWhileTheRunLasts()
 {
     Rig rig;
-    ModalAnswerer answerer; // says Yes to replacing the earlier run
+    ModalAnswerer answerer;
+    answerer.setAnswer([](QWidget *box) {
+        qobject_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click(); // replace
+    });
     const QString file = path("rows.txt");
     rig.useFile(file);
     emit rig.window.updatedData();
@@ -223,17 +233,23 @@ void LoggerTest::rowsOnlyWhileTheRunLasts()
     QVERIFY(linesOf(file).last().endsWith("\r\n"));
 }
 
-void LoggerTest::emptyFileNameWritesNothing()
+// A run with no file would read the unit for nothing: refused, with the field named.
+void LoggerTest::emptyFileNameIsRefused()
 {
     Rig rig;
     rig.useFile(QString());
+    ModalAnswerer answerer;
     const QString before = QDir::currentPath();
     QDir::setCurrent(path(QString()));
     rig.start()->click();
     emit rig.window.updatedData();
     QDir::setCurrent(before);
 
-    QVERIFY(rig.timer()->isActive());
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen[0].title, QStringLiteral("Warning"));
+    QVERIFY(answerer.seen[0].text.contains("\"Logging file name\""));
+    QVERIFY(!rig.timer()->isActive() && !rig.start()->isChecked());
+    QCOMPARE(rig.enabledSettings(), 6);
     QVERIFY(QDir(dir.path()).isEmpty());
 }
 
@@ -279,7 +295,7 @@ void LoggerTest::unwritableHeaderKeepsIdle()
     QVERIFY2(answerer.seen[0].text.contains(full + " cannot be written: " + reason),
              qPrintable(answerer.seen[0].text));
     QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
-    QCOMPARE(rig.enabledSettings(), 5);
+    QCOMPARE(rig.enabledSettings(), 6);
 }
 
 // START on a file that holds an earlier run asks first; its default answer, No, changes nothing.
@@ -301,8 +317,76 @@ void LoggerTest::startOnAFileWithDataAnsweredNo()
     QCOMPARE(answerer.seen[0].text,
              "The log file " + QDir::toNativeSeparators(file) + " already holds data. Replace it?");
     QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
-    QCOMPARE(rig.enabledSettings(), 5);
+    QCOMPARE(rig.enabledSettings(), 6);
     QCOMPARE(linesOf(file), QList<QByteArray>({"12:00:00\r\n"}));
+}
+
+void LoggerTest::earlierRunWithTheSameColumnsCanBeContinued_data()
+{
+    QTest::addColumn<QByteArray>("earlier");
+    QTest::addColumn<bool>("offered");
+    QTest::newRow("same columns") << logHeader(allLogEnables()) + "12:00:00\t1\r\n" << true;
+    QTest::newRow("other columns") << QByteArray(";Time\tVoltage0\r\n12:00:00\t1\r\n") << false;
+}
+
+// "Append" goes on below the earlier rows with the date and time; the question is asked even for
+// a file the chooser's own question covered.
+void LoggerTest::earlierRunWithTheSameColumnsCanBeContinued()
+{
+    QFETCH(QByteArray, earlier);
+    QFETCH(bool, offered);
+    const QString file = path("earlier.txt");
+    QFile existing(file);
+    QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write(earlier) == earlier.size());
+    existing.close();
+    Rig rig;
+    rig.useFile(file);
+    rig.find<QComboBox>("cbTimeStamp")->setCurrentIndex(1);
+    QStringList buttons;
+    ModalAnswerer answerer;
+    answerer.setAnswer([&buttons](QWidget *modal) {
+        const auto all = modal->findChildren<QPushButton *>();
+        for (QPushButton *button : all)
+            buttons << button->text().remove('&');
+        for (QPushButton *button : all) {
+            if (button->text() == "Append")
+                return button->click();
+        }
+        ModalAnswerer::pressFirstButton(modal);
+    });
+
+    rig.start()->click();
+    emit rig.window.updatedData();
+
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(buttons.contains("Append"), offered);
+    const QList<QByteArray> lines = linesOf(file);
+    QCOMPARE(lines.size(), offered ? 3 : 2);
+    if (offered)
+        QCOMPARE(lines.mid(0, 2).join(), earlier);
+    QVERIFY2(
+        QDateTime::fromString(QString::fromLatin1(lines.last().split('\t').first()), Qt::ISODate)
+            .isValid(),
+        lines.last().constData());
+}
+
+void LoggerTest::savingTheChartAsksBeforeReplacing()
+{
+    Rig rig;
+    rig.useFile(path("run.txt"));
+    QFile earlier(path("run.png"));
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("picture") == 7);
+    earlier.close();
+    ModalAnswerer answerer;
+    answerer.setAnswer(
+        [](QWidget *box) { qobject_cast<QMessageBox *>(box)->defaultButton()->click(); });
+
+    rig.find<QPushButton>("pbSaveChart")->click();
+
+    QCOMPARE(answerer.seen.size(), 1);
+    QVERIFY(answerer.seen[0].text.endsWith("Replace it?"));
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("picture"));
 }
 
 // A file that stops taking rows in the middle of a run: one box for the run, not one per tick,
@@ -310,7 +394,7 @@ void LoggerTest::startOnAFileWithDataAnsweredNo()
 void LoggerTest::failingRowsAreReportedOncePerRun()
 {
     Rig rig;
-    ModalAnswerer answerer; // says Yes to replacing the first run's file
+    ModalAnswerer answerer; // answers the question about the first run's file
     const QString file = path("rows.txt");
     rig.useFile(file);
     // No tick during the test: with no unit attached, a tick raises a box of its own.
@@ -332,7 +416,7 @@ void LoggerTest::failingRowsAreReportedOncePerRun()
 
         QVERIFY(QDir().rmdir(file));
         emit rig.window.updatedData();
-        QCOMPARE(linesOf(file).size(), 1); // written again, with no header
+        QCOMPARE(linesOf(file).size(), 2); // made again, with its header
         rig.start()->click();
     }
     QCOMPARE(rowFailures(), 2);
@@ -622,6 +706,36 @@ void LoggerTest::startClearsTheChartAndFollowsTheEnables()
                           "Voltage2", "Voltage3"}));
     for (const auto &points : qAsConst(plotted.lines))
         QVERIFY(points.isEmpty());
+}
+
+// A cool-down from 300 K to 4 K spans two decades and stays linear; a channel at the float's
+// limit spreads the chart over dozens and turns it logarithmic; an infinity breaks its line and
+// is named under the charts.
+void LoggerTest::wideRangesGoLogarithmicAndGapsAreNoted()
+{
+    Rig rig;
+    rig.useFile(path("wide.txt"));
+    rig.start()->click();
+    ChannelData *records = rig.window.channelData();
+    const auto temperatureAxis = [&rig] {
+        const auto views = rig.logger->findChildren<QChartView *>();
+        return views.last()->chart()->axes(Qt::Vertical).value(0)->type();
+    };
+    const float temperatures[] = {300, 4, 3.4e38f, std::numeric_limits<float>::infinity(), 290};
+    const bool logarithmic[] = {false, false, true, true, true};
+    for (int row = 0; row < 5; ++row) {
+        for (int c = 0; c < 4; ++c)
+            records[c] = {0, 1, 0, 100, 300};
+        records[1].temperature = temperatures[row];
+        emit rig.window.updatedData();
+        QCOMPARE(temperatureAxis() == QAbstractAxis::AxisTypeLogValue, logarithmic[row]);
+    }
+    auto *note = rig.logger->findChild<QLabel *>("gapNote");
+    QVERIFY(note && note->isVisible());
+    QVERIFY2(note->text().contains("Temperature1") && !note->text().contains("Temperature0"),
+             qPrintable(note->text()));
+    const QVector<QPointF> line = plottedBy(rig.logger).lines.value("Temperature1");
+    QCOMPARE(line.size(), 4); // both sides of the gap, the gap itself not
 }
 
 // A run of days at one reading a second: the chart keeps its bound, and a short spike in the
