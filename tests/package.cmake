@@ -38,7 +38,8 @@ foreach(file ${installed})
     endif()
 endforeach()
 set(expected_files bin/quadmeter bin/quadmeter-cli bin/quadmeter-demo bin/quadmeter-sim
-    lib/udev/rules.d/70-quadmeter.rules share/applications/quadmeter.desktop
+    lib/udev/rules.d/70-quadmeter.rules lib/systemd/system/quadmeter-log@.service
+    share/applications/quadmeter.desktop
     share/applications/quadmeter-demo.desktop share/metainfo/io.github.quadmeter.Quadmeter.metainfo.xml
     share/quadmeter/curves/PT-100.340 share/doc/quadmeter/copyright
     share/doc/quadmeter/changelog.Debian.gz)
