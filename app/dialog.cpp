@@ -6,6 +6,8 @@
 #include "logging/logger.h"
 #include "unit/unit.h"
 
+#include <QDateTime>
+
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::Dialog)
@@ -27,6 +29,10 @@ Dialog::Dialog(QWidget *parent)
 
     // Room for the whole data table and for a calibration page at the size it opened at.
     QWidget *page = ui->tabWidget->widget(1);
+    connect(unit, &Unit::wentAway, this, [this] {
+        if (followsRunUnit())
+            logger->unitWentAway(QDateTime::currentDateTime());
+    });
     resize(windowFitting(this, {{ui->twData, tableShowing(ui->twData)}, {page, page->size()}}));
 }
 
@@ -37,6 +43,7 @@ Dialog::~Dialog()
 
 void Dialog::setPortLister(PortLister lister)
 {
+    ports = lister;
     unit->setPortLister(std::move(lister));
 }
 

@@ -4,6 +4,7 @@
 // which the unit's operations run. Each slot takes the turn, asks the unit, shows the result.
 #include "link/exchangeguard.h"
 #include "link/portlister.h"
+#include "link/unitports.h"
 #include "measure/channeldata.h"
 
 #include <QDialog>
@@ -57,6 +58,11 @@ private:
     // ticks go on trying by themselves.
     bool tellOpeningFailure();
     void switchRelay(int relay, bool checked);
+    // A logging run stays with the unit it started on: after an unplug only that unit, found by
+    // its serial number on whichever port, is opened again; another one stops the run.
+    void followRunUnit();
+    bool followsRunUnit() const;
+    bool reopenRunUnit();
 
     Ui::Dialog *ui;
     Unit *unit;
@@ -65,4 +71,8 @@ private:
     ExchangeGuard guard;
     QPointer<Logger> logger; // while the Logger window is open
     int runToldOfFailure = 0; // the logging run in which the operator saw the last such box
+    PortLister ports = systemPorts;
+    QString openedPort; // as the lister named it, which the port object may shorten
+    UnitIdentity runUnit;
+    int runOfUnit = 0; // the logging run that runUnit belongs to
 };

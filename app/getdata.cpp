@@ -15,6 +15,7 @@ void Dialog::GetData()
     const auto turn = guard.begin();
     if (!turn || !openSerialPort())
         return;
+    followRunUnit();
 
     // A reading that ends early shows and logs nothing new.
     const LiveReading reading = unit->readLive(channels);

@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
@@ -19,6 +20,11 @@ namespace {
 QString shownName(const QString &fileName)
 {
     return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
+}
+
+QString shownTime(const QDateTime &time)
+{
+    return QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
 } // namespace
@@ -133,6 +139,8 @@ void Logger::on_pbStart_clicked()
         }
     }
     runHeader = header;
+    awaySince = QDateTime();
+    ui->lbUnit->clear();
     ui->chart->startRun(enables());
     ++runNumber;
     timer->start();
@@ -141,6 +149,38 @@ void Logger::on_pbStart_clicked()
 bool Logger::isLogging() const
 {
     return timer->isActive();
+}
+
+void Logger::unitWentAway(const QDateTime &when)
+{
+    if (awaySince.isValid())
+        return;
+    awaySince = when;
+    ui->lbUnit->setText(tr("%1: the unit went away; waiting for it.").arg(shownTime(when)));
+}
+
+void Logger::unitCameBack(const QDateTime &when, const QString &portName)
+{
+    const QString since = awaySince.isValid() ? shownTime(awaySince) : tr("unnoticed");
+    awaySince = QDateTime();
+    ui->lbUnit->setText(tr("%1: the unit is back on %2 (away since %3).")
+                            .arg(shownTime(when), QDir::toNativeSeparators(portName), since));
+}
+
+void Logger::stopForAnotherUnit(const QString &portName, const QString &serialNumber)
+{
+    timer->stop();
+    stayIdle();
+    ui->lbUnit->clear();
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, tr("Warning"),
+        tr("Another unit (serial number %1) is attached on %2, where the logged unit was. "
+           "Logging has stopped, so that no reading of it joins this run.")
+            .arg(serialNumber.isEmpty() ? tr("none") : serialNumber,
+                 QDir::toNativeSeparators(portName)),
+        QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 void Logger::stayIdle()

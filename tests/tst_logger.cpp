@@ -131,6 +131,8 @@ private slots:
     // with the simulated unit
     void ticksLogTheReadingsOfTheUnit();
     void failedReadAddsNoRow();
+    void runStaysWithItsUnit_data();
+    void runStaysWithItsUnit();
     void readInFlightAddsNoRowAfterStopOrClose_data();
     void readInFlightAddsNoRowAfterStopOrClose();
     void chartShowsTheRowsTheFileGot();
@@ -583,6 +585,78 @@ void LoggerTest::failedReadAddsNoRow()
     QCOMPARE(linesOf(path("gap.txt")).size(), 1);
     emit rig.logger->updateData();
     QCOMPARE(linesOf(path("gap.txt")).size(), 2);
+}
+
+void LoggerTest::runStaysWithItsUnit_data()
+{
+    QTest::addColumn<bool>("another");
+    QTest::newRow("back on a new port") << false;
+    QTest::newRow("another unit on its port") << true;
+}
+
+// Unplugged in the middle of a run: no rows and no box while it is away, a line saying so, and
+// the rows go on when that unit is back under another name. Another unit where it was ends the
+// run with one box, and none of its readings is logged.
+void LoggerTest::runStaysWithItsUnit()
+{
+    QFETCH(bool, another);
+    PtyHost unit;
+    PtyHost stranger;
+    QVERIFY(unit.start() && stranger.start());
+    const QString firstPort = unit.portPath();
+    bool unplugged = false;
+    Dialog window;
+    window.setPortLister([&] {
+        if (!unplugged || !another)
+            return unitsLister({&unit})();
+        // The other unit shows under the name the run's unit had.
+        QList<PortEntry> listed = unitsLister({&stranger})();
+        listed[0].portName = firstPort;
+        return listed;
+    });
+    const QString file = path("unit.txt");
+    QString status;
+    int rowsWhileAway = -1;
+    QStringList boxes;
+    ModalAnswerer answerer;
+    // The run is driven from inside the Logger's modal run, as the operator would.
+    answerer.setAnswer([&](QWidget *modal) {
+        auto *logger = qobject_cast<Logger *>(modal);
+        logger->findChild<QLineEdit *>("leFileName")->setText(file);
+        logger->findChild<QPushButton *>("pbStart")->click();
+        logger->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->setInterval(50);
+        auto *line = logger->findChild<QLabel *>("lbUnit");
+        QTRY_VERIFY(linesOf(file).size() >= 3);
+        unplugged = true;
+        unit.hangUp();
+        if (another) {
+            QTRY_VERIFY(!logger->isLogging());
+        } else {
+            QTRY_VERIFY(line->text().contains("went away"));
+            rowsWhileAway = linesOf(file).size();
+            QTest::qWait(300);
+            rowsWhileAway = linesOf(file).size() - rowsWhileAway;
+            QVERIFY(unit.replug());
+            QTRY_VERIFY(line->text().contains("is back"));
+            QTRY_VERIFY(linesOf(file).size() >= 6);
+        }
+        status = line->text();
+        for (const QMessageBox *box : logger->findChildren<QMessageBox *>())
+            boxes << box->text();
+        logger->close();
+    });
+    window.findChild<QPushButton *>("pbLogger")->click();
+
+    QCOMPARE(answerer.seen.size(), 1); // the Logger itself
+    if (another) {
+        QCOMPARE(boxes.size(), 1);
+        QVERIFY2(boxes[0].contains(firstPort), qPrintable(boxes[0]));
+        QVERIFY(stranger.received().isEmpty());
+        return;
+    }
+    QCOMPARE(rowsWhileAway, 0);
+    QVERIFY2(status.contains("is back on " + unit.portPath()), qPrintable(status));
+    QVERIFY(boxes.isEmpty());
 }
 
 void LoggerTest::readInFlightAddsNoRowAfterStopOrClose_data()
