@@ -61,7 +61,7 @@ bool Dialog::chooseUnit(const QStringList &units, QString &chosen)
 
 bool Dialog::openUnit(const QString &name)
 {
-    if (unit->open(name)) {
+    if (unit->open(name).ok()) {
         openedPort = name;
         return true;
     }
@@ -113,7 +113,7 @@ bool Dialog::reopenRunUnit()
         }
         return false;
     }
-    if (!unit->open(name))
+    if (!unit->open(name).ok())
         return false;
     openedPort = name;
     logger->unitCameBack(QDateTime::currentDateTime(), name);
