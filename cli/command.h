@@ -14,6 +14,7 @@
 #include <functional>
 
 class QCommandLineParser;
+class QElapsedTimer;
 class Unit;
 
 enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
@@ -61,12 +62,16 @@ bool print(const QByteArray &bytes);
 QString shown(const QString &path);
 QString channelTitle(int channel);
 
-// Opens the port named with --port or else the one attached unit; false after saying why.
-bool openUnit(Unit &unit, const CommonOptions &common);
+// Opens the port named with --port or else the one attached unit; false after saying why. The
+// name it opened goes to `opened`.
+bool openUnit(Unit &unit, const CommonOptions &common, QString *opened = nullptr);
 
 // Asks a running read or log to end after the reading under way: the SIGINT and SIGTERM handlers
 // set it, the reading loop polls it.
 void requestStop();
+bool stopWasRequested();
+// Waits until `interval` seconds after `started`, or until a stop is asked for.
+void waitUntilNext(const QElapsedTimer &started, double interval);
 
 // Takes readings until `count` (0: until stopped), `every` seconds from one reading's start to the
 // next's, handing each whole one to `take`. False when any reading failed or `take` said so.
@@ -77,5 +82,8 @@ bool readingLoop(Unit &unit, int count, double every,
 bool readCount(const QString &text, int &count); // a whole number above 0
 bool readSeconds(const QString &text, double &seconds); // 0 up to a week
 bool readChannel(const QString &text, int &channel); // "1"-"4" into 0-3
+// --time clock|iso, for the commands that write rows.
+QCommandLineOption timeStyleOption();
+bool readTimeStyle(const QString &text, LogTimeStyle &style);
 // "Voltage0,Temperature3" into the ticked cells; false with the unknown name in `problem`.
 bool parseLogEnables(const QString &text, LogEnables &enables, QString &problem);
