@@ -13,8 +13,6 @@ class ChartSeriesTest : public QObject
 private slots:
     void thinningKeepsTheExtremes_data();
     void thinningKeepsTheExtremes();
-    void gapsBreakTheLineHoweverThinned_data();
-    void gapsBreakTheLineHoweverThinned();
     void timeLabelsNeverRepeat_data();
     void timeLabelsNeverRepeat();
 };
@@ -61,37 +59,6 @@ void ChartSeriesTest::thinningKeepsTheExtremes()
     line.clear();
     line.append(QPointF(5, 1));
     QCOMPARE(line.points(), QVector<QPointF>({QPointF(5, 1)}));
-}
-
-void ChartSeriesTest::gapsBreakTheLineHoweverThinned_data()
-{
-    QTest::addColumn<int>("readings");
-    QTest::addColumn<QList<int>>("gapsAt");
-    QTest::addColumn<int>("runs");
-    QTest::newRow("none") << 50 << QList<int>() << 1;
-    QTest::newRow("one in the middle") << 50 << QList<int>({20}) << 2;
-    QTest::newRow("three in a row, first reading") << 50 << QList<int>({0, 1, 2}) << 1;
-    QTest::newRow("last reading") << 50 << QList<int>({49}) << 1;
-    QTest::newRow("thinned a hundredfold") << 100000 << QList<int>({30000, 70000}) << 3;
-}
-
-void ChartSeriesTest::gapsBreakTheLineHoweverThinned()
-{
-    QFETCH(int, readings);
-    QFETCH(QList<int>, gapsAt);
-    QFETCH(int, runs);
-    ThinnedSeries line(1000);
-    for (int i = 0; i < readings; ++i) {
-        const double y = gapsAt.contains(i) ? (i % 2 ? qInf() : qQNaN()) : 100 + i % 3;
-        line.append(QPointF(i, y));
-    }
-    QVERIFY(line.points().size() <= line.limit());
-    const QVector<QVector<QPointF>> stretches = lineRuns(line.points());
-    QCOMPARE(stretches.size(), runs);
-    for (int gap : gapsAt) {
-        for (const QVector<QPointF> &run : stretches)
-            QVERIFY(run.first().x() > gap || run.last().x() < gap);
-    }
 }
 
 void ChartSeriesTest::timeLabelsNeverRepeat_data()

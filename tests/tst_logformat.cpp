@@ -68,8 +68,6 @@ private slots:
     void operatorLocaleDoesNotReachTheFile();
     void isoTimeParsesBackWithItsOffset_data();
     void isoTimeParsesBackWithItsOffset();
-    void dailyFileNamesCarryTheDate_data();
-    void dailyFileNamesCarryTheDate();
 };
 
 void LogFormatTest::headerAndRowFollowTheTickedCells_data()
@@ -197,9 +195,6 @@ void LogFormatTest::isoTimeParsesBackWithItsOffset_data()
         << QByteArray("2026-12-07T21:14:22.250-05:30");
     QTest::newRow("at UTC") << QDateTime(day, time, Qt::UTC) << false
                             << QByteArray("2026-12-07T21:14:22+00:00");
-    QTest::newRow("leading zeros")
-        << QDateTime(QDate(987, 1, 2), QTime(3, 4, 5, 6), Qt::OffsetFromUTC, 14 * 3600) << true
-        << QByteArray("0987-01-02T03:04:05.006+14:00");
 }
 
 // The row's time is the reading's instant: text and offset read back to the same moment.
@@ -214,29 +209,6 @@ void LogFormatTest::isoTimeParsesBackWithItsOffset()
     QCOMPARE(back.toMSecsSinceEpoch(),
              milliseconds ? time.toMSecsSinceEpoch() : time.toMSecsSinceEpoch() / 1000 * 1000);
     QCOMPARE(logTimeText(time, LogTimeStyle::Clock, milliseconds), text.mid(11, 8));
-}
-
-void LogFormatTest::dailyFileNamesCarryTheDate_data()
-{
-    QTest::addColumn<QString>("base");
-    QTest::addColumn<QString>("daily");
-    QTest::newRow("extension") << "run.txt"
-                               << "run-2026-12-07.txt";
-    QTest::newRow("none") << "run"
-                          << "run-2026-12-07";
-    QTest::newRow("dotted folder") << "/data/cool.down/run"
-                                   << "/data/cool.down/run-2026-12-07";
-    QTest::newRow("two dots") << "logs/run.cold.tsv"
-                              << "logs/run.cold-2026-12-07.tsv";
-    QTest::newRow("hidden") << ".run"
-                            << ".run-2026-12-07";
-}
-
-void LogFormatTest::dailyFileNamesCarryTheDate()
-{
-    QFETCH(QString, base);
-    QFETCH(QString, daily);
-    QCOMPARE(dailyLogFileName(base, QDate(2026, 12, 7)), daily);
 }
 
 QTEST_GUILESS_MAIN(LogFormatTest)

@@ -11,7 +11,6 @@
 #include "tests/support/simunit.h"
 
 #include <QChartView>
-#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
@@ -117,8 +116,6 @@ private slots:
     void tickedCellsChooseTheColumns();
     void rowsOnlyWhileTheRunLasts();
     void emptyFileNameIsRefused();
-    void earlierRunWithTheSameColumnsCanBeContinued_data();
-    void earlierRunWithTheSameColumnsCanBeContinued();
     void savingTheChartAsksBeforeReplacing();
     void unwritableHeaderKeepsIdle_data();
     void unwritableHeaderKeepsIdle();
@@ -131,8 +128,7 @@ private slots:
     // with the simulated unit
     void ticksLogTheReadingsOfTheUnit();
     void failedReadAddsNoRow();
-    void runStaysWithItsUnit_data();
-    void runStaysWithItsUnit();
+    void anotherUnitOnItsPortEndsTheRun();
     void readInFlightAddsNoRowAfterStopOrClose_data();
     void readInFlightAddsNoRowAfterStopOrClose();
     void chartShowsTheRowsTheFileGot();
@@ -321,55 +317,6 @@ void LoggerTest::startOnAFileWithDataAnsweredNo()
     QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
     QCOMPARE(rig.enabledSettings(), 6);
     QCOMPARE(linesOf(file), QList<QByteArray>({"12:00:00\r\n"}));
-}
-
-void LoggerTest::earlierRunWithTheSameColumnsCanBeContinued_data()
-{
-    QTest::addColumn<QByteArray>("earlier");
-    QTest::addColumn<bool>("offered");
-    QTest::newRow("same columns") << logHeader(allLogEnables()) + "12:00:00\t1\r\n" << true;
-    QTest::newRow("other columns") << QByteArray(";Time\tVoltage0\r\n12:00:00\t1\r\n") << false;
-}
-
-// "Append" goes on below the earlier rows with the date and time; the question is asked even for
-// a file the chooser's own question covered.
-void LoggerTest::earlierRunWithTheSameColumnsCanBeContinued()
-{
-    QFETCH(QByteArray, earlier);
-    QFETCH(bool, offered);
-    const QString file = path("earlier.txt");
-    QFile existing(file);
-    QVERIFY(existing.open(QIODevice::WriteOnly) && existing.write(earlier) == earlier.size());
-    existing.close();
-    Rig rig;
-    rig.useFile(file);
-    rig.find<QComboBox>("cbTimeStamp")->setCurrentIndex(1);
-    QStringList buttons;
-    ModalAnswerer answerer;
-    answerer.setAnswer([&buttons](QWidget *modal) {
-        const auto all = modal->findChildren<QPushButton *>();
-        for (QPushButton *button : all)
-            buttons << button->text().remove('&');
-        for (QPushButton *button : all) {
-            if (button->text() == "Append")
-                return button->click();
-        }
-        ModalAnswerer::pressFirstButton(modal);
-    });
-
-    rig.start()->click();
-    emit rig.window.updatedData();
-
-    QCOMPARE(answerer.seen.size(), 1);
-    QCOMPARE(buttons.contains("Append"), offered);
-    const QList<QByteArray> lines = linesOf(file);
-    QCOMPARE(lines.size(), offered ? 3 : 2);
-    if (offered)
-        QCOMPARE(lines.mid(0, 2).join(), earlier);
-    QVERIFY2(
-        QDateTime::fromString(QString::fromLatin1(lines.last().split('\t').first()), Qt::ISODate)
-            .isValid(),
-        lines.last().constData());
 }
 
 void LoggerTest::savingTheChartAsksBeforeReplacing()
@@ -587,19 +534,10 @@ void LoggerTest::failedReadAddsNoRow()
     QCOMPARE(linesOf(path("gap.txt")).size(), 2);
 }
 
-void LoggerTest::runStaysWithItsUnit_data()
+// The run's unit is unplugged and another one shows under its port name: the run ends with one
+// box, and nothing is asked of the other unit.
+void LoggerTest::anotherUnitOnItsPortEndsTheRun()
 {
-    QTest::addColumn<bool>("another");
-    QTest::newRow("back on a new port") << false;
-    QTest::newRow("another unit on its port") << true;
-}
-
-// Unplugged in the middle of a run: no rows and no box while it is away, a line saying so, and
-// the rows go on when that unit is back under another name. Another unit where it was ends the
-// run with one box, and none of its readings is logged.
-void LoggerTest::runStaysWithItsUnit()
-{
-    QFETCH(bool, another);
     PtyHost unit;
     PtyHost stranger;
     QVERIFY(unit.start() && stranger.start());
@@ -607,16 +545,13 @@ void LoggerTest::runStaysWithItsUnit()
     bool unplugged = false;
     Dialog window;
     window.setPortLister([&] {
-        if (!unplugged || !another)
+        if (!unplugged)
             return unitsLister({&unit})();
-        // The other unit shows under the name the run's unit had.
         QList<PortEntry> listed = unitsLister({&stranger})();
         listed[0].portName = firstPort;
         return listed;
     });
     const QString file = path("unit.txt");
-    QString status;
-    int rowsWhileAway = -1;
     QStringList boxes;
     ModalAnswerer answerer;
     // The run is driven from inside the Logger's modal run, as the operator would.
@@ -625,38 +560,19 @@ void LoggerTest::runStaysWithItsUnit()
         logger->findChild<QLineEdit *>("leFileName")->setText(file);
         logger->findChild<QPushButton *>("pbStart")->click();
         logger->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->setInterval(50);
-        auto *line = logger->findChild<QLabel *>("lbUnit");
         QTRY_VERIFY(linesOf(file).size() >= 3);
         unplugged = true;
         unit.hangUp();
-        if (another) {
-            QTRY_VERIFY(!logger->isLogging());
-        } else {
-            QTRY_VERIFY(line->text().contains("went away"));
-            rowsWhileAway = linesOf(file).size();
-            QTest::qWait(300);
-            rowsWhileAway = linesOf(file).size() - rowsWhileAway;
-            QVERIFY(unit.replug());
-            QTRY_VERIFY(line->text().contains("is back"));
-            QTRY_VERIFY(linesOf(file).size() >= 6);
-        }
-        status = line->text();
+        QTRY_VERIFY(!logger->isLogging());
         for (const QMessageBox *box : logger->findChildren<QMessageBox *>())
             boxes << box->text();
         logger->close();
     });
     window.findChild<QPushButton *>("pbLogger")->click();
 
-    QCOMPARE(answerer.seen.size(), 1); // the Logger itself
-    if (another) {
-        QCOMPARE(boxes.size(), 1);
-        QVERIFY2(boxes[0].contains(firstPort), qPrintable(boxes[0]));
-        QVERIFY(stranger.received().isEmpty());
-        return;
-    }
-    QCOMPARE(rowsWhileAway, 0);
-    QVERIFY2(status.contains("is back on " + unit.portPath()), qPrintable(status));
-    QVERIFY(boxes.isEmpty());
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].contains(firstPort), qPrintable(boxes[0]));
+    QVERIFY(stranger.received().isEmpty());
 }
 
 void LoggerTest::readInFlightAddsNoRowAfterStopOrClose_data()
