@@ -84,10 +84,9 @@ void LogRunTest::dailyFilesSwitchAtMidnight()
 
     const QList<QByteArray> first = linesOf(dir.filePath("run-2026-12-07.txt"));
     const QList<QByteArray> second = linesOf(dir.filePath("run-2026-12-08.txt"));
-    QCOMPARE(first.size(), 2);
+    QCOMPARE(first.size(), 2); // 23:59:59.500 alone
     QCOMPARE(second.size(), 3);
-    QCOMPARE(first[0], logHeader(allLogEnables()));
-    QCOMPARE(second[0], logHeader(allLogEnables()));
+    QVERIFY(first[0] == logHeader(allLogEnables()) && second[0] == first[0]);
     const QList<QByteArray> rows = first.mid(1) + second.mid(1);
     for (int row = 0; row < rows.size(); ++row) {
         const QDateTime back = QDateTime::fromString(
