@@ -198,7 +198,8 @@ void showStretches(QChart *chart, std::vector<QLineSeries *> &stretches,
 {
     const QVector<QVector<QPointF>> runs = lineRuns(points);
     QLineSeries *first = stretches.front();
-    while (stretches.size() < size_t(std::max(1, runs.size()))) {
+    const size_t wanted = runs.isEmpty() ? 1 : size_t(runs.size());
+    while (stretches.size() < wanted) {
         auto *more = new QLineSeries;
         more->setName(first->name());
         more->setColor(first->color());
@@ -209,7 +210,7 @@ void showStretches(QChart *chart, std::vector<QLineSeries *> &stretches,
             marker->setVisible(false);
         stretches.push_back(more);
     }
-    while (stretches.size() > size_t(std::max(1, runs.size()))) {
+    while (stretches.size() > wanted) {
         chart->removeSeries(stretches.back());
         delete stretches.back();
         stretches.pop_back();
