@@ -8,6 +8,8 @@
 
 #include <QCoreApplication>
 
+#include <QDateTime>
+
 Dialog::Dialog(QWidget *parent)
     : QDialog(parent)
     , ui(new Ui::Dialog)
@@ -31,6 +33,10 @@ Dialog::Dialog(QWidget *parent)
 
     // Room for the whole data table and for a calibration page at the size it opened at.
     QWidget *page = ui->tabWidget->widget(1);
+    connect(unit, &Unit::wentAway, this, [this] {
+        if (followsRunUnit())
+            logger->unitWentAway(QDateTime::currentDateTime());
+    });
     resize(windowFitting(this, {{ui->twData, tableShowing(ui->twData)}, {page, page->size()}}));
 }
 
@@ -41,6 +47,7 @@ Dialog::~Dialog()
 
 void Dialog::setPortLister(PortLister lister)
 {
+    ports = lister;
     unit->setPortLister(std::move(lister));
 }
 

@@ -5,6 +5,7 @@
 #include "calibration/backupstore.h"
 #include "link/exchangeguard.h"
 #include "link/portlister.h"
+#include "link/unitports.h"
 #include "measure/channeldata.h"
 
 #include <QDialog>
@@ -64,6 +65,11 @@ private:
     bool keepBackup(calibrationWidget *page);
     // Fills the page from a get-cal file or the page's own channel of a whole unit's file.
     void loadCalibrationFile(calibrationWidget *page, const QString &path, const QByteArray &text);
+    // A logging run stays with the unit it started on: after an unplug only that unit, found by
+    // its serial number on whichever port, is opened again; another one stops the run.
+    void followRunUnit();
+    bool followsRunUnit() const;
+    bool reopenRunUnit();
 
     Ui::Dialog *ui;
     Unit *unit;
@@ -73,4 +79,8 @@ private:
     QPointer<Logger> logger; // while the Logger window is open
     int runToldOfFailure = 0; // the logging run in which the operator saw the last such box
     BackupStore backups;
+    PortLister ports = systemPorts;
+    QString openedPort; // as the lister named it, which the port object may shorten
+    UnitIdentity runUnit;
+    int runOfUnit = 0; // the logging run that runUnit belongs to
 };

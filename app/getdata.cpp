@@ -17,6 +17,7 @@ void Dialog::GetData()
     const auto turn = guard.begin();
     if (!turn || !openSerialPort())
         return;
+    followRunUnit();
 
     // A reading that ends early shows, keeps and logs nothing of it.
     const UnitResult<LiveReading> reading = unit->readLive();

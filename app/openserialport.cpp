@@ -4,6 +4,8 @@
 #include "unit/unit.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+#include <QDebug>
 #include <QLoggingCategory>
 #include <QMessageBox>
 
@@ -21,6 +23,8 @@ bool Dialog::openSerialPort()
 {
     if (unit->isOpen())
         return true;
+    if (followsRunUnit())
+        return reopenRunUnit();
     const QStringList units = findUnits();
     QString chosen;
     if (units.isEmpty() || !chooseUnit(units, chosen))
@@ -61,8 +65,10 @@ bool Dialog::chooseUnit(const QStringList &units, QString &chosen)
 
 bool Dialog::openUnit(const QString &name)
 {
-    if (unit->open(name).ok())
+    if (unit->open(name).ok()) {
+        openedPort = name;
         return true;
+    }
     if (tellOpeningFailure())
         QMessageBox::critical(nullptr, tr("Fatal error"), tr("Can't open device"));
     return false;
@@ -75,5 +81,45 @@ bool Dialog::tellOpeningFailure()
     if (runToldOfFailure == logger->run())
         return false;
     runToldOfFailure = logger->run();
+    return true;
+}
+
+bool Dialog::followsRunUnit() const
+{
+    return logger && logger->isLogging() && runOfUnit == logger->run();
+}
+
+void Dialog::followRunUnit()
+{
+    if (!logger || !logger->isLogging() || followsRunUnit())
+        return;
+    runOfUnit = logger->run();
+    runUnit = {openedPort, QString()};
+    for (const PortEntry &entry : ports()) {
+        if (entry.portName == runUnit.portName)
+            runUnit.serialNumber = entry.serialNumber;
+    }
+}
+
+// Quiet while the unit is away: the Logger shows it in a line, and every tick looks again.
+bool Dialog::reopenRunUnit()
+{
+    const QList<PortEntry> listed = ports();
+    const QString name = portOfUnit(listed, runUnit);
+    if (name.isEmpty()) {
+        if (isAnotherUnit(listed, runUnit)) {
+            QString other;
+            for (const PortEntry &entry : listed) {
+                if (entry.portName == runUnit.portName)
+                    other = entry.serialNumber;
+            }
+            logger->stopForAnotherUnit(runUnit.portName, other);
+        }
+        return false;
+    }
+    if (!unit->open(name).ok())
+        return false;
+    openedPort = name;
+    logger->unitCameBack(QDateTime::currentDateTime(), name);
     return true;
 }

@@ -17,15 +17,14 @@ namespace {
 
 std::atomic<bool> stopRequested {false};
 
-// Waits until `interval` seconds after `started`, or until a stop is asked for.
+} // namespace
+
 void waitUntilNext(const QElapsedTimer &started, double interval)
 {
     const qint64 due = qint64(interval * 1000);
     while (!stopRequested && started.elapsed() < due)
         QThread::msleep(ulong(qBound(qint64(1), due - started.elapsed(), qint64(50))));
 }
-
-} // namespace
 
 QString cliText(const char *text)
 {
@@ -64,7 +63,7 @@ QString channelTitle(int channel)
     return QStringLiteral("Channel%1").arg(channel + 1);
 }
 
-bool openUnit(Unit &unit, const CommonOptions &common)
+bool openUnit(Unit &unit, const CommonOptions &common, QString *openedName)
 {
     QString name = common.port;
     if (name.isEmpty()) {
@@ -85,6 +84,8 @@ bool openUnit(Unit &unit, const CommonOptions &common)
         say(cliText("the port %1 cannot be opened: %2").arg(shown(name), opened.error()));
         return false;
     }
+    if (openedName)
+        *openedName = name;
     return true;
 }
 
@@ -175,6 +176,26 @@ bool readChannel(const QString &text, int &channel)
     bool ok = false;
     channel = text.toInt(&ok) - 1;
     return ok && channel >= 0 && channel < LogChannelCount;
+}
+
+QCommandLineOption timeStyleOption()
+{
+    return {QStringLiteral("time"),
+            cliText("how rows tell their time: clock, the time of day (the default); iso, the "
+                    "local date and time with the offset from UTC, 2026-12-07T21:14:22+01:00, "
+                    "with milliseconds below one reading a second"),
+            QStringLiteral("clock|iso")};
+}
+
+bool readTimeStyle(const QString &text, LogTimeStyle &style)
+{
+    if (text == QLatin1String("clock"))
+        style = LogTimeStyle::Clock;
+    else if (text == QLatin1String("iso"))
+        style = LogTimeStyle::Iso;
+    else
+        return false;
+    return true;
 }
 
 bool parseLogEnables(const QString &text, LogEnables &enables, QString &problem)

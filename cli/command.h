@@ -14,6 +14,7 @@
 #include <functional>
 
 class QCommandLineParser;
+class QElapsedTimer;
 class Unit;
 
 enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2, ExitInterrupted = 130 };
@@ -67,8 +68,9 @@ bool printResult(const QByteArray &bytes, const QString &what);
 QString shown(const QString &path);
 QString channelTitle(int channel);
 
-// Opens the port named with --port or else the one attached unit; false after saying why.
-bool openUnit(Unit &unit, const CommonOptions &common);
+// Opens the port named with --port or else the one attached unit; false after saying why. The
+// name it opened goes to `opened`.
+bool openUnit(Unit &unit, const CommonOptions &common, QString *opened = nullptr);
 
 // Asks a running read or log to end after the reading under way, or a command that finishes its
 // transfers to start no more: the SIGINT and SIGTERM handlers set it, the commands poll it.
@@ -85,6 +87,8 @@ QCommandLineOption noBackupOption();
 // the backups folder and the file's path said on stderr. False after saying why when it could not
 // be read whole or written: then nothing may be sent.
 bool keepBackup(Unit &unit);
+// Waits until `interval` seconds after `started`, or until a stop is asked for.
+void waitUntilNext(const QElapsedTimer &started, double interval);
 
 // Takes readings until `count` (0: until stopped), `every` seconds from one reading's start to the
 // next's, handing each whole one to `take`. False when any reading failed or `take` said so.
@@ -95,5 +99,8 @@ bool readingLoop(Unit &unit, int count, double every,
 bool readCount(const QString &text, int &count); // a whole number above 0
 bool readSeconds(const QString &text, double &seconds); // 0 up to a week
 bool readChannel(const QString &text, int &channel); // "1"-"4" into 0-3
+// --time clock|iso, for the commands that write rows.
+QCommandLineOption timeStyleOption();
+bool readTimeStyle(const QString &text, LogTimeStyle &style);
 // "Voltage0,Temperature3" into the ticked cells; false with the unknown name in `problem`.
 bool parseLogEnables(const QString &text, LogEnables &enables, QString &problem);

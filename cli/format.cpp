@@ -49,10 +49,10 @@ QByteArray readingTsvHeader()
     return header + "\tRelay1\tRelay2\r\n";
 }
 
-QByteArray readingTsvRow(const QTime &time, const ChannelData *records,
+QByteArray readingTsvRow(const QByteArray &timeText, const ChannelData *records,
                          const std::optional<RelayStates> &relays)
 {
-    QByteArray row = logRow(time, records, allLogEnables());
+    QByteArray row = logRow(timeText, records, allLogEnables());
     row.chop(2); // the relay columns go before the line end
     return row + '\t' + relayCell(bool(relays), relays && relays->relay1) + '\t'
         + relayCell(bool(relays), relays && relays->relay2) + "\r\n";
@@ -74,7 +74,8 @@ QByteArray readingJson(const QDateTime &time, const ChannelData *records,
         });
     }
     QJsonObject reading {
-        {QStringLiteral("time"), time.toString(Qt::ISODateWithMs)},
+        // With its offset: a local time alone is ambiguous across zones and clock changes.
+        {QStringLiteral("time"), QString::fromLatin1(logTimeText(time, LogTimeStyle::Iso, true))},
         {QStringLiteral("channels"), channels},
     };
     reading.insert(QStringLiteral("relay1"), relays ? QJsonValue(relays->relay1) : QJsonValue());

@@ -19,10 +19,10 @@ QByteArray readingTable(const ChannelData *records, const std::optional<RelaySta
 // The log file's header with every column, then Relay1 and Relay2.
 QByteArray readingTsvHeader();
 // The log file's row with every column, then the relay states: 1 on, 0 off, empty when unknown.
-QByteArray readingTsvRow(const QTime &time, const ChannelData *records,
+QByteArray readingTsvRow(const QByteArray &timeText, const ChannelData *records,
                          const std::optional<RelayStates> &relays);
 
-// One reading as one line of compact JSON: the time, the four channels' values exactly as the
-// unit sent them, the relays (null when unknown).
+// One reading as one line of compact JSON: the local time with its offset from UTC, the four
+// channels' values exactly as the unit sent them, the relays (null when unknown).
 QByteArray readingJson(const QDateTime &time, const ChannelData *records,
                        const std::optional<RelayStates> &relays);

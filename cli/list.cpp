@@ -1,7 +1,6 @@
 // quadmeter-cli list: the attached units.
 #include "cli/command.h"
 #include "link/unitports.h"
-#include "unit/unit.h"
 
 #include <memory>
 
@@ -13,10 +12,11 @@ public:
     ListCommand()
     {
         name = QStringLiteral("list");
-        summary = cliText("the attached units: port name, vendor:product");
+        summary = cliText("the attached units: port name, vendor:product, serial number");
         description = cliText(
-            "The ports that carry the unit's USB identifiers, one line each: the port name\n"
-            "and vendor:product (ttyACM0 0483:5740). Exit status 1 when no unit is attached.");
+            "The ports that carry the unit's USB identifiers, one line each: the port name,\n"
+            "vendor:product and the USB serial number where the port reports one\n"
+            "(ttyACM0 0483:5740 205E3372504B). Exit status 1 when no unit is attached.");
         // It looks for every unit, so it opens none.
         takesPort = false;
     }
@@ -25,8 +25,8 @@ public:
 
     int run(const CommonOptions &) override
     {
-        Unit unit;
-        const QStringList attached = unit.attachedUnits();
+        const QList<PortEntry> ports = systemPorts();
+        const QStringList attached = unitPortNames(ports);
         if (attached.isEmpty()) {
             say(cliText("no unit attached"));
             return ExitFailure;
@@ -35,8 +35,14 @@ public:
                                 .arg(UnitVendorId, 4, 16, QLatin1Char('0'))
                                 .arg(UnitProductId, 4, 16, QLatin1Char('0'));
         QByteArray lines;
-        for (const QString &name : attached)
-            lines += (name + QLatin1Char(' ') + ids + QLatin1Char('\n')).toUtf8();
+        for (const PortEntry &entry : ports) {
+            if (!attached.contains(entry.portName))
+                continue;
+            QString line = entry.portName + QLatin1Char(' ') + ids;
+            if (!entry.serialNumber.isEmpty())
+                line += QLatin1Char(' ') + entry.serialNumber;
+            lines += (line + QLatin1Char('\n')).toUtf8();
+        }
         return printResult(lines, cliText("the list of units")) ? ExitSuccess : ExitFailure;
     }
 };

@@ -1,10 +1,11 @@
 // quadmeter-cli log: the logging window's file.
 #include "cli/command.h"
 #include "logging/logfile.h"
+#include "logging/logrun.h"
 #include "unit/unit.h"
 
 #include <QCommandLineParser>
-#include <QTime>
+#include <QElapsedTimer>
 
 #include <cstdio>
 #include <memory>
@@ -37,8 +38,12 @@ public:
             "A short progress line goes to stderr when it is a terminal. Only a regular\n"
             "file (or a new name) is written. A reading the unit does not answer in full\n"
             "writes no row; a row that cannot be written is reported once and later rows\n"
-            "are tried. Exit status 1 when any reading or row failed.");
-        options = {everyOption, enableOption, countOption, overwriteOption};
+            "are tried; a file that disappears is made again with its header. When the\n"
+            "unit goes away the log writes no rows and waits for that same unit (by its\n"
+            "USB serial number, on any port), saying so on stderr with the time; another\n"
+            "unit is never logged. Exit status 1 when any reading or row failed.");
+        options = {everyOption,  enableOption, countOption, overwriteOption,
+                   appendOption, dailyOption,  timeOption};
         arguments = {{QStringLiteral("FILE"), cliText("the log file")}};
         runsUntilStopped = true;
     }
@@ -53,58 +58,67 @@ public:
             *error = cliText("--every takes seconds, 0 or more");
             return false;
         }
-        fileName = values.at(0);
-        if (fileName.isEmpty()) {
+        settings.fileName = values.at(0);
+        if (settings.fileName.isEmpty()) {
             *error = cliText("log needs a file name");
             return false;
         }
-        overwrite = parser.isSet(overwriteOption);
+        if (parser.isSet(overwriteOption) && parser.isSet(appendOption)) {
+            *error = cliText("--overwrite and --append exclude each other");
+            return false;
+        }
+        if (parser.isSet(overwriteOption))
+            settings.earlier = LogRunSettings::Earlier::Overwrite;
+        if (parser.isSet(appendOption))
+            settings.earlier = LogRunSettings::Earlier::Append;
+        settings.daily = parser.isSet(dailyOption);
+        if (parser.isSet(timeOption)
+            && !readTimeStyle(parser.value(timeOption), settings.timeStyle)) {
+            *error = cliText("--time is clock or iso");
+            return false;
+        }
+        settings.milliseconds = every < 1;
         return !parser.isSet(enableOption)
-            || parseLogEnables(parser.value(enableOption), enables, *error);
+            || parseLogEnables(parser.value(enableOption), settings.enables, *error);
     }
 
     int run(const CommonOptions &common) override
     {
-        if (!overwrite && logFileHoldsData(fileName)) {
-            say(cliText("The log file %1 already holds data; give --overwrite to replace it.")
-                    .arg(shown(fileName)));
+        if (!settings.daily && settings.earlier == LogRunSettings::Earlier::Refuse
+            && logFileHoldsData(settings.fileName)) {
+            say(cliText("The log file %1 already holds data; give --overwrite to replace it or "
+                        "--append to go on below it.")
+                    .arg(shown(settings.fileName)));
             return ExitFailure;
         }
         Unit unit;
-        if (!openUnit(unit, common))
+        QString opened;
+        if (!openUnit(unit, common, &opened))
             return ExitFailure;
-        const QString error = writeLogLine(fileName, logHeader(enables), LogLineMode::Truncate);
-        if (!error.isNull()) {
-            say(cliText("The log file %1 cannot be written: %2.").arg(shown(fileName), error));
+        LogRun run(unit, identityOf(systemPorts(), opened), settings, say);
+        if (!run.start())
             return ExitFailure;
-        }
 
         const bool progress = stderrIsTerminal();
-        int rows = 0;
-        bool rowFailureReported = false;
-        const bool allWell = readingLoop(unit, count, every, [&](const LiveReading &reading) {
-            const QByteArray row = logRow(QTime::currentTime(), reading.channels.data(), enables);
-            const QString error = writeLogLine(fileName, row, LogLineMode::Append);
-            if (!error.isNull()) {
-                if (!rowFailureReported) {
-                    say(cliText("A row could not be written to the log file %1: %2. Logging "
-                                "goes on and tries again at every sample.")
-                            .arg(shown(fileName), error));
-                    rowFailureReported = true;
-                }
-                return false;
-            }
-            ++rows;
-            if (progress) {
-                std::fprintf(stderr, "\r%s",
-                             qPrintable(cliText("%1 rows in %2").arg(rows).arg(shown(fileName))));
+        int taken = 0;
+        while (!stopIsRequested() && (count == 0 || taken < count)) {
+            QElapsedTimer started;
+            started.start();
+            const LogRun::Sample sample = run.sample();
+            taken += sample != LogRun::Sample::Away;
+            if (progress && sample == LogRun::Sample::Row) {
+                std::fprintf(
+                    stderr, "\r%s",
+                    qPrintable(
+                        cliText("%1 rows in %2").arg(run.rows()).arg(shown(settings.fileName))));
                 std::fflush(stderr);
             }
-            return true;
-        });
-        if (progress && rows > 0)
+            if (count == 0 || taken < count)
+                waitUntilNext(started, every);
+        }
+        if (progress && run.rows() > 0)
             std::fputs("\n", stderr);
-        return allWell ? ExitSuccess : ExitFailure;
+        return run.allWell() ? ExitSuccess : ExitFailure;
     }
 
 private:
@@ -121,12 +135,19 @@ private:
         QStringLiteral("N")};
     const QCommandLineOption overwriteOption {QStringLiteral("overwrite"),
                                               cliText("replace a file that already holds data")};
+    const QCommandLineOption appendOption {
+        QStringLiteral("append"),
+        cliText("go on below the rows of a file that already holds data, when its header is "
+                "this run's")};
+    const QCommandLineOption dailyOption {
+        QStringLiteral("daily"),
+        cliText("one file per local day, FILE with the date before its extension "
+                "(run-2026-12-07.txt), switching at midnight")};
+    const QCommandLineOption timeOption {timeStyleOption()};
 
-    QString fileName;
     int count = 0; // 0: until stopped
     double every = 1;
-    LogEnables enables = allLogEnables();
-    bool overwrite = false;
+    LogRunSettings settings;
 };
 
 } // namespace

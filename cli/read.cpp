@@ -24,7 +24,7 @@ public:
             "A reading the unit does not answer in full prints a message to stderr and\n"
             "nothing to stdout, and the next reading is tried. Exit status 1 when any\n"
             "reading failed.");
-        options = {countOption, everyOption, formatOption};
+        options = {countOption, everyOption, formatOption, timeOption};
         runsUntilStopped = true;
     }
 
@@ -36,6 +36,10 @@ public:
         }
         if (parser.isSet(everyOption) && !readSeconds(parser.value(everyOption), every)) {
             *error = cliText("--every takes seconds, 0 or more");
+            return false;
+        }
+        if (parser.isSet(timeOption) && !readTimeStyle(parser.value(timeOption), timeStyle)) {
+            *error = cliText("--time is clock or iso");
             return false;
         }
         if (parser.isSet(formatOption)) {
@@ -83,7 +87,8 @@ private:
             return first ? readingTable(records, reading.relays)
                          : '\n' + readingTable(records, reading.relays);
         case ReadFormat::Tsv:
-            return readingTsvRow(QTime::currentTime(), records, reading.relays);
+            return readingTsvRow(logTimeText(QDateTime::currentDateTime(), timeStyle, every < 1),
+                                 records, reading.relays);
         case ReadFormat::Json:
             return readingJson(QDateTime::currentDateTime(), records, reading.relays);
         }
@@ -104,10 +109,12 @@ private:
                 "say); json: one object per reading per line, every value exactly as the unit "
                 "sent it"),
         QStringLiteral("FORMAT")};
+    const QCommandLineOption timeOption {timeStyleOption()};
 
     int count = 0; // 0: until stopped
     double every = 1;
     ReadFormat format = ReadFormat::Table;
+    LogTimeStyle timeStyle = LogTimeStyle::Clock; // tsv; JSON always carries date and offset
 };
 
 } // namespace

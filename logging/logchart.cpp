@@ -5,7 +5,10 @@
 #include <QChartView>
 #include <QDateTime>
 #include <QDateTimeAxis>
+#include <QLabel>
+#include <QLegendMarker>
 #include <QLineSeries>
+#include <QLogValueAxis>
 #include <QPixmap>
 #include <QSaveFile>
 #include <QVBoxLayout>
@@ -78,14 +81,17 @@ struct LogChart::Plot
     struct Line
     {
         int channel;
-        QLineSeries *series;
+        // One series per stretch between gaps; the first names the line in the legend.
+        std::vector<QLineSeries *> stretches;
         ThinnedSeries points;
+        int gaps = 0; // readings that were not finite
     };
 
     int quantity;
     QChartView *view;
     QDateTimeAxis *time;
-    QValueAxis *values;
+    QAbstractAxis *values;
+    bool logarithmic = false;
     std::vector<Line> lines;
     double low = std::numeric_limits<double>::infinity();
     double high = -std::numeric_limits<double>::infinity();
@@ -94,9 +100,13 @@ struct LogChart::Plot
 LogChart::LogChart(QWidget *parent)
     : QWidget(parent)
     , stack(new QVBoxLayout(this))
+    , note(new QLabel(this))
 {
     stack->setContentsMargins(0, 0, 0, 0);
     stack->setSpacing(0);
+    note->setObjectName(QStringLiteral("gapNote"));
+    note->setWordWrap(true);
+    stack->addWidget(note);
     startRun(allLogEnables());
 }
 
@@ -113,6 +123,7 @@ void LogChart::startRun(const LogEnables &enabled)
         delete plot->view;
     plots.clear();
     hasRows = false;
+    note->hide();
 
     for (int quantity = 0; quantity < LogQuantityCount; ++quantity) {
         auto plot = std::make_unique<Plot>();
@@ -123,7 +134,7 @@ void LogChart::startRun(const LogEnables &enabled)
             auto *series = new QLineSeries;
             series->setName(logColumnName(channel, quantity));
             series->setColor(channelColours[channel]);
-            plot->lines.push_back({channel, series, ThinnedSeries()});
+            plot->lines.push_back({channel, {series}, ThinnedSeries()});
         }
         if (plot->lines.empty())
             continue;
@@ -139,20 +150,21 @@ void LogChart::startRun(const LogEnables &enabled)
         plot->time = new QDateTimeAxis;
         plot->time->setFormat(QStringLiteral("hh:mm:ss"));
         plot->time->setTickCount(5);
-        plot->values = new QValueAxis;
+        auto *values = new QValueAxis;
+        values->setLabelFormat(QStringLiteral("%.6g"));
+        plot->values = values;
         plot->values->setTitleText(unitOf(quantity));
         plot->values->setTitleFont(small);
-        plot->values->setLabelFormat(QStringLiteral("%.6g"));
         chart->addAxis(plot->time, Qt::AlignBottom);
         chart->addAxis(plot->values, Qt::AlignLeft);
         for (auto &line : plot->lines) {
-            chart->addSeries(line.series);
-            line.series->attachAxis(plot->time);
-            line.series->attachAxis(plot->values);
+            chart->addSeries(line.stretches.front());
+            line.stretches.front()->attachAxis(plot->time);
+            line.stretches.front()->attachAxis(plot->values);
         }
         plot->view = new QChartView(chart, this);
         plot->view->setMinimumHeight(PlotHeight * 2 / 3);
-        stack->addWidget(plot->view, 1);
+        stack->insertWidget(stack->count() - 1, plot->view, 1);
         plots.push_back(std::move(plot));
     }
     // One time axis for the stack: only the lowest chart labels it.
@@ -177,6 +189,42 @@ void LogChart::queueAlignment()
     QMetaObject::invokeMethod(this, &LogChart::alignPlotAreas, Qt::QueuedConnection);
 }
 
+namespace {
+
+// Puts the line's stretches between its gaps on the chart, one series each; the stretches after
+// the first keep out of the legend.
+void showStretches(QChart *chart, std::vector<QLineSeries *> &stretches,
+                   const QVector<QPointF> &points)
+{
+    const QVector<QVector<QPointF>> runs = lineRuns(points);
+    QLineSeries *first = stretches.front();
+    const size_t wanted = runs.isEmpty() ? 1 : size_t(runs.size());
+    while (stretches.size() < wanted) {
+        auto *more = new QLineSeries;
+        more->setName(first->name());
+        more->setColor(first->color());
+        chart->addSeries(more);
+        for (QAbstractAxis *axis : first->attachedAxes())
+            more->attachAxis(axis);
+        for (QLegendMarker *marker : chart->legend()->markers(more))
+            marker->setVisible(false);
+        stretches.push_back(more);
+    }
+    while (stretches.size() > wanted) {
+        chart->removeSeries(stretches.back());
+        delete stretches.back();
+        stretches.pop_back();
+    }
+    for (size_t i = 0; i < stretches.size(); ++i) {
+        const QVector<QPointF> run = i < size_t(runs.size()) ? runs.at(int(i)) : QVector<QPointF>();
+        // A reading alone between two gaps has no line to be part of; its point shows it.
+        stretches[i]->setPointsVisible(run.size() == 1);
+        stretches[i]->replace(run);
+    }
+}
+
+} // namespace
+
 void LogChart::addRow(const QDateTime &time, const ChannelData *records)
 {
     const qint64 ms = time.toMSecsSinceEpoch();
@@ -190,17 +238,20 @@ void LogChart::addRow(const QDateTime &time, const ChannelData *records)
     const bool timeGrew = ms >= timeEndMs;
     if (timeGrew)
         timeEndMs = ms + std::max<qint64>((ms - firstRowMs) / 4, 1000);
+    bool newGap = false;
 
     for (const auto &plot : plots) {
         bool valuesGrew = false;
         for (auto &line : plot->lines) {
             const double value = logValue(records[line.channel], plot->quantity);
-            // A value that is not a number is in the file but has no place on a chart.
-            if (!std::isfinite(value))
-                continue;
+            // A value that is not a number is in the file; the line breaks there.
+            if (!std::isfinite(value)) {
+                newGap = newGap || line.gaps == 0;
+                ++line.gaps;
+            }
             if (line.points.append(QPointF(double(ms), value)))
-                line.series->replace(line.points.points());
-            if (value < plot->low || value > plot->high) {
+                showStretches(plot->view->chart(), line.stretches, line.points.points());
+            if (std::isfinite(value) && (value < plot->low || value > plot->high)) {
                 plot->low = std::min(plot->low, value);
                 plot->high = std::max(plot->high, value);
                 valuesGrew = true;
@@ -209,14 +260,79 @@ void LogChart::addRow(const QDateTime &time, const ChannelData *records)
         if (timeGrew) {
             plot->time->setRange(QDateTime::fromMSecsSinceEpoch(firstRowMs),
                                  QDateTime::fromMSecsSinceEpoch(timeEndMs));
+            const TimeAxisLabels labels = timeAxisLabels(timeEndMs - firstRowMs, 5);
+            plot->time->setTickCount(labels.ticks);
+            plot->time->setFormat(labels.format);
         }
-        const ValueScale scale = valueScale(plot->low, plot->high);
-        if (valuesGrew && (scale.from != plot->values->min() || scale.to != plot->values->max())) {
-            plot->values->setRange(scale.from, scale.to);
-            plot->values->setTickCount(scale.ticks);
-            queueAlignment();
+        if (valuesGrew)
+            showValueRange(*plot);
+    }
+    if (newGap)
+        showNote();
+}
+
+// A linear axis with round steps; past three decades a logarithmic one, so that a line far above
+// the others does not press them flat against the axis.
+void LogChart::showValueRange(Plot &plot)
+{
+    const bool logarithmic = wantsLogarithmicAxis(plot.low, plot.high);
+    if (logarithmic != plot.logarithmic) {
+        QChart *chart = plot.view->chart();
+        QAbstractAxis *old = plot.values;
+        QAbstractAxis *values;
+        if (logarithmic) {
+            auto *axis = new QLogValueAxis;
+            axis->setLabelFormat(QStringLiteral("%g"));
+            values = axis;
+        } else {
+            auto *axis = new QValueAxis;
+            axis->setLabelFormat(QStringLiteral("%.6g"));
+            values = axis;
+        }
+        values->setTitleText(old->titleText());
+        values->setTitleFont(old->titleFont());
+        chart->removeAxis(old);
+        delete old;
+        chart->addAxis(values, Qt::AlignLeft);
+        for (const auto &line : plot.lines) {
+            for (QLineSeries *stretch : line.stretches)
+                stretch->attachAxis(values);
+        }
+        plot.values = values;
+        plot.logarithmic = logarithmic;
+    }
+    if (plot.logarithmic) {
+        // Labels at whole decades, or every few decades when there are many of them.
+        const double lowDecade = std::floor(std::log10(plot.low));
+        const double highDecade = std::ceil(std::log10(plot.high));
+        const double step = std::max(1.0, std::ceil((highDecade - lowDecade) / 4));
+        auto *axis = static_cast<QLogValueAxis *>(plot.values);
+        axis->setBase(std::pow(10.0, step));
+        axis->setRange(std::pow(10.0, std::floor(lowDecade / step) * step),
+                       std::pow(10.0, std::ceil(highDecade / step) * step));
+    } else {
+        auto *axis = static_cast<QValueAxis *>(plot.values);
+        const ValueScale scale = valueScale(plot.low, plot.high);
+        if (scale.from == axis->min() && scale.to == axis->max())
+            return;
+        axis->setRange(scale.from, scale.to);
+        axis->setTickCount(scale.ticks);
+    }
+    queueAlignment();
+}
+
+void LogChart::showNote()
+{
+    QStringList columns;
+    for (const auto &plot : plots) {
+        for (const auto &line : plot->lines) {
+            if (line.gaps > 0)
+                columns << logColumnName(line.channel, plot->quantity);
         }
     }
+    note->setText(tr("Not a finite number, left as a gap in the line: %1.")
+                      .arg(columns.join(QLatin1String(", "))));
+    note->show();
 }
 
 // The value labels and the legend of each chart take their own width; widening the narrower

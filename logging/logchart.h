@@ -10,6 +10,7 @@
 #include <vector>
 
 class QDateTime;
+class QLabel;
 class QVBoxLayout;
 
 class LogChart : public QWidget
@@ -35,10 +36,13 @@ protected:
 private:
     void queueAlignment();
     void alignPlotAreas();
-
     struct Plot;
+    void showValueRange(Plot &plot);
+    void showNote();
+
     std::vector<std::unique_ptr<Plot>> plots;
     QVBoxLayout *stack;
+    QLabel *note; // which lines have gaps, and why
     qint64 firstRowMs = 0;
     qint64 timeEndMs = 0;
     bool hasRows = false;

@@ -1,6 +1,7 @@
 #include "logging/logfile.h"
 
 #include "files/regularfile.h"
+#include "logging/logformat.h"
 
 #include <QCoreApplication>
 #include <QFile>
@@ -19,6 +20,17 @@ QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMod
     if (openRegularFile(file, fileName, openMode, &reason) != FileOpening::Opened)
         return reason;
     return writeLogLine(file, line);
+}
+
+QString appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row)
+{
+    QFile file;
+    QString reason;
+    if (openRegularFile(file, fileName,
+                        QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Append, &reason)
+        != FileOpening::Opened)
+        return reason;
+    return writeLogLine(file, file.size() == 0 ? header + row : row);
 }
 
 QString writeLogLine(QFile &file, const QByteArray &line)
@@ -40,6 +52,18 @@ bool logFileHoldsData(const QString &fileName)
 {
     const QFileInfo info(fileName);
     return info.isFile() && info.size() > 0;
+}
+
+LogFileContent logFileContent(const QString &fileName, const QByteArray &header)
+{
+    if (!logFileHoldsData(fileName))
+        return LogFileContent::Nothing;
+    QFile file;
+    QString reason;
+    if (openRegularFile(file, fileName, QIODevice::ReadOnly, &reason) != FileOpening::Opened)
+        return LogFileContent::Other;
+    return startsWithLogHeader(file.read(header.size()), header) ? LogFileContent::SameHeader
+                                                                 : LogFileContent::Other;
 }
 
 void ignoreBrokenPipes()

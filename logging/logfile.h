@@ -15,12 +15,24 @@ enum class LogLineMode { Truncate, Append };
 // reason, to follow a colon, when the line did not land; a null string when it did.
 QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode);
 
+// Appends a row to a run's file; a file that is gone or was emptied meanwhile (moved away, rotated)
+// gets the run's header first, so it stays readable on its own. Returns the reason as above.
+QString appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row);
+
 // Writes one line to a file already open unbuffered for writing (standard output, say). A line
 // that lands only in part is cut back off a regular file. Returns the reason as above.
 QString writeLogLine(QFile &file, const QByteArray &line);
 
 // True when the name is a regular file with something in it, which a new run would replace.
 bool logFileHoldsData(const QString &fileName);
+
+// What a file holds against the header a new run would write.
+enum class LogFileContent {
+    Nothing, // no such file, or an empty one
+    SameHeader, // that very header line first: the run's rows can go on below it
+    Other
+};
+LogFileContent logFileContent(const QString &fileName, const QByteArray &header);
 
 // Makes a write to a pipe or socket whose reader has gone fail like any other write, instead of
 // ending the process. Called once from main().

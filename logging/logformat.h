@@ -5,10 +5,12 @@
 #include "measure/channeldata.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QTime>
 
 #include <array>
+#include <functional>
 
 // The three quantities a channel can contribute to the log, in the order of its columns.
 enum LogQuantity { LogVoltage = 0, LogResistance = 1, LogTemperature = 2 };
@@ -27,6 +29,30 @@ QByteArray logHeader(const LogEnables &enabled);
 // The sample time as hh:mm:ss, then for each ticked cell a TAB and its value, CR LF. The values
 // come from the four records of one reading; the voltage column carries currentVoltage.
 QByteArray logRow(const QTime &time, const ChannelData *records, const LogEnables &enabled);
+
+// How a row tells its time: the time of day alone, as logs always had it, or the local date and
+// time with the offset from UTC, which stays unambiguous across midnight and clock changes.
+enum class LogTimeStyle { Clock, Iso };
+
+// A row's first field: "21:14:22", or "2026-12-07T21:14:22+01:00" (with ".250" after the seconds
+// when `milliseconds`). The date, time and offset are those `time` carries.
+QByteArray logTimeText(const QDateTime &time, LogTimeStyle style, bool milliseconds = false);
+
+// A row whose first field is the given time text.
+QByteArray logRow(const QByteArray &timeText, const ChannelData *records,
+                  const LogEnables &enabled);
+
+// Where a run's rows get their time from; the wall clock unless a test fakes one.
+using LogClock = std::function<QDateTime()>;
+LogClock systemLogClock();
+
+// The file of one local day of a daily log: "run.txt" on 7 December 2026 gives
+// "run-2026-12-07.txt"; a name without an extension gets the date at its end.
+QString dailyLogFileName(const QString &baseName, const QDate &day);
+
+// True when a file beginning with `fileStart` opens with exactly this header line, so rows of a
+// new run can go on below it in the same columns.
+bool startsWithLogHeader(const QByteArray &fileStart, const QByteArray &header);
 
 // The name of a cell's column: the quantity's word and the channel's digit ("Temperature3").
 QString logColumnName(int channel, int quantity);

@@ -9,8 +9,10 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QLocale>
 #include <QLoggingCategory>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 
 namespace {
@@ -21,6 +23,11 @@ Q_LOGGING_CATEGORY(loggerLog, "quadmeter.logger", QtInfoMsg)
 QString shownName(const QString &fileName)
 {
     return QDir::toNativeSeparators(QFileInfo(fileName).absoluteFilePath());
+}
+
+QString shownTime(const QDateTime &time)
+{
+    return QLocale::c().toString(time, QStringLiteral("yyyy-MM-dd hh:mm:ss"));
 }
 
 } // namespace
@@ -64,6 +71,7 @@ void Logger::setSettingsEnabled(bool enabled)
     ui->pbClose->setEnabled(enabled);
     ui->leFileName->setEnabled(enabled);
     ui->sbTimeOut->setEnabled(enabled);
+    ui->cbTimeStamp->setEnabled(enabled);
     ui->tbFileName->setEnabled(enabled);
     ui->twEnables->setEnabled(enabled);
 }
@@ -80,6 +88,11 @@ LogEnables Logger::enables() const
     return enabled;
 }
 
+LogTimeStyle Logger::timeStyle() const
+{
+    return ui->cbTimeStamp->currentIndex() == 1 ? LogTimeStyle::Iso : LogTimeStyle::Clock;
+}
+
 void Logger::on_pbStart_clicked()
 {
     const bool logging = ui->pbStart->isChecked();
@@ -89,19 +102,35 @@ void Logger::on_pbStart_clicked()
         return;
     }
 
+    const QString fileName = ui->leFileName->text();
+    if (fileName.isEmpty()) {
+        // A run without a file would read the unit for nothing and leave no trace.
+        stayIdle();
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The \"%1\" is empty: enter the file the rows go to.\n"
+                                "Logging has not started.")
+                                 .arg(ui->label->text()));
+        return;
+    }
     timer->setInterval(ui->sbTimeOut->value() * 1000);
     rowFailureReported = false;
-    // With no file name the unit is still read at every tick; nothing is written.
-    const QString fileName = ui->leFileName->text();
     // The chooser's own replace question answered for the file as it was then: this run only.
     const bool replaceAgreed = !chosenToReplace.isEmpty() && fileName == chosenToReplace;
     chosenToReplace.clear();
-    if (!fileName.isEmpty()) {
-        if (!replaceAgreed && logFileHoldsData(fileName) && !agreeToReplace(fileName)) {
-            stayIdle();
-            return;
-        }
-        const QString error = writeLogLine(fileName, logHeader(enables()), LogLineMode::Truncate);
+    const QByteArray header = logHeader(enables());
+    const LogFileContent content = logFileContent(fileName, header);
+    Earlier earlier = Earlier::Replace;
+    // A file that can take this run's rows below its own is worth the question even when the
+    // chooser asked already: going on with it is what the operator may have meant.
+    if (content == LogFileContent::SameHeader
+        || (content == LogFileContent::Other && !replaceAgreed))
+        earlier = askAboutEarlierRun(fileName, content == LogFileContent::SameHeader);
+    if (earlier == Earlier::Keep) {
+        stayIdle();
+        return;
+    }
+    if (earlier == Earlier::Replace) {
+        const QString error = writeLogLine(fileName, header, LogLineMode::Truncate);
         if (!error.isNull()) {
             // A run that cannot write its file would look like logging and leave nothing behind.
             stayIdle();
@@ -112,6 +141,9 @@ void Logger::on_pbStart_clicked()
             return;
         }
     }
+    runHeader = header;
+    awaySince = QDateTime();
+    ui->lbUnit->clear();
     ui->chart->startRun(enables());
     ++runNumber;
     timer->start();
@@ -122,6 +154,38 @@ bool Logger::isLogging() const
     return timer->isActive();
 }
 
+void Logger::unitWentAway(const QDateTime &when)
+{
+    if (awaySince.isValid())
+        return;
+    awaySince = when;
+    ui->lbUnit->setText(tr("%1: the unit went away; waiting for it.").arg(shownTime(when)));
+}
+
+void Logger::unitCameBack(const QDateTime &when, const QString &portName)
+{
+    const QString since = awaySince.isValid() ? shownTime(awaySince) : tr("unnoticed");
+    awaySince = QDateTime();
+    ui->lbUnit->setText(tr("%1: the unit is back on %2 (away since %3).")
+                            .arg(shownTime(when), QDir::toNativeSeparators(portName), since));
+}
+
+void Logger::stopForAnotherUnit(const QString &portName, const QString &serialNumber)
+{
+    timer->stop();
+    stayIdle();
+    ui->lbUnit->clear();
+    auto *box = new QMessageBox(
+        QMessageBox::Warning, tr("Warning"),
+        tr("Another unit (serial number %1) is attached on %2, where the logged unit was. "
+           "Logging has stopped, so that no reading of it joins this run.")
+            .arg(serialNumber.isEmpty() ? tr("none") : serialNumber,
+                 QDir::toNativeSeparators(portName)),
+        QMessageBox::Ok, this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
 void Logger::stayIdle()
 {
     ui->pbStart->setChecked(false);
@@ -129,14 +193,22 @@ void Logger::stayIdle()
 }
 
 // A new run empties its file: the rows of an earlier run are replaced only when the operator
-// says so.
-bool Logger::agreeToReplace(const QString &fileName)
+// says so, or continued when they have the columns this run would write.
+Logger::Earlier Logger::askAboutEarlierRun(const QString &fileName, bool appendable)
 {
-    return QMessageBox::question(
-               this, tr("Log file"),
-               tr("The log file %1 already holds data. Replace it?").arg(shownName(fileName)),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-        == QMessageBox::Yes;
+    QMessageBox box(QMessageBox::Question, tr("Log file"),
+                    tr("The log file %1 already holds data. Replace it?").arg(shownName(fileName)),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    QPushButton *append = nullptr;
+    if (appendable) {
+        append = box.addButton(tr("Append"), QMessageBox::AcceptRole);
+        append->setToolTip(tr("Adds this run's rows below the earlier ones"));
+    }
+    box.exec();
+    if (append && box.clickedButton() == append)
+        return Earlier::Append;
+    return box.clickedButton() == box.button(QMessageBox::Yes) ? Earlier::Replace : Earlier::Keep;
 }
 
 void Logger::on_tbFileName_clicked()
@@ -158,12 +230,9 @@ void Logger::dataUpdated()
     if (!timer->isActive())
         return;
     const QString fileName = ui->leFileName->text();
-    if (fileName.isEmpty())
-        return;
-
     const QDateTime now = QDateTime::currentDateTime();
-    const QByteArray row = logRow(now.time(), readings, enables());
-    const QString error = writeLogLine(fileName, row, LogLineMode::Append);
+    const QByteArray row = logRow(logTimeText(now, timeStyle()), readings, enables());
+    const QString error = appendLogRow(fileName, runHeader, row);
     if (!error.isNull()) {
         reportRowFailure(fileName, error);
         return;
@@ -175,6 +244,13 @@ void Logger::dataUpdated()
 void Logger::on_pbSaveChart_clicked()
 {
     const QString fileName = chartImageName(ui->leFileName->text());
+    if (QFileInfo::exists(fileName)
+        && QMessageBox::question(
+               this, tr("Save chart"),
+               tr("The picture %1 already exists. Replace it?").arg(shownName(fileName)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+        return;
     const QString error = ui->chart->saveImage(fileName);
     if (!error.isNull()) {
         QMessageBox::warning(

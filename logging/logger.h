@@ -25,6 +25,13 @@ public:
     bool isLogging() const;
     int run() const { return runNumber; }
 
+    // What became of the run's unit, in a line beside START rather than a box at every tick.
+    void unitWentAway(const QDateTime &when);
+    void unitCameBack(const QDateTime &when, const QString &portName);
+    // Another unit answers where the run's unit was: its readings are not this run's, so the run
+    // ends and the operator is told once.
+    void stopForAnotherUnit(const QString &portName, const QString &serialNumber);
+
 signals:
     void updateData();
 
@@ -39,8 +46,10 @@ private slots:
 private:
     void setSettingsEnabled(bool enabled);
     void stayIdle();
-    bool agreeToReplace(const QString &fileName);
+    enum class Earlier { Replace, Append, Keep };
+    Earlier askAboutEarlierRun(const QString &fileName, bool appendable);
     LogEnables enables() const;
+    LogTimeStyle timeStyle() const;
     void reportRowFailure(const QString &fileName, const QString &error);
 
     const ChannelData *readings;
@@ -51,4 +60,7 @@ private:
     // The file the chooser last picked; its own question about replacing it has been answered.
     QString chosenToReplace;
     int runNumber = 0;
+    // What the run's file opens with, written again should the file vanish in the middle of it.
+    QByteArray runHeader;
+    QDateTime awaySince; // invalid while the run's unit is there
 };

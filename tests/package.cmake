@@ -38,7 +38,8 @@ foreach(file ${installed})
     endif()
 endforeach()
 set(expected_files bin/quadmeter bin/quadmeter-cli bin/quadmeter-demo bin/quadmeter-sim
-    lib/udev/rules.d/70-quadmeter.rules share/applications/quadmeter.desktop
+    lib/udev/rules.d/70-quadmeter.rules
+    share/applications/quadmeter.desktop
     share/applications/quadmeter-demo.desktop share/metainfo/io.github.quadmeter.Quadmeter.metainfo.xml
     share/quadmeter/curves/PT-100.340 share/doc/quadmeter/copyright
     share/doc/quadmeter/changelog.Debian.gz share/doc/quadmeter/examples/quadmeter-rules.yml)
@@ -54,6 +55,13 @@ foreach(expected ${expected_files})
     list(FIND installed ${expected} at)
     if(at EQUAL -1)
         message(FATAL_ERROR "not installed: ${expected}")
+    endif()
+endforeach()
+# Debian 12 keeps system units in /lib/systemd/system, outside the /usr prefix.
+foreach(unit quadmeter-log@.service quadmeter-exporter.service)
+    string(FIND "${listing}" "./lib/systemd/system/${unit}\n" at)
+    if(at EQUAL -1)
+        message(FATAL_ERROR "the package has no ${unit}\n${listing}")
     endif()
 endforeach()
 message(STATUS "package holds all ${count} installed files")

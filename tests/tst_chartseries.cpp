@@ -13,6 +13,8 @@ class ChartSeriesTest : public QObject
 private slots:
     void thinningKeepsTheExtremes_data();
     void thinningKeepsTheExtremes();
+    void timeLabelsNeverRepeat_data();
+    void timeLabelsNeverRepeat();
 };
 
 void ChartSeriesTest::thinningKeepsTheExtremes_data()
@@ -57,6 +59,31 @@ void ChartSeriesTest::thinningKeepsTheExtremes()
     line.clear();
     line.append(QPointF(5, 1));
     QCOMPARE(line.points(), QVector<QPointF>({QPointF(5, 1)}));
+}
+
+void ChartSeriesTest::timeLabelsNeverRepeat_data()
+{
+    QTest::addColumn<qint64>("spanMs");
+    QTest::newRow("first second") << qint64(1000);
+    QTest::newRow("a second and a half") << qint64(1500);
+    QTest::newRow("three seconds") << qint64(3000);
+    QTest::newRow("an hour") << qint64(3600000);
+    QTest::newRow("two days") << qint64(2 * 86400000LL);
+    QTest::newRow("four days and a bit") << qint64(4 * 86400000LL + 7);
+}
+
+// The labels the axis draws: evenly spaced from the start of the run to the end of its range.
+void ChartSeriesTest::timeLabelsNeverRepeat()
+{
+    QFETCH(qint64, spanMs);
+    const TimeAxisLabels labels = timeAxisLabels(spanMs, 5);
+    const QDateTime start(QDate(2026, 12, 7), QTime(21, 22, 52, 900));
+    QStringList texts;
+    for (int tick = 0; tick < labels.ticks; ++tick)
+        texts << start.addMSecs(qint64(spanMs * double(tick) / (labels.ticks - 1)))
+                     .toString(labels.format);
+    QVERIFY(labels.ticks >= 2);
+    QCOMPARE(texts.removeDuplicates(), 0);
 }
 
 QTEST_GUILESS_MAIN(ChartSeriesTest)

@@ -66,6 +66,8 @@ private slots:
     void valuesAreWrittenAsTheCLibraryDoes();
     void operatorLocaleDoesNotReachTheFile_data();
     void operatorLocaleDoesNotReachTheFile();
+    void isoTimeCarriesItsOffset_data();
+    void isoTimeCarriesItsOffset();
 };
 
 void LogFormatTest::headerAndRowFollowTheTickedCells_data()
@@ -177,6 +179,32 @@ void LogFormatTest::operatorLocaleDoesNotReachTheFile()
     QLocale::setDefault(before);
 
     QCOMPARE(row, QByteArray("14:03:07\t1234.5\t0.25\r\n"));
+}
+
+void LogFormatTest::isoTimeCarriesItsOffset_data()
+{
+    QTest::addColumn<QDateTime>("time");
+    QTest::addColumn<bool>("milliseconds");
+    QTest::addColumn<QByteArray>("text");
+    const QDate day(2026, 12, 7);
+    const QTime time(21, 14, 22, 250);
+    QTest::newRow("an hour east") << QDateTime(day, time, Qt::OffsetFromUTC, 3600) << false
+                                  << QByteArray("2026-12-07T21:14:22+01:00");
+    QTest::newRow("half hours west, with ms")
+        << QDateTime(day, time, Qt::OffsetFromUTC, -(5 * 3600 + 30 * 60)) << true
+        << QByteArray("2026-12-07T21:14:22.250-05:30");
+    QTest::newRow("at UTC") << QDateTime(day, time, Qt::UTC) << false
+                            << QByteArray("2026-12-07T21:14:22+00:00");
+}
+
+// The offset goes with the time as ISO 8601 writes it, east and west alike.
+void LogFormatTest::isoTimeCarriesItsOffset()
+{
+    QFETCH(QDateTime, time);
+    QFETCH(bool, milliseconds);
+    QFETCH(QByteArray, text);
+    QCOMPARE(logTimeText(time, LogTimeStyle::Iso, milliseconds), text);
+    QCOMPARE(logTimeText(time, LogTimeStyle::Clock, milliseconds), text.mid(11, 8));
 }
 
 QTEST_GUILESS_MAIN(LogFormatTest)

@@ -11,6 +11,7 @@
 #include "tests/support/simunit.h"
 
 #include <QChartView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QLineSeries>
 #include <QPushButton>
@@ -92,7 +93,8 @@ struct Rig
     int enabledSettings() const
     {
         int n = 0;
-        for (const char *name : {"pbClose", "leFileName", "sbTimeOut", "tbFileName", "twEnables"})
+        for (const char *name :
+             {"pbClose", "leFileName", "sbTimeOut", "cbTimeStamp", "tbFileName", "twEnables"})
             n += find(name)->isEnabled();
         return n;
     }
@@ -113,7 +115,8 @@ private slots:
     void startAndStopToggleTheRun();
     void tickedCellsChooseTheColumns();
     void rowsOnlyWhileTheRunLasts();
-    void emptyFileNameWritesNothing();
+    void emptyFileNameIsRefused();
+    void savingTheChartAsksBeforeReplacing();
     void unwritableHeaderKeepsIdle_data();
     void unwritableHeaderKeepsIdle();
     void startOnAFileWithDataAnsweredNo();
@@ -125,11 +128,13 @@ private slots:
     // with the simulated unit
     void ticksLogTheReadingsOfTheUnit();
     void failedReadAddsNoRow();
+    void anotherUnitOnItsPortEndsTheRun();
     void readInFlightAddsNoRowAfterStopOrClose_data();
     void readInFlightAddsNoRowAfterStopOrClose();
     void chartShowsTheRowsTheFileGot();
     // the chart alone
     void startClearsTheChartAndFollowsTheEnables();
+    void wideRangesGoLogarithmicAndGapsAreNoted();
     void longRunStaysBoundedAndKeepsTheSpike();
 
 private:
@@ -162,7 +167,7 @@ void LoggerTest::startAndStopToggleTheRun()
     QCOMPARE(linesOf(path("run.txt")).size(), 1);
 
     rig.start()->click();
-    QCOMPARE(rig.enabledSettings(), 5);
+    QCOMPARE(rig.enabledSettings(), 6);
     QVERIFY(!rig.timer()->isActive());
     QCOMPARE(rig.start()->text(), QStringLiteral("START"));
     QCOMPARE(linesOf(path("run.txt")).size(), 1); // stopping writes nothing
@@ -198,7 +203,10 @@ void LoggerTest::tickedCellsChooseTheColumns()
 void LoggerTest::rowsOnlyWhileTheRunLasts()
 {
     Rig rig;
-    ModalAnswerer answerer; // says Yes to replacing the earlier run
+    ModalAnswerer answerer;
+    answerer.setAnswer([](QWidget *box) {
+        qobject_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click(); // replace
+    });
     const QString file = path("rows.txt");
     rig.useFile(file);
     emit rig.window.updatedData();
@@ -223,17 +231,23 @@ void LoggerTest::rowsOnlyWhileTheRunLasts()
     QVERIFY(linesOf(file).last().endsWith("\r\n"));
 }
 
-void LoggerTest::emptyFileNameWritesNothing()
+// A run with no file would read the unit for nothing: refused, with the field named.
+void LoggerTest::emptyFileNameIsRefused()
 {
     Rig rig;
     rig.useFile(QString());
+    ModalAnswerer answerer;
     const QString before = QDir::currentPath();
     QDir::setCurrent(path(QString()));
     rig.start()->click();
     emit rig.window.updatedData();
     QDir::setCurrent(before);
 
-    QVERIFY(rig.timer()->isActive());
+    QCOMPARE(answerer.seen.size(), 1);
+    QCOMPARE(answerer.seen[0].title, QStringLiteral("Warning"));
+    QVERIFY(answerer.seen[0].text.contains("\"Logging file name\""));
+    QVERIFY(!rig.timer()->isActive() && !rig.start()->isChecked());
+    QCOMPARE(rig.enabledSettings(), 6);
     QVERIFY(QDir(dir.path()).isEmpty());
 }
 
@@ -279,7 +293,7 @@ void LoggerTest::unwritableHeaderKeepsIdle()
     QVERIFY2(answerer.seen[0].text.contains(full + " cannot be written: " + reason),
              qPrintable(answerer.seen[0].text));
     QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
-    QCOMPARE(rig.enabledSettings(), 5);
+    QCOMPARE(rig.enabledSettings(), 6);
 }
 
 // START on a file that holds an earlier run asks first; its default answer, No, changes nothing.
@@ -301,8 +315,27 @@ void LoggerTest::startOnAFileWithDataAnsweredNo()
     QCOMPARE(answerer.seen[0].text,
              "The log file " + QDir::toNativeSeparators(file) + " already holds data. Replace it?");
     QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
-    QCOMPARE(rig.enabledSettings(), 5);
+    QCOMPARE(rig.enabledSettings(), 6);
     QCOMPARE(linesOf(file), QList<QByteArray>({"12:00:00\r\n"}));
+}
+
+void LoggerTest::savingTheChartAsksBeforeReplacing()
+{
+    Rig rig;
+    rig.useFile(path("run.txt"));
+    QFile earlier(path("run.png"));
+    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("picture") == 7);
+    earlier.close();
+    ModalAnswerer answerer;
+    answerer.setAnswer(
+        [](QWidget *box) { qobject_cast<QMessageBox *>(box)->defaultButton()->click(); });
+
+    rig.find<QPushButton>("pbSaveChart")->click();
+
+    QCOMPARE(answerer.seen.size(), 1);
+    QVERIFY(answerer.seen[0].text.endsWith("Replace it?"));
+    QVERIFY(earlier.open(QIODevice::ReadOnly));
+    QCOMPARE(earlier.readAll(), QByteArray("picture"));
 }
 
 // A file that stops taking rows in the middle of a run: one box for the run, not one per tick,
@@ -310,7 +343,7 @@ void LoggerTest::startOnAFileWithDataAnsweredNo()
 void LoggerTest::failingRowsAreReportedOncePerRun()
 {
     Rig rig;
-    ModalAnswerer answerer; // says Yes to replacing the first run's file
+    ModalAnswerer answerer; // answers the question about the first run's file
     const QString file = path("rows.txt");
     rig.useFile(file);
     // No tick during the test: with no unit attached, a tick raises a box of its own.
@@ -332,7 +365,7 @@ void LoggerTest::failingRowsAreReportedOncePerRun()
 
         QVERIFY(QDir().rmdir(file));
         emit rig.window.updatedData();
-        QCOMPARE(linesOf(file).size(), 1); // written again, with no header
+        QCOMPARE(linesOf(file).size(), 2); // made again, with its header
         rig.start()->click();
     }
     QCOMPARE(rowFailures(), 2);
@@ -501,6 +534,47 @@ void LoggerTest::failedReadAddsNoRow()
     QCOMPARE(linesOf(path("gap.txt")).size(), 2);
 }
 
+// The run's unit is unplugged and another one shows under its port name: the run ends with one
+// box, and nothing is asked of the other unit.
+void LoggerTest::anotherUnitOnItsPortEndsTheRun()
+{
+    PtyHost unit;
+    PtyHost stranger;
+    QVERIFY(unit.start() && stranger.start());
+    const QString firstPort = unit.portPath();
+    bool unplugged = false;
+    Dialog window;
+    window.setPortLister([&] {
+        if (!unplugged)
+            return unitsLister({&unit})();
+        QList<PortEntry> listed = unitsLister({&stranger})();
+        listed[0].portName = firstPort;
+        return listed;
+    });
+    const QString file = path("unit.txt");
+    QStringList boxes;
+    ModalAnswerer answerer;
+    // The run is driven from inside the Logger's modal run, as the operator would.
+    answerer.setAnswer([&](QWidget *modal) {
+        auto *logger = qobject_cast<Logger *>(modal);
+        logger->findChild<QLineEdit *>("leFileName")->setText(file);
+        logger->findChild<QPushButton *>("pbStart")->click();
+        logger->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly)->setInterval(50);
+        QTRY_VERIFY(linesOf(file).size() >= 3);
+        unplugged = true;
+        unit.hangUp();
+        QTRY_VERIFY(!logger->isLogging());
+        for (const QMessageBox *box : logger->findChildren<QMessageBox *>())
+            boxes << box->text();
+        logger->close();
+    });
+    window.findChild<QPushButton *>("pbLogger")->click();
+
+    QCOMPARE(boxes.size(), 1);
+    QVERIFY2(boxes[0].contains(firstPort), qPrintable(boxes[0]));
+    QVERIFY(stranger.received().isEmpty());
+}
+
 void LoggerTest::readInFlightAddsNoRowAfterStopOrClose_data()
 {
     QTest::addColumn<bool>("close");
@@ -622,6 +696,36 @@ void LoggerTest::startClearsTheChartAndFollowsTheEnables()
                           "Voltage2", "Voltage3"}));
     for (const auto &points : qAsConst(plotted.lines))
         QVERIFY(points.isEmpty());
+}
+
+// A cool-down from 300 K to 4 K spans two decades and stays linear; a channel at the float's
+// limit spreads the chart over dozens and turns it logarithmic; an infinity breaks its line and
+// is named under the charts.
+void LoggerTest::wideRangesGoLogarithmicAndGapsAreNoted()
+{
+    Rig rig;
+    rig.useFile(path("wide.txt"));
+    rig.start()->click();
+    ChannelData *records = rig.window.channelData();
+    const auto temperatureAxis = [&rig] {
+        const auto views = rig.logger->findChildren<QChartView *>();
+        return views.last()->chart()->axes(Qt::Vertical).value(0)->type();
+    };
+    const float temperatures[] = {300, 4, 3.4e38f, std::numeric_limits<float>::infinity(), 290};
+    const bool logarithmic[] = {false, false, true, true, true};
+    for (int row = 0; row < 5; ++row) {
+        for (int c = 0; c < 4; ++c)
+            records[c] = {0, 1, 0, 100, 300};
+        records[1].temperature = temperatures[row];
+        emit rig.window.updatedData();
+        QCOMPARE(temperatureAxis() == QAbstractAxis::AxisTypeLogValue, logarithmic[row]);
+    }
+    auto *note = rig.logger->findChild<QLabel *>("gapNote");
+    QVERIFY(note && note->isVisible());
+    QVERIFY2(note->text().contains("Temperature1") && !note->text().contains("Temperature0"),
+             qPrintable(note->text()));
+    const QVector<QPointF> line = plottedBy(rig.logger).lines.value("Temperature1");
+    QCOMPARE(line.size(), 4); // both sides of the gap, the gap itself not
 }
 
 // A run of days at one reading a second: the chart keeps its bound, and a short spike in the

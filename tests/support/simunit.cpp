@@ -9,7 +9,9 @@ PortLister unitsLister(const QList<const PtyHost *> &hosts, const QList<PortEntr
         QList<PortEntry> ports;
         for (const PtyHost *host : hosts) {
             if (host->isServing())
-                ports.append({host->portPath(), true, 1155, 22336});
+                // Each simulated unit has a serial number of its own, as real units do.
+                ports.append({host->portPath(), true, 1155, 22336,
+                              QStringLiteral("SIM%1").arg(quintptr(host), 0, 16)});
         }
         return ports + others;
     };

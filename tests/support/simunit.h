@@ -13,7 +13,8 @@ class QSerialPort;
 // A port lister that reports the given hosts as attached units (USB ids 1155/22336), in order,
 // optionally followed by other ports (other vendor, no USB ids) to prove they are never chosen.
 // Paths are taken at each call, so a replugged unit shows under its new name; a hung-up host
-// is not listed, as an unplugged unit vanishes from the system's list.
+// is not listed, as an unplugged unit vanishes from the system's list. Each host reports a
+// serial number of its own, the same at every call.
 PortLister unitsLister(const QList<const PtyHost *> &hosts, const QList<PortEntry> &others = {});
 
 // Opens `port` on the host's pseudo-terminal with the unit's line settings (500000 baud, 8N1).

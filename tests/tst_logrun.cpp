@@ -1,0 +1,184 @@
+// A command-line logging run in process, on a faked clock: a run across midnight into daily
+// files, a unit that goes away and comes back (or another in its place), and appending onto an
+// earlier run.
+#include "logging/logrun.h"
+#include "sim/ptyhost.h"
+#include "tests/support/simunit.h"
+#include "unit/unit.h"
+
+#include <QtTest>
+
+namespace {
+
+QList<QByteArray> linesOf(const QString &fileName)
+{
+    QFile file(fileName);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    QList<QByteArray> lines;
+    while (!file.atEnd())
+        lines.append(file.readLine());
+    return lines;
+}
+
+// A run on a simulated unit; `listed` gives the ports as the system would list them.
+struct Rig
+{
+    Rig(
+        const LogRunSettings &settings,
+        std::function<QList<PortEntry>(const PtyHost &)> listed
+        = [](const PtyHost &host) { return unitsLister({&host})(); })
+    {
+        const PortLister lister = [this, listed] {
+            return listed(host);
+        };
+        unit.open(host.portPath());
+        run = std::make_unique<LogRun>(
+            unit, identityOf(lister(), host.portPath()), settings,
+            [this](const QString &line) { said << line; }, [this] { return now; });
+        run->setPortLister(lister);
+    }
+    PtyHost host;
+    bool started = host.start();
+    Unit unit;
+    QDateTime now = QDateTime(QDate(2026, 12, 7), QTime(23, 59, 58), Qt::OffsetFromUTC, 3600);
+    QStringList said;
+    std::unique_ptr<LogRun> run;
+};
+
+} // namespace
+
+class LogRunTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void dailyFilesSwitchAtMidnight();
+    void runWaitsForItsOwnUnit_data();
+    void runWaitsForItsOwnUnit();
+    void appendGoesOnBelowTheSameHeaderOnly_data();
+    void appendGoesOnBelowTheSameHeaderOnly();
+
+private:
+    QTemporaryDir dir;
+};
+
+// Each row lands in the file of the date it carries; its ISO time reads back to the reading's.
+void LogRunTest::dailyFilesSwitchAtMidnight()
+{
+    LogRunSettings settings;
+    settings.fileName = dir.filePath("run.txt");
+    settings.daily = true;
+    settings.timeStyle = LogTimeStyle::Iso;
+    settings.milliseconds = true;
+    Rig rig(settings);
+    QVERIFY(rig.started && rig.run->start());
+    const QList<QTime> times {QTime(23, 59, 59, 500), QTime(0, 0, 0, 200), QTime(0, 0, 1)};
+    QList<QDateTime> stamps;
+    for (const QTime &time : times) {
+        rig.now = QDateTime(time.hour() ? QDate(2026, 12, 7) : QDate(2026, 12, 8), time,
+                            Qt::OffsetFromUTC, 3600);
+        stamps << rig.now;
+        QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
+    }
+
+    const QList<QByteArray> first = linesOf(dir.filePath("run-2026-12-07.txt"));
+    const QList<QByteArray> second = linesOf(dir.filePath("run-2026-12-08.txt"));
+    QCOMPARE(first.size(), 2); // 23:59:59.500 alone
+    QCOMPARE(second.size(), 3);
+    QVERIFY(first[0] == logHeader(allLogEnables()) && second[0] == first[0]);
+    const QList<QByteArray> rows = first.mid(1) + second.mid(1);
+    for (int row = 0; row < rows.size(); ++row) {
+        const QDateTime back = QDateTime::fromString(
+            QString::fromLatin1(rows[row].split('\t').first()), Qt::ISODateWithMs);
+        QCOMPARE(back, stamps[row]);
+        QCOMPARE(back.offsetFromUtc(), 3600);
+    }
+    QVERIFY(rig.said.isEmpty());
+}
+
+void LogRunTest::runWaitsForItsOwnUnit_data()
+{
+    QTest::addColumn<bool>("another");
+    QTest::newRow("back on a new port") << false;
+    QTest::newRow("another unit on its port first") << true;
+}
+
+// While away: no rows, one line; another unit on its port is told once and never read; the
+// unit's own return is told once and its rows follow.
+void LogRunTest::runWaitsForItsOwnUnit()
+{
+    QFETCH(bool, another);
+    LogRunSettings settings;
+    settings.fileName = dir.filePath(QStringLiteral("away%1.txt").arg(another));
+    PtyHost stranger;
+    QVERIFY(stranger.start());
+    QString firstPort;
+    bool strangerThere = false;
+    Rig rig(settings, [&](const PtyHost &host) {
+        if (!strangerThere)
+            return unitsLister({&host})();
+        // The other unit shows under the name the logged one had.
+        QList<PortEntry> listed = unitsLister({&stranger})();
+        listed[0].portName = firstPort;
+        return listed;
+    });
+    firstPort = rig.host.portPath();
+    QVERIFY(rig.started && rig.run->start());
+    QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
+
+    rig.host.hangUp();
+    strangerThere = another;
+    QCOMPARE(rig.run->sample(), LogRun::Sample::Away);
+    for (int tick = 0; tick < 3; ++tick)
+        QCOMPARE(rig.run->sample(), LogRun::Sample::Away);
+    QCOMPARE(linesOf(settings.fileName).size(), 2);
+    QVERIFY(rig.host.replug());
+    strangerThere = false;
+    QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
+    QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
+
+    QCOMPARE(linesOf(settings.fileName).size(), 4);
+    QVERIFY(stranger.received().isEmpty());
+    QCOMPARE(rig.said.size(), another ? 3 : 2);
+    QVERIFY2(rig.said.first().contains("went away"), qPrintable(rig.said.first()));
+    QVERIFY2(rig.said.last().contains("is back on " + rig.host.portPath()),
+             qPrintable(rig.said.last()));
+    if (another)
+        QVERIFY2(rig.said[1].contains("another unit"), qPrintable(rig.said[1]));
+    // Each line says when: the faked clock's date and offset.
+    for (const QString &line : qAsConst(rig.said))
+        QVERIFY(line.startsWith("2026-12-07T23:59:58+01:00: "));
+}
+
+void LogRunTest::appendGoesOnBelowTheSameHeaderOnly_data()
+{
+    QTest::addColumn<QByteArray>("earlier");
+    QTest::addColumn<bool>("goesOn");
+    QTest::newRow("same header") << logHeader(allLogEnables()) + "12:00:00\t1\r\n" << true;
+    QTest::newRow("other header") << QByteArray(";Time\tVoltage0\r\n12:00:00\t1\r\n") << false;
+}
+
+void LogRunTest::appendGoesOnBelowTheSameHeaderOnly()
+{
+    QFETCH(QByteArray, earlier);
+    QFETCH(bool, goesOn);
+    LogRunSettings settings;
+    settings.fileName = dir.filePath(QStringLiteral("append%1.txt").arg(goesOn));
+    settings.earlier = LogRunSettings::Earlier::Append;
+    QFile file(settings.fileName);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(earlier) == earlier.size());
+    file.close();
+    Rig rig(settings);
+
+    QCOMPARE(rig.run->start(), goesOn);
+    if (goesOn)
+        QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
+    const QList<QByteArray> lines = linesOf(settings.fileName);
+    QCOMPARE(lines.mid(0, 2).join(), earlier);
+    QCOMPARE(lines.size(), goesOn ? 3 : 2);
+    QCOMPARE(rig.said.size(), goesOn ? 0 : 1);
+}
+
+QTEST_GUILESS_MAIN(LogRunTest)
+#include "tst_logrun.moc"
