@@ -6,10 +6,13 @@
 #include "unit/unitbackup.h"
 
 #include <QCoreApplication>
-#include <QDebug>
+#include <QLoggingCategory>
 #include <QDir>
 
 #include <QMessageBox>
+
+// The window's debug lines: openserialport.cpp defines the category.
+Q_DECLARE_LOGGING_CATEGORY(appLog)
 
 namespace {
 
@@ -100,7 +103,7 @@ bool Dialog::keepBackup(calibrationWidget *page)
     }
     if (!backup->isEmpty()) {
         const QString shown = QDir::toNativeSeparators(*backup);
-        qDebug().noquote() << QStringLiteral("Calibration backed up to %1").arg(shown);
+        qCDebug(appLog).noquote() << QStringLiteral("Calibration backed up to %1").arg(shown);
         for (calibrationWidget *each : findChildren<calibrationWidget *>())
             each->showBackup(shown);
     }
