@@ -9,10 +9,10 @@
 #include <QLoggingCategory>
 #include <QMessageBox>
 
-namespace {
-
 // The main window's debug lines: off unless asked for ("quadmeter.app.debug=true").
 Q_LOGGING_CATEGORY(appLog, "quadmeter.app", QtInfoMsg)
+
+namespace {
 
 // The operator refused to choose among several units; the tool cannot go on without one.
 constexpr int RefusedChoiceExitStatus = 1;

@@ -11,7 +11,7 @@
 
 #include <QMessageBox>
 
-// The window's debug lines: openserialport.cpp defines the category.
+// The window's debug lines, defined beside the opening of the port.
 Q_DECLARE_LOGGING_CATEGORY(appLog)
 
 namespace {
