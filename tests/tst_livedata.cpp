@@ -5,8 +5,9 @@
 #include "logging/logger.h"
 #include "sim/firmware.h"
 #include "sim/ptyhost.h"
+#include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
-#include "tests/support/simunit.h"
+#include "tests/support/windowonunit.h"
 #include "tests/support/windowsystem.h"
 
 #include <QCheckBox>
@@ -19,22 +20,13 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include <cstring>
-
 namespace {
-
-quint32 bitsOf(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
 
 const char *const fullCycle = "00010203" "04050607" "08090a0b" "0c0d0e0f" "10111213" "1e1f";
 
 } // namespace
 
-class LiveDataTest : public QObject
+class LiveDataTest : public QObject, WindowOnUnit
 {
     Q_OBJECT
 
@@ -60,30 +52,16 @@ private:
     {
         return window->findChild<QCheckBox *>(QStringLiteral("cbRelay%1").arg(n));
     }
-    // The calibration pages have a "pbGetData" of their own; this is the Data page's.
-    void getAllData()
-    {
-        window->findChild<QWidget *>("tab")->findChild<QPushButton *>("pbGetData")->click();
-    }
-
-    PtyHost *unit = nullptr;
-    Dialog *window = nullptr;
 };
 
 void LiveDataTest::init()
 {
-    unit = new PtyHost;
-    QVERIFY(unit->start());
-    window = new Dialog;
-    window->setPortLister(unitsLister({unit}));
+    QVERIFY(startWindowOnUnit());
 }
 
 void LiveDataTest::cleanup()
 {
-    delete window;
-    window = nullptr;
-    delete unit;
-    unit = nullptr;
+    stopWindowOnUnit();
 }
 
 void LiveDataTest::goodCycleFillsTableAndRelays()
@@ -92,7 +70,7 @@ void LiveDataTest::goodCycleFillsTableAndRelays()
     relay(1)->setChecked(true);
     QSignalSpy updated(window, &Dialog::updatedData);
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(updated.count(), 1);
     QCOMPARE(unit->received().toHex(), QByteArray(fullCycle));
@@ -134,7 +112,7 @@ void LiveDataTest::cellTexts()
     QFETCH(QString, text);
     unit->withFirmware([&](Firmware &f) { f.forceRaw(2, quantity, bits); });
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(table()->item(quantity, 2)->text(), text);
 }
@@ -161,7 +139,7 @@ void LiveDataTest::wrongReplyEndsCycle()
     QFETCH(int, surplus);
     QFETCH(bool, good);
 
-    getAllData(); // a first complete cycle
+    getAllData(*window); // a first complete cycle
     const ChannelData before = window->channelData()[1];
     const QString shownBefore = table()->item(0, 1)->text();
     for (int q = 0; q < 5; ++q)
@@ -182,7 +160,7 @@ void LiveDataTest::wrongReplyEndsCycle()
     QElapsedTimer clock;
     clock.start();
 
-    getAllData();
+    getAllData(*window);
 
     const ChannelData after = window->channelData()[1];
     QCOMPARE(updated.count(), good ? 1 : 0);
@@ -195,10 +173,7 @@ void LiveDataTest::wrongReplyEndsCycle()
     QCOMPARE(after.adcData, 0x40490fdbu);
     if (mode == Misbehaviour::Silent)
         QVERIFY2(clock.elapsed() >= 200, qPrintable(QString::number(clock.elapsed())));
-    const quint32 forcedAcBits = 0x40490fdbu + 2;
-    float forcedAc;
-    std::memcpy(&forcedAc, &forcedAcBits, sizeof forcedAc);
-    QCOMPARE(after.acVoltage, stage > 2 ? forcedAc : before.acVoltage);
+    QCOMPARE(after.acVoltage, stage > 2 ? floatOf(0x40490fdbu + 2) : before.acVoltage);
     QCOMPARE(after.temperature, before.temperature);
 }
 
@@ -216,7 +191,7 @@ void LiveDataTest::strayBytesEndTheReading()
     QSignalSpy updated(window, &Dialog::updatedData);
     QTest::ignoreMessage(QtDebugMsg, "Error! Wrong data");
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(updated.count(), 0);
     QCOMPARE(table()->item(4, 0)->text(), QStringLiteral("0"));
@@ -233,7 +208,7 @@ void LiveDataTest::silentRelaysStillComplete()
     QElapsedTimer clock;
     clock.start();
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(updated.count(), 1);
     QVERIFY(clock.elapsed() >= 1000);
@@ -247,7 +222,7 @@ void LiveDataTest::relayReadBackSendsNoCommand()
     unit->withFirmware([](Firmware &f) { f.feed(QByteArray::fromHex("1c01")); });
     QSignalSpy clicked(relay(1), &QCheckBox::clicked);
 
-    getAllData();
+    getAllData(*window);
 
     QVERIFY(relay(1)->isChecked());
     QVERIFY(!relay(2)->isChecked());
@@ -268,7 +243,7 @@ void LiveDataTest::unreachableUnitSendsNothing()
     ModalAnswerer answerer;
     QSignalSpy updated(window, &Dialog::updatedData);
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(answerer.seen.size(), 1);
     QCOMPARE(answerer.seen.first().text, QStringLiteral("Can't open device"));
@@ -320,7 +295,7 @@ void LiveDataTest::overlappingRequestsDoNotInterleave()
     watch.start(20);
     QSignalSpy updated(window, &Dialog::updatedData);
 
-    getAllData();
+    getAllData(*window);
     QTRY_VERIFY_WITH_TIMEOUT(closed, 8000);
 
     QVERIFY(unit->received().toHex().startsWith(QByteArray(fullCycle) + fullCycle));
