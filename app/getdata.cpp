@@ -5,6 +5,8 @@
 #include "measure/readings.h"
 #include "unit/unit.h"
 
+#include <algorithm>
+
 ChannelData *Dialog::channelData()
 {
     return channels;
@@ -16,19 +18,20 @@ void Dialog::GetData()
     if (!turn || !openSerialPort())
         return;
 
-    // A reading that ends early shows and logs nothing new.
-    const LiveReading reading = unit->readLive(channels);
-    if (!reading.complete)
+    // A reading that ends early shows, keeps and logs nothing of it.
+    const UnitResult<LiveReading> reading = unit->readLive();
+    if (!reading)
         return;
+    std::copy(reading->channels.begin(), reading->channels.end(), channels);
 
     for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
         for (int quantity = 0; quantity < protocol::QuantityCount; ++quantity)
             ui->twData->item(quantity, channel)->setText(readingText(channels[channel], quantity));
     }
     // Setting the boxes is not a click, so it switches no relay.
-    if (reading.relays) {
-        ui->cbRelay1->setChecked(reading.relays->relay1);
-        ui->cbRelay2->setChecked(reading.relays->relay2);
+    if (reading->relays) {
+        ui->cbRelay1->setChecked(reading->relays->relay1);
+        ui->cbRelay2->setChecked(reading->relays->relay2);
     }
     emit updatedData();
 }

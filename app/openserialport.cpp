@@ -58,7 +58,7 @@ bool Dialog::chooseUnit(const QStringList &units, QString &chosen)
 
 bool Dialog::openUnit(const QString &name)
 {
-    if (unit->open(name))
+    if (unit->open(name).ok())
         return true;
     if (tellOpeningFailure())
         QMessageBox::critical(nullptr, tr("Fatal error"), tr("Can't open device"));

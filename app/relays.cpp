@@ -18,7 +18,7 @@ void Dialog::on_cbRelay2_clicked(bool checked)
 
 void Dialog::switchRelay(int relay, bool checked)
 {
-    if (openSerialPort() && unit->switchRelay(relay, checked))
+    if (openSerialPort() && unit->switchRelay(relay, checked).ok())
         return;
     // Nothing switched: the box shows what the relay still is.
     (relay == 1 ? ui->cbRelay1 : ui->cbRelay2)->setChecked(!checked);

@@ -23,14 +23,14 @@ void Dialog::getEepromData(QWidget *widget)
 
     // Half a new calibration over half the old one would be a page that neither the unit nor the
     // operator ever had: the page takes the unit's calibration whole, or keeps what it showed.
-    const CalibrationRead read = unit->readCalibration(page->channel());
-    if (!read.complete) {
+    const UnitResult<Calibration> read = unit->readCalibration(page->channel());
+    if (!read) {
         QMessageBox::warning(page, tr("Warning"),
                              tr("%1: the unit did not answer in full; the page is unchanged.")
                                  .arg(channelTitle(page)));
         return;
     }
-    page->showCalibration(read.calibration);
+    page->showCalibration(*read);
 }
 
 void Dialog::setEepromData(QWidget *widget)
@@ -51,22 +51,25 @@ void Dialog::setEepromData(QWidget *widget)
     if (!turn || !openSerialPort())
         return;
 
-    const CalibrationSendResult sent = unit->sendCalibration(page->channel(), *calibration);
-    if (sent.verified)
+    const UnitResult<void> sent = unit->sendCalibration(page->channel(), *calibration);
+    if (sent)
         return;
     QMessageBox::warning(
         page, tr("Warning"),
         tr("%1: the unit did not take the new calibration (%2). Send it again before \"Write "
            "EEPROM\".")
-            .arg(channelTitle(page), notTakenText(sent)));
+            .arg(channelTitle(page), sent.error()));
 }
 
-void Dialog::writeEeprom(QWidget *)
+void Dialog::writeEeprom(QWidget *widget)
 {
     const auto turn = guard.begin();
     if (!turn || !openSerialPort())
         return;
     // The unit stores the calibration of all channels at once, so the page that asked is no
-    // part of the command.
-    unit->storeEeprom();
+    // part of the command; it only carries the box when the store could not go out.
+    const UnitResult<void> stored = unit->storeEeprom();
+    if (!stored)
+        QMessageBox::warning(widget, tr("Warning"),
+                             tr("The calibration was not stored: %1.").arg(stored.error()));
 }

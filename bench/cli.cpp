@@ -54,11 +54,10 @@ int main(int argc, char *argv[])
     {
         Unit unit;
         unit.open(host.portPath());
-        ChannelData records[4];
         for (int i = 0; i < Runs; ++i) {
             QElapsedTimer clock;
             clock.start();
-            unit.readLive(records);
+            unit.readLive();
             cycle.push_back(clock.nsecsElapsed() / 1e6);
         }
     }

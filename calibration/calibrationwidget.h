@@ -2,7 +2,7 @@
 
 // One channel's calibration page: the gain and the 100-row resistance-to-temperature table as
 // editable text, and the path of a curve file. The main window does the work behind its buttons.
-#include "unit/unit.h"
+#include "unit/unitvalues.h"
 
 #include <QWidget>
 

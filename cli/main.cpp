@@ -1,6 +1,5 @@
 // quadmeter-cli: the operations of the unit from a shell, for scripts and headless computers.
-#include "cli/commands.h"
-#include "cli/options.h"
+#include "cli/commandline.h"
 #include "logging/logfile.h"
 
 #include <QCoreApplication>
@@ -36,29 +35,31 @@ int main(int argc, char *argv[])
     QCoreApplication::setApplicationName(QStringLiteral("quadmeter-cli"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QUADMETER_VERSION));
 
-    const CliOptions options = parseCliArguments(QCoreApplication::arguments());
-    if (!options.error.isEmpty()) {
-        std::fprintf(stderr, "quadmeter-cli: %s\n%s", qPrintable(options.error),
-                     qPrintable(QStringLiteral("Try quadmeter-cli%1 --help.\n")
-                                    .arg(options.command == CliCommand::None ? QString()
-                                                                             : QLatin1Char(' ')
-                                                 + QCoreApplication::arguments().value(1))));
+    const CommandLine line = parseCommandLine(QCoreApplication::arguments());
+    if (!line.error.isEmpty()) {
+        const QString command = line.command ? QLatin1Char(' ') + line.command->name : QString();
+        std::fprintf(stderr, "quadmeter-cli: %s\n%s", qPrintable(line.error),
+                     qPrintable(QStringLiteral("Try quadmeter-cli%1 --help.\n").arg(command)));
         return ExitUsage;
     }
-    if (options.help) {
-        std::fputs(qPrintable(cliUsage(options.command)), stdout);
+    if (line.helpAll) {
+        std::fputs(qPrintable(fullUsage()), stdout);
         return ExitSuccess;
     }
-    if (options.version) {
+    if (line.help) {
+        std::fputs(qPrintable(line.command ? commandUsage(*line.command) : toolUsage()), stdout);
+        return ExitSuccess;
+    }
+    if (line.version) {
         std::fputs("quadmeter-cli " QUADMETER_VERSION "\n", stdout);
         return ExitSuccess;
     }
-    verbose = options.verbose;
+    verbose = line.common.verbose;
     // A read or a log ends after the reading under way, with its output complete. The other
     // commands are short and end at once, as any program does.
-    if (options.command == CliCommand::Read || options.command == CliCommand::Log) {
+    if (line.command->runsUntilStopped) {
         std::signal(SIGINT, onStopSignal);
         std::signal(SIGTERM, onStopSignal);
     }
-    return runCommand(options);
+    return line.command->run(line.common);
 }

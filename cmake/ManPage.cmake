@@ -1,9 +1,10 @@
 # Man pages written at build time by help2man from each program's own --help and --version, so
 # they cannot drift from what the program says. Installed gzipped, as Debian wants them.
 #
-#   quadmeter_man_page(TARGET SECTION DESCRIPTION)
+#   quadmeter_man_page(TARGET SECTION DESCRIPTION [HELP_OPTION])
 #
 # DESCRIPTION is the page's one-line summary (its NAME section, what whatis and apropos show).
+# HELP_OPTION, --help unless given, is the option whose text the page is written from.
 # The program must answer --help and --version without a display.
 include(GNUInstallDirs)
 
@@ -27,10 +28,15 @@ function(quadmeter_man_page target section description)
         return()
     endif()
     set(page ${CMAKE_BINARY_DIR}/man/${target}.${section})
+    set(help_option --help)
+    if(ARGC GREATER 3)
+        set(help_option ${ARGV3})
+    endif()
     add_custom_command(
         OUTPUT ${page}.gz
         COMMAND ${HELP2MAN} --no-info --section=${section}
-                "--name=${description}" --output=${page} $<TARGET_FILE:${target}>
+                "--name=${description}" --help-option=${help_option} --output=${page}
+                $<TARGET_FILE:${target}>
         COMMAND ${GZIP} -9nf ${page}
         DEPENDS ${target}
         COMMENT "Writing the man page of ${target}"

@@ -1,5 +1,7 @@
-// quadmeter-cli from the outside: the real executable against the simulated unit.
+// quadmeter-cli: its command lines read in process, then the real executable against the
+// simulated unit.
 #include "calibration/curvefile.h"
+#include "cli/commandline.h"
 #include "logging/logformat.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
@@ -60,8 +62,8 @@ class CliTest : public QObject
 
 private slots:
     void init();
-    void usageErrors_data();
-    void usageErrors();
+    void commandLines_data();
+    void commandLines();
     void findingTheUnit();
     void readFormats_data();
     void readFormats();
@@ -84,39 +86,69 @@ void CliTest::init()
     port = QStringList {QStringLiteral("--port"), host.portPath()};
 }
 
-void CliTest::usageErrors_data()
+void CliTest::commandLines_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::newRow("no command") << QStringList();
-    QTest::newRow("unknown command") << QStringList {"reed"};
-    QTest::newRow("unknown option") << QStringList {"read", "--colour"};
-    QTest::newRow("count 0") << QStringList {"read", "--count", "0"};
-    QTest::newRow("every negative") << QStringList {"read", "--every", "-1"};
-    QTest::newRow("format") << QStringList {"read", "--format", "xml"};
-    QTest::newRow("relay 3") << QStringList {"relay", "3", "on"};
-    QTest::newRow("relay half") << QStringList {"relay", "1", "half"};
-    QTest::newRow("relay missing") << QStringList {"relay", "1"};
-    QTest::newRow("channel 0") << QStringList {"get-cal", "0"};
-    QTest::newRow("channel 5") << QStringList {"set-cal", "5", "--table", "t"};
-    QTest::newRow("no source") << QStringList {"set-cal", "1"};
-    QTest::newRow("two sources") << QStringList {"set-cal", "1", "--curve", "c", "--table", "t"};
-    QTest::newRow("gain") << QStringList {"set-cal", "1", "--table", "t", "--gain", "1,5e"};
-    QTest::newRow("extra") << QStringList {"store", "now"};
-    QTest::newRow("log no file") << QStringList {"log"};
-    QTest::newRow("log column") << QStringList {"log", "f", "--enable", "Voltage0,Voltage4"};
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("port");
+    const QString none;
+    QTest::newRow("no command") << QStringList() << "no command given" << none;
+    QTest::newRow("unknown command") << QStringList {"reed"} << "unknown command \"reed\"" << none;
+    QTest::newRow("unknown option")
+        << QStringList {"read", "--colour"} << "Unknown option 'colour'." << none;
+    QTest::newRow("count 0") << QStringList {"read", "--count", "0"}
+                             << "--count takes a whole number above 0" << none;
+    QTest::newRow("every negative")
+        << QStringList {"read", "--every", "-1"} << "--every takes seconds, 0 or more" << none;
+    QTest::newRow("format") << QStringList {"read", "--format", "xml"}
+                            << "--format is table, tsv or json" << none;
+    QTest::newRow("relay 3") << QStringList {"relay", "3", "on"} << "the relay is 1 or 2" << none;
+    QTest::newRow("relay half") << QStringList {"relay", "1", "half"}
+                                << "the relay is switched on or off" << none;
+    QTest::newRow("relay missing")
+        << QStringList {"relay", "1"} << "relay needs more arguments" << none;
+    QTest::newRow("channel 0") << QStringList {"get-cal", "0"} << "the channel is 1, 2, 3 or 4"
+                               << none;
+    QTest::newRow("channel 5") << QStringList {"set-cal", "5", "--table", "t"}
+                               << "the channel is 1, 2, 3 or 4" << none;
+    QTest::newRow("no source") << QStringList {"set-cal", "1"}
+                               << "set-cal takes either --curve or --table" << none;
+    QTest::newRow("two sources") << QStringList {"set-cal", "1", "--curve", "c", "--table", "t"}
+                                 << "set-cal takes either --curve or --table" << none;
+    QTest::newRow("gain") << QStringList {"set-cal", "1", "--table", "t", "--gain", "1,5e"}
+                          << "--gain takes a number" << none;
+    QTest::newRow("extra") << QStringList {"store", "now"} << "unexpected argument \"now\"" << none;
+    QTest::newRow("log no file") << QStringList {"log"} << "log needs more arguments" << none;
+    QTest::newRow("log column") << QStringList {"log", "f", "--enable", "Voltage0,Voltage4"}
+                                << "unknown column \"Voltage4\" (Voltage0-3, Resistance0-3, "
+                                   "Temperature0-3)"
+                                << none;
+    QTest::newRow("list opens no port")
+        << QStringList {"--port", "p", "list"} << "Unknown option 'port'." << none;
+    // The common options stand before the command's name or after it.
+    QTest::newRow("port after") << QStringList {"read", "--port", "p"} << none << "p";
+    QTest::newRow("port before") << QStringList {"--port", "p", "--verbose", "read"} << none << "p";
+    QTest::newRow("empty port") << QStringList {"--port", "", "store"} << "--port needs a path"
+                                << none;
 }
 
-void CliTest::usageErrors()
+void CliTest::commandLines()
 {
     QFETCH(QStringList, arguments);
-    const Run run = cli(arguments);
-    QCOMPARE(run.exitCode, 2);
-    QVERIFY(run.out.isEmpty());
-    QVERIFY2(run.err.contains("--help"), run.err);
+    QFETCH(QString, error);
+    QFETCH(QString, port);
+    const CommandLine line = parseCommandLine(QStringList {"quadmeter-cli"} + arguments);
+    QCOMPARE(line.error, error);
+    QCOMPARE(line.common.port, port);
 }
 
 void CliTest::findingTheUnit()
 {
+    const Run usage = cli({"get-cal", "5"});
+    QCOMPARE(usage.exitCode, 2);
+    QCOMPARE(usage.err,
+             QByteArray("quadmeter-cli: the channel is 1, 2, 3 or 4\n"
+                        "Try quadmeter-cli get-cal --help.\n"));
     // The simulated unit's pseudo-terminal carries no USB identifiers.
     if (!cli({"list"}).out.isEmpty())
         QSKIP("a real unit is attached");

@@ -24,6 +24,52 @@ bool sameBits(float a, float b)
     return protocol::floatBits(a) == protocol::floatBits(b);
 }
 
+QString notOpenText()
+{
+    return Unit::tr("the unit's port is not open");
+}
+
+QString notInFullText()
+{
+    return Unit::tr("the unit did not answer in full");
+}
+
+// What the unit holds after a calibration was sent, against what was sent.
+struct SendCheck
+{
+    int rowsNotSent = 0; // a block stuck on its way: it and the blocks after it were not sent
+    bool readBackComplete = false;
+    bool gainDiffers = false;
+    QVector<int> rowsDiffering; // 0-based
+};
+
+// Why a sent calibration did not verify, as a clause for the operator: "gain, rows 26–50 differ",
+// "rows 51–100 were not sent", "it did not answer the read-back in full". Rows are counted from 1
+// as on the calibration page.
+QString notTakenText(const SendCheck &check)
+{
+    if (check.rowsNotSent > 0)
+        return QStringLiteral("rows %1–100 were not sent")
+            .arg(protocol::TableRows - check.rowsNotSent + 1);
+    if (!check.readBackComplete)
+        return QStringLiteral("it did not answer the read-back in full");
+    QStringList parts;
+    if (check.gainDiffers)
+        parts.append(QStringLiteral("gain"));
+    const QVector<int> &rows = check.rowsDiffering;
+    for (int i = 0; i < rows.size();) {
+        int j = i;
+        while (j + 1 < rows.size() && rows.at(j + 1) == rows.at(j) + 1)
+            ++j;
+        parts.append(
+            i == j ? QStringLiteral("row %1").arg(rows.at(i) + 1)
+                   : QStringLiteral("rows %1–%2")
+                         .arg(QString::number(rows.at(i) + 1), QString::number(rows.at(j) + 1)));
+        i = j + 1;
+    }
+    return QStringLiteral("%1 differ").arg(parts.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
 Unit::Unit(QObject *parent)
@@ -61,18 +107,18 @@ QStringList Unit::attachedUnits() const
     return unitPortNames(lister());
 }
 
-bool Unit::open(const QString &portName)
+UnitResult<void> Unit::open(const QString &portName)
 {
     if (port->isOpen())
-        return true;
+        return {};
     port->setPortName(portName);
     port->setBaudRate(UnitBaudRate, QSerialPort::AllDirections);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
     if (port->open(QIODevice::ReadWrite))
-        return true;
+        return {};
     qDebug().noquote() << QStringLiteral("Cannot open %1: %2").arg(portName, port->errorString());
-    return false;
+    return UnitFailure {port->errorString()};
 }
 
 bool Unit::isOpen() const
@@ -85,20 +131,15 @@ QString Unit::portName() const
     return port->portName();
 }
 
-QString Unit::errorString() const
-{
-    return port->errorString();
-}
-
 void Unit::close()
 {
     port->close();
 }
 
-LiveReading Unit::readLive(ChannelData *records)
+UnitResult<LiveReading> Unit::readLive()
 {
     LiveReading reading;
-    // Each stage's values are stored as soon as they come; only a whole, quiet set counts.
+    // Only a whole, quiet set counts; the caller gets nothing of one that ends early.
     for (int quantity = 0; quantity < protocol::QuantityCount; ++quantity) {
         const bool clean = exchange::sendForReply(port, protocol::measurementRequest(quantity));
         const QByteArray reply = exchange::collect(port, protocol::MeasurementReplyBytes);
@@ -106,9 +147,9 @@ LiveReading Unit::readLive(ChannelData *records)
         if ((quantity > 0 && !clean) || reply.size() != protocol::MeasurementReplyBytes
             || !exchange::staysQuiet(port, exchange::ReplyQuietMs)) {
             qDebug("Error! Wrong data");
-            return reading;
+            return UnitFailure {notInFullText()};
         }
-        storeQuantity(records, quantity, reply);
+        storeQuantity(reading.channels.data(), quantity, reply);
     }
 
     const bool clean = exchange::sendForReply(port, protocol::relayStateRequest());
@@ -121,32 +162,31 @@ LiveReading Unit::readLive(ChannelData *records)
         || (outcome == exchange::Outcome::Whole
             && !exchange::staysQuiet(port, exchange::ReplyQuietMs))) {
         qDebug("Error! Wrong data");
-        return reading;
+        return UnitFailure {notInFullText()};
     }
     if (outcome == exchange::Outcome::Whole)
         reading.relays = RelayStates {states.at(0) != 0, states.at(1) != 0};
-    reading.complete = true;
     return reading;
 }
 
-bool Unit::switchRelay(int relay, bool on)
+UnitResult<void> Unit::switchRelay(int relay, bool on)
 {
     if (!port->isOpen())
-        return false;
+        return UnitFailure {notOpenText()};
     exchange::send(port, protocol::setRelayRequest(relay, on));
-    return true;
+    return {};
 }
 
-CalibrationRead Unit::readCalibration(int channel)
+UnitResult<Calibration> Unit::readCalibration(int channel)
 {
-    CalibrationRead read;
+    Calibration calibration;
     exchange::sendForReply(port, protocol::getGainRequest(channel));
     QByteArray gainReply;
     const bool gainWhole = exchange::readReply(port, protocol::GainReplyBytes, gainReply)
         == exchange::Outcome::Whole;
     if (gainWhole) {
-        read.calibration.gain = protocol::floatAt(gainReply, 0);
-        qDebug() << read.calibration.gain;
+        calibration.gain = protocol::floatAt(gainReply, 0);
+        qDebug() << calibration.gain;
     }
     const bool quietAfterGain = exchange::staysQuiet(port, CalibrationQuietMs);
 
@@ -157,17 +197,18 @@ CalibrationRead Unit::readCalibration(int channel)
         == exchange::Outcome::Whole;
     if (tableWhole) {
         qDebug() << tableReply.size();
-        read.calibration.rows = protocol::tableEntries(tableReply);
+        calibration.rows = protocol::tableEntries(tableReply);
     }
-    read.complete = gainWhole && quietAfterGain && clean && tableWhole
-        && exchange::staysQuiet(port, CalibrationQuietMs);
-    return read;
+    if (gainWhole && quietAfterGain && clean && tableWhole
+        && exchange::staysQuiet(port, CalibrationQuietMs))
+        return calibration;
+    return UnitFailure {notInFullText()};
 }
 
-CalibrationSendResult Unit::sendCalibration(int channel, const Calibration &calibration)
+UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibration)
 {
     Q_ASSERT(calibration.rows.size() == protocol::TableRows);
-    CalibrationSendResult result;
+    SendCheck check;
 
     const QByteArray gainRequest = protocol::setGainRequest(channel, calibration.gain);
     qDebug() << gainRequest.toHex();
@@ -186,55 +227,35 @@ CalibrationSendResult Unit::sendCalibration(int channel, const Calibration &cali
             port->waitForBytesWritten(BlockWriteLimitMs);
         if (!port->isOpen() || port->bytesToWrite() > 0) {
             // A unit that stops taking bytes would make every further block wait out its limit.
-            result.rowsNotSent = protocol::TableRows - first;
-            return result;
+            check.rowsNotSent = protocol::TableRows - first;
+            return UnitFailure {notTakenText(check)};
         }
         exchange::pause(CommandPauseMs);
     }
 
     // The unit acknowledges nothing, so what it now holds is read back and compared.
-    const CalibrationRead back = readCalibration(channel);
-    result.readBackComplete = back.complete;
-    if (!back.complete)
-        return result;
-    result.gainDiffers = !sameBits(back.calibration.gain, calibration.gain);
+    const UnitResult<Calibration> back = readCalibration(channel);
+    if (!back)
+        return UnitFailure {notTakenText(check)};
+    check.readBackComplete = true;
+    check.gainDiffers = !sameBits(back->gain, calibration.gain);
     for (int row = 0; row < protocol::TableRows; ++row) {
         const protocol::TableEntry &sent = calibration.rows.at(row);
-        const protocol::TableEntry &held = back.calibration.rows.at(row);
+        const protocol::TableEntry &held = back->rows.at(row);
         if (!sameBits(sent.resistance, held.resistance)
             || !sameBits(sent.temperature, held.temperature))
-            result.rowsDiffering.append(row);
+            check.rowsDiffering.append(row);
     }
-    result.verified = !result.gainDiffers && result.rowsDiffering.isEmpty();
-    return result;
+    if (check.gainDiffers || !check.rowsDiffering.isEmpty())
+        return UnitFailure {notTakenText(check)};
+    return {};
 }
 
-void Unit::storeEeprom()
+UnitResult<void> Unit::storeEeprom()
 {
+    if (!port->isOpen())
+        return UnitFailure {notOpenText()};
     exchange::send(port, protocol::writeEepromRequest());
     exchange::pause(CommandPauseMs);
-}
-
-QString notTakenText(const CalibrationSendResult &result)
-{
-    if (result.rowsNotSent > 0)
-        return QStringLiteral("rows %1–100 were not sent")
-            .arg(protocol::TableRows - result.rowsNotSent + 1);
-    if (!result.readBackComplete)
-        return QStringLiteral("it did not answer the read-back in full");
-    QStringList parts;
-    if (result.gainDiffers)
-        parts.append(QStringLiteral("gain"));
-    const QVector<int> &rows = result.rowsDiffering;
-    for (int i = 0; i < rows.size();) {
-        int j = i;
-        while (j + 1 < rows.size() && rows.at(j + 1) == rows.at(j) + 1)
-            ++j;
-        parts.append(
-            i == j ? QStringLiteral("row %1").arg(rows.at(i) + 1)
-                   : QStringLiteral("rows %1–%2")
-                         .arg(QString::number(rows.at(i) + 1), QString::number(rows.at(j) + 1)));
-        i = j + 1;
-    }
-    return QStringLiteral("%1 differ").arg(parts.join(QStringLiteral(", ")));
+    return {};
 }

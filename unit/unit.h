@@ -1,55 +1,16 @@
 #pragma once
 
 // The unit as the tool sees it, without any window: finding it among the serial ports, opening
-// and closing its port, and the operations by name. Each operation returns what came back, or
-// that it did not; what to tell the operator is the caller's business.
+// and closing its port, and the operations by name. Each operation returns a UnitResult: what
+// came back, or why nothing did; what to tell the operator is the caller's business.
 #include "link/portlister.h"
-#include "link/protocol.h"
-#include "measure/channeldata.h"
+#include "unit/unitvalues.h"
 
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QVector>
-
-#include <optional>
 
 class QSerialPort;
-
-struct RelayStates
-{
-    bool relay1 = false;
-    bool relay2 = false;
-};
-
-struct LiveReading
-{
-    bool complete = false; // all five quantities came whole and the line stayed quiet after them
-    std::optional<RelayStates> relays; // absent when the unit did not answer the relay read
-};
-
-// A channel's calibration as it crosses the wire.
-struct Calibration
-{
-    float gain = 0;
-    QVector<protocol::TableEntry> rows; // protocol::TableRows rows
-};
-
-struct CalibrationRead
-{
-    bool complete = false; // the gain and all 100 rows came, and nothing else did
-    Calibration calibration;
-};
-
-// What the unit holds after a calibration was sent, against what was sent.
-struct CalibrationSendResult
-{
-    bool verified = false; // the read-back matched what was sent, bit for bit
-    int rowsNotSent = 0; // a block stuck on its way: it and the blocks after it were not sent
-    bool readBackComplete = false;
-    bool gainDiffers = false;
-    QVector<int> rowsDiffering; // 0-based
-};
 
 class Unit : public QObject
 {
@@ -63,24 +24,24 @@ public:
     // The ports that carry the unit's USB identifiers, in the system's enumeration order.
     QStringList attachedUnits() const;
 
-    // Opens the named port with the unit's line settings. On failure the port's own reason is
-    // in errorString().
-    bool open(const QString &portName);
+    // Opens the named port with the unit's line settings; on failure the port's own reason.
+    UnitResult<void> open(const QString &portName);
     bool isOpen() const;
     QString portName() const;
-    QString errorString() const;
     void close();
 
-    // One live reading: the five quantities of the four channels, each stored into `records` as
-    // it comes, then the relay states.
-    LiveReading readLive(ChannelData *records);
-    // Switches a relay (1 or 2). False when there is no open port to send it on.
-    bool switchRelay(int relay, bool on);
-    CalibrationRead readCalibration(int channel);
-    // Sends the gain and the four table blocks, then reads them back to see that they arrived.
-    CalibrationSendResult sendCalibration(int channel, const Calibration &calibration);
+    // One live reading: the five quantities of the four channels, then the relay states. Only a
+    // whole reading, followed by a quiet line, comes back.
+    UnitResult<LiveReading> readLive();
+    // Switches a relay (1 or 2). The unit acknowledges nothing; it fails only with no open port.
+    UnitResult<void> switchRelay(int relay, bool on);
+    // The channel's gain and all 100 rows, and nothing else on the line.
+    UnitResult<Calibration> readCalibration(int channel);
+    // Sends the gain and the four table blocks, then reads them back to see that they arrived:
+    // ok only when the unit holds, bit for bit, what was sent.
+    UnitResult<void> sendCalibration(int channel, const Calibration &calibration);
     // Makes the unit keep its present calibration of all channels in its EEPROM.
-    void storeEeprom();
+    UnitResult<void> storeEeprom();
 
 signals:
     // The port failed as an unplugged unit's does and has been closed.
@@ -92,8 +53,3 @@ private:
     QSerialPort *port;
     PortLister lister;
 };
-
-// Why a sent calibration did not verify, as a clause for the operator: "gain, rows 26–50 differ",
-// "rows 51–100 were not sent", "it did not answer the read-back in full". Rows are counted from 1
-// as on the calibration page.
-QString notTakenText(const CalibrationSendResult &result);

@@ -1,0 +1,81 @@
+#pragma once
+
+// One command of quadmeter-cli, and what the commands share: talking to the operator, opening the
+// unit, the reading loop and reading option values. A new command is a Command of its own in a
+// file of its own, and one row in the table of cli/commandline.cpp.
+#include "logging/logformat.h"
+#include "unit/unitvalues.h"
+
+#include <QCommandLineOption>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+
+class QCommandLineParser;
+class Unit;
+
+enum ExitStatus { ExitSuccess = 0, ExitFailure = 1, ExitUsage = 2 };
+
+// The options every command takes, before its name or after it.
+struct CommonOptions
+{
+    QString port; // empty: find the unit by its USB identifiers
+    bool verbose = false;
+};
+
+class Command
+{
+public:
+    // A positional argument: how the usage line writes it, and what it is.
+    struct Argument
+    {
+        QString syntax;
+        QString description;
+    };
+
+    virtual ~Command() = default;
+
+    QString name;
+    QString summary; // its line in the tool's usage
+    QString description; // its --help below the usage line: what it does, what can go wrong
+    QList<QCommandLineOption> options; // its own, besides --port, --verbose and --help
+    QList<Argument> arguments; // exactly these, in this order
+    bool takesPort = true; // false for a command that opens no unit
+    bool runsUntilStopped = false; // Ctrl-C and SIGTERM end it after the reading under way
+
+    // Takes the command's own options and its arguments off the parsed command line. False with
+    // `error` set when they make no sense.
+    virtual bool take(const QCommandLineParser &parser, const QStringList &values, QString *error)
+        = 0;
+    // Does the work; the exit status.
+    virtual int run(const CommonOptions &common) = 0;
+};
+
+// Talking to the operator: messages to stderr after the program's name, results to stdout as they
+// come. print() is false when the bytes did not all go out.
+QString cliText(const char *text);
+void say(const QString &message);
+bool print(const QByteArray &bytes);
+QString shown(const QString &path);
+QString channelTitle(int channel);
+
+// Opens the port named with --port or else the one attached unit; false after saying why.
+bool openUnit(Unit &unit, const CommonOptions &common);
+
+// Asks a running read or log to end after the reading under way: the SIGINT and SIGTERM handlers
+// set it, the reading loop polls it.
+void requestStop();
+
+// Takes readings until `count` (0: until stopped), `every` seconds from one reading's start to the
+// next's, handing each whole one to `take`. False when any reading failed or `take` said so.
+bool readingLoop(Unit &unit, int count, double every,
+                 const std::function<bool(const LiveReading &)> &take);
+
+// Option values as the commands read them; false when the text is no such value.
+bool readCount(const QString &text, int &count); // a whole number above 0
+bool readSeconds(const QString &text, double &seconds); // 0 up to a week
+bool readChannel(const QString &text, int &channel); // "1"-"4" into 0-3
+// "Voltage0,Temperature3" into the ticked cells; false with the unknown name in `problem`.
+bool parseLogEnables(const QString &text, LogEnables &enables, QString &problem);

@@ -1,0 +1,56 @@
+// quadmeter-cli relay: switches a relay.
+#include "cli/command.h"
+#include "unit/unit.h"
+
+#include <memory>
+
+namespace {
+
+class RelayCommand : public Command
+{
+public:
+    RelayCommand()
+    {
+        name = QStringLiteral("relay");
+        summary = cliText("switch a relay");
+        description = cliText("Switches relay 1 or 2 of the unit on or off.");
+        arguments = {{QStringLiteral("1|2"), cliText("the relay")},
+                     {QStringLiteral("on|off"), cliText("what it is switched to")}};
+    }
+
+    bool take(const QCommandLineParser &, const QStringList &values, QString *error) override
+    {
+        const QString &which = values.at(0);
+        const QString &state = values.at(1);
+        if (which != QLatin1String("1") && which != QLatin1String("2")) {
+            *error = cliText("the relay is 1 or 2");
+            return false;
+        }
+        if (state != QLatin1String("on") && state != QLatin1String("off")) {
+            *error = cliText("the relay is switched on or off");
+            return false;
+        }
+        relay = which.toInt();
+        on = state == QLatin1String("on");
+        return true;
+    }
+
+    int run(const CommonOptions &common) override
+    {
+        Unit unit;
+        if (!openUnit(unit, common))
+            return ExitFailure;
+        return unit.switchRelay(relay, on) ? ExitSuccess : ExitFailure;
+    }
+
+private:
+    int relay = 1;
+    bool on = false;
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeRelayCommand()
+{
+    return std::make_unique<RelayCommand>();
+}

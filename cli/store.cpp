@@ -1,0 +1,42 @@
+// quadmeter-cli store: "Write EEPROM".
+#include "cli/command.h"
+#include "unit/unit.h"
+
+#include <memory>
+
+namespace {
+
+class StoreCommand : public Command
+{
+public:
+    StoreCommand()
+    {
+        name = QStringLiteral("store");
+        summary = cliText("make the unit keep its calibration in its EEPROM");
+        description
+            = cliText("Makes the unit keep the present calibration of all channels in its EEPROM\n"
+                      "(\"Write EEPROM\").");
+    }
+
+    bool take(const QCommandLineParser &, const QStringList &, QString *) override { return true; }
+
+    int run(const CommonOptions &common) override
+    {
+        Unit unit;
+        if (!openUnit(unit, common))
+            return ExitFailure;
+        const UnitResult<void> stored = unit.storeEeprom();
+        if (!stored) {
+            say(cliText("the calibration was not stored: %1").arg(stored.error()));
+            return ExitFailure;
+        }
+        return ExitSuccess;
+    }
+};
+
+} // namespace
+
+std::unique_ptr<Command> makeStoreCommand()
+{
+    return std::make_unique<StoreCommand>();
+}
