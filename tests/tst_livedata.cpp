@@ -39,7 +39,6 @@ private slots:
     void cellTexts();
     void wrongReplyEndsCycle_data();
     void wrongReplyEndsCycle();
-    void strayBytesEndTheReading();
     void silentRelaysStillComplete();
     void relayReadBackSendsNoCommand();
     void unreachableUnitSendsNothing();
@@ -176,26 +175,6 @@ void LiveDataTest::wrongReplyEndsCycle()
     QCOMPARE(after.adcData, before.adcData);
     QCOMPARE(after.acVoltage, before.acVoltage);
     QCOMPARE(after.temperature, before.temperature);
-}
-
-// Bytes that come after a reply, here while the relay states are read, put every reply of the
-// reading in doubt: nothing is shown and nothing is logged.
-void LiveDataTest::strayBytesEndTheReading()
-{
-    Misbehaviour stray;
-    stray.mode = Misbehaviour::Trailing;
-    stray.delayMs = 5;
-    stray.surplusBytes = 4;
-    stray.onlyForCode = 16;
-    stray.times = 1;
-    unit->setMisbehaviour(stray);
-    QSignalSpy updated(window, &Dialog::updatedData);
-    QTest::ignoreMessage(QtDebugMsg, "Error! Wrong data");
-
-    getAllData(*window);
-
-    QCOMPARE(updated.count(), 0);
-    QCOMPARE(table()->item(4, 0)->text(), QStringLiteral("0"));
 }
 
 void LiveDataTest::silentRelaysStillComplete()
