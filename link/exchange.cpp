@@ -71,7 +71,8 @@ bool sendForReply(QSerialPort *port, const QByteArray &request)
     if (!port->isOpen())
         return false;
     // A late or surplus reply of an earlier exchange would otherwise become the head of this one.
-    const bool clean = port->bytesAvailable() == 0;
+    // Such bytes may wait in the port's buffer or, not yet taken from the line, in the system's.
+    const bool clean = port->bytesAvailable() == 0 && !port->waitForReadyRead(0);
     port->clear(QSerialPort::Input);
     const bool alsoBuffered = !port->readAll().isEmpty();
     send(port, request);

@@ -233,8 +233,19 @@ void Firmware::loseRequest(quint8 code, int passing)
     lostAfter = passing;
 }
 
+void Firmware::keepOff(int channel, int row, int field)
+{
+    off = {channel, row, field};
+}
+
 QByteArray Firmware::execute(const QByteArray &request)
 {
+    const auto keep = [this](int channel, int row, int field, float value) {
+        if (channel != off.channel || row != off.row || field != off.field)
+            return value;
+        off = {};
+        return bitsFloat(floatBits(value) ^ 1u);
+    };
     const int code = quint8(request.at(0));
     if (code == lostCode && lostAfter-- == 0) {
         lostCode = -1;
@@ -245,7 +256,7 @@ QByteArray Firmware::execute(const QByteArray &request)
     if (code >= measureFirst && code <= measureLast) {
         appendWord(reply, measurement(code % 4, code / 4));
     } else if (code >= setGainFirst && code < getGainFirst) {
-        ram[code - setGainFirst].gain = readFloat(args);
+        ram[code - setGainFirst].gain = keep(code - setGainFirst, -1, 0, readFloat(args));
     } else if (code >= getGainFirst && code < setRelay1) {
         appendFloat(reply, ram[code - getGainFirst].gain);
     } else if (code == setRelay1 || code == setRelay2) {
@@ -264,7 +275,8 @@ QByteArray Firmware::execute(const QByteArray &request)
                 appendFloat(reply, value.second);
             } else if (exists) {
                 const char *entry = args + 3 + 8 * (row - first);
-                ram[channel].rows[row] = {readFloat(entry), readFloat(entry + 4)};
+                ram[channel].rows[row] = {keep(channel, row, 0, readFloat(entry)),
+                                          keep(channel, row, 1, readFloat(entry + 4))};
             }
         }
     } else if (code == writeEeprom) {

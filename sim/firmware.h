@@ -72,6 +72,11 @@ public:
     // A unit that loses a command: the request with this code that comes after `passing` others
     // of its kind is taken off the line in full but not carried out (and not answered).
     void loseRequest(quint8 code, int passing);
+    // A unit that keeps a value other than the one it was sent: the next time this field of the
+    // channel's calibration is set, it keeps it one step off (its last bit flipped), so that it
+    // still prints the same. `row` -1 is the gain; else `field` 0 is the row's resistance and 1
+    // its temperature.
+    void keepOff(int channel, int row, int field = 0);
 
     // Drift of the simulated sensors.
     void advanceTime(double seconds);
@@ -103,6 +108,10 @@ private:
     QList<quint8> completedCodes;
     int lostCode = -1;
     int lostAfter = 0;
+    struct Field
+    {
+        int channel = -1, row = 0, field = 0;
+    } off;
     int unit = 0; // which of several units on one bench, for its sensors
     double now = 0.0;
 };

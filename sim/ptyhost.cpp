@@ -4,6 +4,8 @@
 #include <QLoggingCategory>
 #include <QRandomGenerator>
 #include <QSaveFile>
+#include <QSerialPort>
+#include <QtDebug>
 
 #include <algorithm>
 #include <deque>
@@ -12,6 +14,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -48,6 +51,15 @@ QByteArray readEepromFile(const QString &fileName)
         qCWarning(simLog) << "EEPROM file" << fileName << "has" << image.size()
                           << "bytes; starting from the factory calibration";
     return image;
+}
+
+// Whether the tool can open the slave now. An open serial port is locked under its device name,
+// and a program that closes its port gives the device up a moment before it removes that lock:
+// a pseudo-terminal handed out again in that moment cannot be opened until the lock is gone.
+bool toolCanOpen(const QString &path)
+{
+    QSerialPort probe(path);
+    return probe.open(QIODevice::ReadWrite);
 }
 
 void closeFd(int &fd)
@@ -148,8 +160,8 @@ bool PtyHost::openPty(const QString &avoidPath)
     termios raw {};
     cfmakeraw(&raw);
     cfsetspeed(&raw, B500000);
-    // A replugged unit must come back under a new name: hold on to pairs that reuse the old
-    // one until a fresh one turns up.
+    // A replugged unit must come back under a new name, and the tool must be able to open it:
+    // hold on to pairs that do not serve until one that does turns up.
     QList<std::pair<int, int>> reused;
     int m = -1, s = -1;
     QString name;
@@ -162,7 +174,7 @@ bool PtyHost::openPty(const QString &avoidPath)
         char buffer[128];
         name = ::ttyname_r(s, buffer, sizeof buffer) == 0 ? QString::fromLocal8Bit(buffer)
                                                           : QString();
-        if (name.isEmpty() || name != avoidPath)
+        if (name.isEmpty() || (name != avoidPath && toolCanOpen(name)))
             break;
         reused.append({m, s});
         m = s = -1;
@@ -277,6 +289,27 @@ void PtyHost::withFirmware(const std::function<void(Firmware &)> &f)
 {
     std::lock_guard<std::mutex> lock(mutex);
     f(firmware);
+}
+
+bool PtyHost::sendUnasked(const QByteArray &bytes)
+{
+    int m, s;
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        m = master;
+        s = slave;
+    }
+    int before = 0;
+    if (m < 0 || ::ioctl(s, FIONREAD, &before) != 0
+        || ::write(m, bytes.constData(), size_t(bytes.size())) != bytes.size())
+        return false;
+    QElapsedTimer waited;
+    waited.start();
+    int waiting = 0;
+    while (::ioctl(s, FIONREAD, &waiting) == 0 && waiting < before + bytes.size()
+           && !waited.hasExpired(5000))
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    return waiting >= before + bytes.size();
 }
 
 // Runs one read from the tool through the model and decides how its answer goes out.

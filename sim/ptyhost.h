@@ -83,6 +83,10 @@ public:
     // applies to the scripted bytes.
     void scriptReply(quint8 code, const QByteArray &bytes, int times = 1);
     void withFirmware(const std::function<void(Firmware &)> &f); // under the host's mutex
+    // The unit says what nobody asked for, at once: `bytes` go out now, and the call returns
+    // once they wait at the tool's end of the line. Called from a handler of the tool's own
+    // port, it places stray bytes at an exact moment of an exchange, where timing cannot.
+    bool sendUnasked(const QByteArray &bytes);
 
     void hangUp(); // close the master, as an unplugged unit does
     bool replug(); // come back on a NEW pty (new path), same firmware

@@ -3,9 +3,11 @@
 #include "calibration/calibrationfile.h"
 #include "calibration/curvefile.h"
 #include "cli/commandline.h"
+#include "link/protocol.h"
 #include "logging/logformat.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
+#include "tests/support/floatbits.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -16,6 +18,9 @@
 
 #include <csignal>
 #include <cstring>
+#include <functional>
+
+Q_DECLARE_METATYPE(std::function<void(PtyHost &)>)
 
 namespace {
 
@@ -41,13 +46,6 @@ Run cli(const QStringList &arguments, int timeoutMs = 20000)
     run.out = process.readAllStandardOutput();
     run.err = process.readAllStandardError();
     return run;
-}
-
-quint32 bits(float value)
-{
-    quint32 b;
-    std::memcpy(&b, &value, sizeof b);
-    return b;
 }
 
 // A whole calibration file of a falling sensor: gain line, header, row k (k from 0) is
@@ -108,6 +106,7 @@ private slots:
     void relay();
     void calibrationRoundTripIsBitExact();
     void setCalFromCurveKeepsTheGainAndStores();
+    void refusedTableSendsNothing_data();
     void refusedTableSendsNothing();
     void impossibleOrOutOfOrderIsNotSent_data();
     void impossibleOrOutOfOrderIsNotSent();
@@ -118,6 +117,10 @@ private slots:
     void backupRestoreRoundTrip();
     void setCalKeepsABackupFirst_data();
     void setCalKeepsABackupFirst();
+    void unitFaultsFailTheCommand_data();
+    void unitFaultsFailTheCommand();
+    void unpluggedUnitEndsTheRun_data();
+    void unpluggedUnitEndsTheRun();
     void logWritesTheLoggersFile();
     void logRefusesAndStopsCleanly();
 
@@ -165,6 +168,9 @@ void CliTest::commandLines_data()
                                  << "set-cal takes either --curve or --table" << none;
     QTest::newRow("gain") << QStringList {"set-cal", "1", "--table", "t", "--gain", "1,5e"}
                           << "--gain takes a number" << none;
+    QTest::newRow("gain beyond a float")
+        << QStringList {"set-cal", "1", "--table", "t", "--gain", "1e39"} << "--gain takes a number"
+        << none;
     QTest::newRow("extra") << QStringList {"store", "now"} << "unexpected argument \"now\"" << none;
     QTest::newRow("log no file") << QStringList {"log"} << "log needs more arguments" << none;
     QTest::newRow("log column") << QStringList {"log", "f", "--enable", "Voltage0,Voltage4"}
@@ -290,10 +296,10 @@ void CliTest::calibrationRoundTripIsBitExact()
     });
     QCOMPARE(cli(QStringList {"set-cal", "3", "--table", file} + port).exitCode, 0);
     host.withFirmware([&](Firmware &unit) {
-        QCOMPARE(bits(unit.gain(2)), bits(gain));
+        QCOMPARE(bitsOf(unit.gain(2)), bitsOf(gain));
         for (int row = 0; row < 100; ++row) {
-            QCOMPARE(bits(unit.tableRow(2, row).first), bits(awkward(row).first));
-            QCOMPARE(bits(unit.tableRow(2, row).second), bits(awkward(row).second));
+            QCOMPARE(bitsOf(unit.tableRow(2, row).first), bitsOf(awkward(row).first));
+            QCOMPARE(bitsOf(unit.tableRow(2, row).second), bitsOf(awkward(row).second));
         }
     });
 
@@ -337,21 +343,34 @@ void CliTest::setCalFromCurveKeepsTheGainAndStores()
     });
 }
 
+void CliTest::refusedTableSendsNothing_data()
+{
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<qint64>("size"); // of the file, padded with blank lines
+    QTest::addColumn<QString>("why");
+    QTest::newRow("99 rows") << 99 << qint64(0) << "it holds 99 rows, not 100";
+    QTest::newRow("101 rows") << 101 << qint64(0) << "it holds 101 rows, not 100";
+    QTest::newRow("beyond 16 MiB") << 100 << MaxCurveFileBytes + 1 << "it is too large";
+}
+
 void CliTest::refusedTableSendsNothing()
 {
+    QFETCH(int, rows);
+    QFETCH(qint64, size);
+    QFETCH(QString, why);
     QTemporaryDir dir;
-    const QString file = dir.filePath("short.tsv");
+    const QString file = dir.filePath("table.tsv");
     QByteArray text = "Gain\t1\r\n";
-    for (int row = 0; row < 99; ++row)
+    for (int row = 0; row < rows; ++row)
         text += QByteArray::number(row + 1) + "\t2\r\n";
     QFile out(file);
     QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(text);
+    out.write(text + QByteArray(int(qMax(qint64(0), size - text.size())), '\n'));
     out.close();
     host.clearReceived();
     const Run run = cli(QStringList {"set-cal", "1", "--table", file, "--store"} + port);
     QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains("it holds 99 rows, not 100"), run.err);
+    QVERIFY2(run.err.contains(why.toUtf8()), run.err);
     QVERIFY(host.received().isEmpty());
 }
 
@@ -565,6 +584,87 @@ void CliTest::setCalKeepsABackupFirst()
             saved += calibrationFileText(channel);
         QCOMPARE(saved, before);
     }
+}
+
+void CliTest::unitFaultsFailTheCommand_data()
+{
+    QTest::addColumn<QStringList>("arguments"); // FILE: a calibration file of the unit's own
+    QTest::addColumn<std::function<void(PtyHost &)>>("fault");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("said");
+    const auto lost = [](quint8 code, int passing) {
+        return std::function<void(PtyHost &)>([code, passing](PtyHost &h) {
+            h.withFirmware([=](Firmware &f) { f.loseRequest(code, passing); });
+        });
+    };
+    QTest::newRow("set-cal --store, the gain kept off")
+        << QStringList {"set-cal", "1", "--table", "FILE", "--store"}
+        << std::function<void(PtyHost &)>(
+               [](PtyHost &h) { h.withFirmware([](Firmware &f) { f.keepOff(0, -1); }); })
+        << 1 << "the unit did not take the new calibration (gain differ). Nothing was stored.";
+    QTest::newRow("set-cal without --store")
+        << QStringList {"set-cal", "1", "--table", "FILE"}
+        << std::function<void(PtyHost &)>([](PtyHost &) {}) << 0 << "";
+    QTest::newRow("get-cal, a gain and no table")
+        << QStringList {"get-cal", "1", "-o", "FILE"} << lost(protocol::GetTempTable, 0) << 1
+        << "Channel1: the unit did not answer in full; nothing was written.";
+    QTest::newRow("read --count 2, the second fails")
+        << QStringList {"read", "--count", "2", "--every", "0"} << lost(protocol::GetAdcData, 1)
+        << 1 << "reading 2: the unit did not answer in full";
+}
+
+// A command ends 0 only when all of it was done; the unit's calibration is stored only when
+// asked, and only when it read back whole and the same.
+void CliTest::unitFaultsFailTheCommand()
+{
+    QFETCH(QStringList, arguments);
+    QFETCH(std::function<void(PtyHost &)>, fault);
+    QFETCH(int, exitCode);
+    QFETCH(QString, said);
+    QTemporaryDir dir;
+    const QString file = dir.filePath("channel1.tsv");
+    if (arguments.first() == "set-cal")
+        QCOMPARE(cli(QStringList {"get-cal", "1", "-o", file} + port).exitCode, 0);
+    arguments.replaceInStrings("FILE", file);
+    QByteArray eepromBefore;
+    host.withFirmware([&](Firmware &unit) { eepromBefore = unit.eepromImage(); });
+    fault(host);
+
+    const Run run = cli(arguments + port);
+
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(said.isEmpty() ? run.err.isEmpty() : run.err.contains(said.toUtf8()), run.err);
+    host.withFirmware([&](Firmware &unit) { QVERIFY(unit.eepromImage() == eepromBefore); });
+    if (arguments.first() == "get-cal")
+        QCOMPARE(QFile::exists(file), exitCode == 0);
+}
+
+void CliTest::unpluggedUnitEndsTheRun_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("read") << "read";
+    QTest::newRow("log") << "log";
+}
+
+// An endless run ends when its unit goes away, and says so.
+void CliTest::unpluggedUnitEndsTheRun()
+{
+    QFETCH(QString, command);
+    QTemporaryDir dir;
+    QProcess process;
+    process.start(
+        QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+        (command == "read" ? QStringList {"read"} : QStringList {"log", dir.filePath("run.log")})
+            + QStringList {"--every", "0.05"} + port);
+    host.clearReceived();
+    QTRY_VERIFY_WITH_TIMEOUT(host.received().size() > 50, 10000); // a few readings in
+    host.hangUp();
+    const bool ended = process.waitForFinished(10000);
+    if (!ended)
+        process.kill();
+    QVERIFY(ended);
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY(process.readAllStandardError().contains("the unit went away"));
 }
 
 void CliTest::logWritesTheLoggersFile()

@@ -1,6 +1,7 @@
 // Reading curve files and resampling them into a channel's 100 rows, from bytes alone.
-#include "text/numbers.h"
 #include "calibration/curvefile.h"
+#include "tests/support/floatbits.h"
+#include "text/numbers.h"
 
 #include <QBuffer>
 #include <QFile>
@@ -26,13 +27,6 @@ QString describe(const QVector<CurvePoint> &points)
         parts << QString::number(p.resistance, 'g', 10) + '/'
                 + QString::number(p.temperature, 'g', 10);
     return parts.join(' ');
-}
-
-quint32 bitsOf(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 
 // Where a row's temperature falls between two neighbouring points of a monotonic curve, its

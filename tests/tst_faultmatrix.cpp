@@ -10,7 +10,7 @@
 #include "sim/firmware.h"
 #include "sim/ptyhost.h"
 #include "tests/support/modalboxes.h"
-#include "tests/support/simunit.h"
+#include "tests/support/windowonunit.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -89,7 +89,7 @@ bool wellFormed(const QStringList &groups)
 
 } // namespace
 
-class FaultMatrixTest : public QObject
+class FaultMatrixTest : public QObject, WindowOnUnit
 {
     Q_OBJECT
 
@@ -102,32 +102,21 @@ private slots:
 private:
     QWidget *page() const { return tabs()->widget(2); } // "Channel2", channel index 1
     QTabWidget *tabs() const { return window->findChild<QTabWidget *>("tabWidget"); }
-    void click(QWidget *where, const char *name)
-    {
-        where->findChild<QAbstractButton *>(QLatin1String(name))->click();
-    }
     QStringList shownReadings() const;
     static QStringList readingsOf(quint32 base);
     QStringList shownCalibration() const;
     void run(Operation op);
     void forceReadings(quint32 base);
-
-    PtyHost *unit = nullptr;
-    Dialog *window = nullptr;
 };
 
 void FaultMatrixTest::init()
 {
-    unit = new PtyHost;
-    QVERIFY(unit->start());
-    window = new Dialog;
-    window->setPortLister(unitsLister({unit}));
+    QVERIFY(startWindowOnUnit());
 }
 
 void FaultMatrixTest::cleanup()
 {
-    delete window;
-    delete unit;
+    stopWindowOnUnit();
 }
 
 QStringList FaultMatrixTest::shownReadings() const
@@ -180,22 +169,22 @@ void FaultMatrixTest::run(Operation op)
 {
     switch (op) {
     case GetAllData:
-        click(tabs()->widget(0), "pbGetData");
+        press(tabs()->widget(0), "pbGetData");
         break;
     case Relay1:
-        click(window, "cbRelay1");
+        press(window, "cbRelay1");
         break;
     case Relay2:
-        click(window, "cbRelay2");
+        press(window, "cbRelay2");
         break;
     case CalGetData:
-        click(page(), "pbGetData");
+        press(page(), "pbGetData");
         break;
     case CalSetData:
-        click(page(), "pbSetData");
+        press(page(), "pbSetData");
         break;
     case WriteEeprom:
-        click(page(), "pbWriteEeprom");
+        press(page(), "pbWriteEeprom");
         break;
     case LoggingTick:
         QMetaObject::invokeMethod(window->findChild<Logger *>(), "updateData");
@@ -224,7 +213,7 @@ void FaultMatrixTest::matrix()
     // What the window shows before: a complete reading of one set of values and a page whose
     // gain and table were typed by hand.
     forceReadings(0x3f800000u);
-    click(tabs()->widget(0), "pbGetData");
+    press(tabs()->widget(0), "pbGetData");
     qobject_cast<calibrationWidget *>(page())->setGain(2.5f);
     for (int row = 0; row < 100; ++row)
         qobject_cast<calibrationWidget *>(page())->setTableRow(row, 1000.0f + row, 300.0f - row);
@@ -241,7 +230,7 @@ void FaultMatrixTest::matrix()
     connect(window, &Dialog::updatedData, &logger, &Logger::dataUpdated);
     if (op == LoggingTick) {
         logger.findChild<QLineEdit *>("leFileName")->setText(log);
-        click(&logger, "pbStart");
+        press(&logger, "pbStart");
     }
 
     Misbehaviour m;
@@ -277,7 +266,7 @@ void FaultMatrixTest::matrix()
     const QStringList readingsAfter = shownReadings();
     const QStringList calibrationAfter = shownCalibration();
     if (op == LoggingTick)
-        click(&logger, "pbStart"); // stop, so that the check below adds no row
+        press(&logger, "pbStart"); // stop, so that the check below adds no row
 
     // The unit behaves again (plugged back in, on a new port): the next operations just work.
     unit->setMisbehaviour(Misbehaviour());
@@ -285,9 +274,9 @@ void FaultMatrixTest::matrix()
         QVERIFY(unit->replug());
     QTest::qWait(50);
     QSignalSpy updated(window, &Dialog::updatedData);
-    click(tabs()->widget(0), "pbGetData");
+    press(tabs()->widget(0), "pbGetData");
     if (updated.isEmpty()) // the first try may only have noticed the unplug
-        click(tabs()->widget(0), "pbGetData");
+        press(tabs()->widget(0), "pbGetData");
     QCOMPARE(updated.count(), 1);
     const QStringList readingsTrue = readingsOf(0x40000000u);
     QCOMPARE(shownReadings(), readingsTrue);
@@ -298,7 +287,7 @@ void FaultMatrixTest::matrix()
     QVERIFY2(readingsAfter == readingsBefore || readingsAfter == readingsTrue,
              qPrintable(readingsAfter.join(' ')));
     if (op == CalGetData) {
-        click(page(), "pbGetData");
+        press(page(), "pbGetData");
         const QStringList calibrationTrue = shownCalibration();
         QVERIFY(calibrationTrue != calibrationBefore);
         QVERIFY2(calibrationAfter == calibrationBefore || calibrationAfter == calibrationTrue,

@@ -5,8 +5,9 @@
 #include "logging/logger.h"
 #include "sim/firmware.h"
 #include "sim/ptyhost.h"
+#include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
-#include "tests/support/simunit.h"
+#include "tests/support/windowonunit.h"
 #include "tests/support/windowsystem.h"
 
 #include <QCheckBox>
@@ -19,22 +20,13 @@
 #include <QTableWidget>
 #include <QtTest>
 
-#include <cstring>
-
 namespace {
-
-quint32 bitsOf(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
 
 const char *const fullCycle = "00010203" "04050607" "08090a0b" "0c0d0e0f" "10111213" "1e1f";
 
 } // namespace
 
-class LiveDataTest : public QObject
+class LiveDataTest : public QObject, WindowOnUnit
 {
     Q_OBJECT
 
@@ -47,7 +39,6 @@ private slots:
     void cellTexts();
     void wrongReplyEndsCycle_data();
     void wrongReplyEndsCycle();
-    void strayBytesEndTheReading();
     void silentRelaysStillComplete();
     void relayReadBackSendsNoCommand();
     void unreachableUnitSendsNothing();
@@ -60,30 +51,16 @@ private:
     {
         return window->findChild<QCheckBox *>(QStringLiteral("cbRelay%1").arg(n));
     }
-    // The calibration pages have a "pbGetData" of their own; this is the Data page's.
-    void getAllData()
-    {
-        window->findChild<QWidget *>("tab")->findChild<QPushButton *>("pbGetData")->click();
-    }
-
-    PtyHost *unit = nullptr;
-    Dialog *window = nullptr;
 };
 
 void LiveDataTest::init()
 {
-    unit = new PtyHost;
-    QVERIFY(unit->start());
-    window = new Dialog;
-    window->setPortLister(unitsLister({unit}));
+    QVERIFY(startWindowOnUnit());
 }
 
 void LiveDataTest::cleanup()
 {
-    delete window;
-    window = nullptr;
-    delete unit;
-    unit = nullptr;
+    stopWindowOnUnit();
 }
 
 void LiveDataTest::goodCycleFillsTableAndRelays()
@@ -92,7 +69,7 @@ void LiveDataTest::goodCycleFillsTableAndRelays()
     relay(1)->setChecked(true);
     QSignalSpy updated(window, &Dialog::updatedData);
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(updated.count(), 1);
     QCOMPARE(unit->received().toHex(), QByteArray(fullCycle));
@@ -134,7 +111,7 @@ void LiveDataTest::cellTexts()
     QFETCH(QString, text);
     unit->withFirmware([&](Firmware &f) { f.forceRaw(2, quantity, bits); });
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(table()->item(quantity, 2)->text(), text);
 }
@@ -161,7 +138,7 @@ void LiveDataTest::wrongReplyEndsCycle()
     QFETCH(int, surplus);
     QFETCH(bool, good);
 
-    getAllData(); // a first complete cycle
+    getAllData(*window); // a first complete cycle
     const ChannelData before = window->channelData()[1];
     const QString shownBefore = table()->item(0, 1)->text();
     for (int q = 0; q < 5; ++q)
@@ -182,7 +159,7 @@ void LiveDataTest::wrongReplyEndsCycle()
     QElapsedTimer clock;
     clock.start();
 
-    getAllData();
+    getAllData(*window);
 
     const ChannelData after = window->channelData()[1];
     QCOMPARE(updated.count(), good ? 1 : 0);
@@ -200,26 +177,6 @@ void LiveDataTest::wrongReplyEndsCycle()
     QCOMPARE(after.temperature, before.temperature);
 }
 
-// Bytes that come after a reply, here while the relay states are read, put every reply of the
-// reading in doubt: nothing is shown and nothing is logged.
-void LiveDataTest::strayBytesEndTheReading()
-{
-    Misbehaviour stray;
-    stray.mode = Misbehaviour::Trailing;
-    stray.delayMs = 5;
-    stray.surplusBytes = 4;
-    stray.onlyForCode = 16;
-    stray.times = 1;
-    unit->setMisbehaviour(stray);
-    QSignalSpy updated(window, &Dialog::updatedData);
-    QTest::ignoreMessage(QtDebugMsg, "Error! Wrong data");
-
-    getAllData();
-
-    QCOMPARE(updated.count(), 0);
-    QCOMPARE(table()->item(4, 0)->text(), QStringLiteral("0"));
-}
-
 void LiveDataTest::silentRelaysStillComplete()
 {
     Misbehaviour m;
@@ -231,7 +188,7 @@ void LiveDataTest::silentRelaysStillComplete()
     QElapsedTimer clock;
     clock.start();
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(updated.count(), 1);
     QVERIFY(clock.elapsed() >= 1000);
@@ -245,7 +202,7 @@ void LiveDataTest::relayReadBackSendsNoCommand()
     unit->withFirmware([](Firmware &f) { f.feed(QByteArray::fromHex("1c01")); });
     QSignalSpy clicked(relay(1), &QCheckBox::clicked);
 
-    getAllData();
+    getAllData(*window);
 
     QVERIFY(relay(1)->isChecked());
     QVERIFY(!relay(2)->isChecked());
@@ -266,7 +223,7 @@ void LiveDataTest::unreachableUnitSendsNothing()
     ModalAnswerer answerer;
     QSignalSpy updated(window, &Dialog::updatedData);
 
-    getAllData();
+    getAllData(*window);
 
     QCOMPARE(answerer.seen.size(), 1);
     QCOMPARE(answerer.seen.first().text, QStringLiteral("Can't open device"));
@@ -318,7 +275,7 @@ void LiveDataTest::overlappingRequestsDoNotInterleave()
     watch.start(20);
     QSignalSpy updated(window, &Dialog::updatedData);
 
-    getAllData();
+    getAllData(*window);
     QTRY_VERIFY_WITH_TIMEOUT(closed, 8000);
 
     QVERIFY(unit->received().toHex().startsWith(QByteArray(fullCycle) + fullCycle));

@@ -1,32 +1,15 @@
 // The bytes the tool puts on the wire and how it reads the unit's replies.
 #include "link/protocol.h"
 #include "link/unitports.h"
+#include "tests/support/floatbits.h"
 
 #include <QtTest>
-
-#include <cstring>
 
 Q_DECLARE_METATYPE(QList<PortEntry>)
 
 using namespace protocol;
 
 namespace {
-
-quint32 bitsOf(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
-}
-
-// A float as the unit sends it: its bits, least significant byte first.
-QByteArray wireFloat(float value)
-{
-    QByteArray bytes;
-    for (int shift = 0; shift < 32; shift += 8)
-        bytes.append(char((bitsOf(value) >> shift) & 0xff));
-    return bytes;
-}
 
 QVector<TableEntry> block(float firstResistance)
 {

@@ -1,34 +1,17 @@
 // The simulated unit's firmware against the wire bytes the tool sends, without a port.
 #include "sim/firmware.h"
+#include "tests/support/floatbits.h"
 
 #include <QtEndian>
 #include <QtTest>
 
 #include <cmath>
-#include <cstring>
 
 namespace {
 
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
-}
-
-QByteArray f32(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, 4);
-    char bytes[4];
-    qToLittleEndian(bits, bytes);
-    return QByteArray(bytes, 4);
-}
-
-float floatAt(const QByteArray &bytes, int offset)
-{
-    const quint32 bits = qFromLittleEndian<quint32>(bytes.constData() + offset);
-    float value;
-    std::memcpy(&value, &bits, 4);
-    return value;
 }
 
 // The four blocks of a full table upload for one channel; row k holds 1000 + k ohms, k + 0.5 K.
@@ -39,7 +22,7 @@ QByteArray tableUpload(int channel)
         QByteArray block = hex("21") + char(channel) + hex(first) + hex("19");
         for (int m = 0; m < 25; ++m) {
             const int row = QByteArray::fromHex(first).at(0) + m;
-            block += f32(1000.0f + row) + f32(row + 0.5f);
+            block += wireFloat(1000.0f + row) + wireFloat(row + 0.5f);
         }
         Q_ASSERT(block.size() == 204);
         all += block;
@@ -142,8 +125,8 @@ void SimFirmwareTest::fourBlocksFillEveryRow()
     const QByteArray table = unit.feed(hex("20") + char(channel) + hex("0064"));
     QCOMPARE(table.size(), 800);
     for (int row : {0, 24, 25, 49, 50, 74, 75, 99}) {
-        QCOMPARE(floatAt(table, 8 * row), 1000.0f + row);
-        QCOMPARE(floatAt(table, 8 * row + 4), row + 0.5f);
+        QCOMPARE(floatFromWire(table, 8 * row), 1000.0f + row);
+        QCOMPARE(floatFromWire(table, 8 * row + 4), row + 0.5f);
     }
     QCOMPARE(unit.tableRow(channel ^ 1, 50), otherBefore);
 }
@@ -184,7 +167,7 @@ void SimFirmwareTest::oddRequestsStaySafe_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("reply");
-    const QByteArray row99 = f32(1000.0f + 99) + f32(99.5f);
+    const QByteArray row99 = wireFloat(1000.0f + 99) + wireFloat(99.5f);
     QTest::newRow("undefined codes skipped") << hex("23ff80"
                                                     "1e")
                                              << hex("00");
@@ -194,11 +177,13 @@ void SimFirmwareTest::oddRequestsStaySafe_data()
     QTest::newRow("table read of no rows") << hex("20000000"
                                                   "1f")
                                            << hex("00");
-    QTest::newRow("table write to channel 9 stores nothing") << hex("21090001") + f32(1) + f32(2)
+    QTest::newRow("table write to channel 9 stores nothing") << hex("21090001") + wireFloat(1)
+            + wireFloat(2)
             + hex("20090001"
-                  "20000001") << QByteArray(8, '\0') + f32(1000) + f32(0.5f);
-    QTest::newRow("table write past row 99 keeps the rows that exist") << hex("21006302") + f32(7)
-            + f32(8) + f32(9) + f32(10) + hex("20006301") << f32(7) + f32(8);
+                  "20000001") << QByteArray(8, '\0') + wireFloat(1000) + wireFloat(0.5f);
+    QTest::newRow("table write past row 99 keeps the rows that exist") << hex("21006302")
+            + wireFloat(7) + wireFloat(8) + wireFloat(9) + wireFloat(10)
+            + hex("20006301") << wireFloat(7) + wireFloat(8);
     QTest::newRow("table write of no rows") << hex("21000000"
                                                    "1e")
                                             << hex("00");
@@ -268,23 +253,23 @@ void SimFirmwareTest::liveTemperatureComesFromTheTable()
     const QByteArray fresh = unit.feed(hex("10111213"));
     for (int channel = 0; channel < 4; ++channel) {
         const double truth = unit.trueTemperature(channel);
-        QVERIFY2(std::abs(floatAt(fresh, 4 * channel) - truth) < 0.01 * truth,
+        QVERIFY2(std::abs(floatFromWire(fresh, 4 * channel) - truth) < 0.01 * truth,
                  qPrintable(QString("channel %1: %2 K read, %3 K true")
                                 .arg(channel)
-                                .arg(floatAt(fresh, 4 * channel))
+                                .arg(floatFromWire(fresh, 4 * channel))
                                 .arg(truth)));
     }
     QVERIFY(unit.trueTemperature(0) > 280 && unit.trueTemperature(0) < 310);
     QVERIFY(unit.trueTemperature(3) < 5);
 
     // A two-row table around channel 2's resistance: the reading moves to its proportion.
-    const float ohms = floatAt(unit.feed(hex("0e")), 0);
-    unit.feed(hex("21020002") + f32(ohms - 10) + f32(100) + f32(ohms + 30) + f32(200)
-              + hex("21020262") + QByteArray(98 * 8, '\0'));
-    QCOMPARE(floatAt(unit.feed(hex("12")), 0), 125.0f);
+    const float ohms = floatFromWire(unit.feed(hex("0e")), 0);
+    unit.feed(hex("21020002") + wireFloat(ohms - 10) + wireFloat(100) + wireFloat(ohms + 30)
+              + wireFloat(200) + hex("21020262") + QByteArray(98 * 8, '\0'));
+    QCOMPARE(floatFromWire(unit.feed(hex("12")), 0), 125.0f);
 
     unit.feed(hex("21020064") + QByteArray(800, '\0'));
-    QCOMPARE(floatAt(unit.feed(hex("12")), 0), 0.0f);
+    QCOMPARE(floatFromWire(unit.feed(hex("12")), 0), 0.0f);
 }
 
 void SimFirmwareTest::gainScalesTheConverterOnly()
@@ -296,10 +281,10 @@ void SimFirmwareTest::gainScalesTheConverterOnly()
     const quint32 countsBefore = qFromLittleEndian<quint32>(before.constData());
     const quint32 countsAfter = qFromLittleEndian<quint32>(after.constData());
     QVERIFY(countsAfter >= 2 * countsBefore - 1 && countsAfter <= 2 * countsBefore + 1);
-    QVERIFY(std::abs(floatAt(after, 4) - floatAt(before, 4)) < 1e-3f);
+    QVERIFY(std::abs(floatFromWire(after, 4) - floatFromWire(before, 4)) < 1e-3f);
 
     unit.feed(hex("1400000000")); // a gain the amplifier cannot take
-    QCOMPARE(unit.feed(hex("000c10")), QByteArray(8, '\0') + f32(unit.tableRow(0, 0).second));
+    QCOMPARE(unit.feed(hex("000c10")), QByteArray(8, '\0') + wireFloat(unit.tableRow(0, 0).second));
 }
 
 void SimFirmwareTest::forcedWordsAndDrift()

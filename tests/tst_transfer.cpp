@@ -5,9 +5,11 @@
 #include "calibration/calibrationwidget.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
+#include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 #include "unit/unit.h"
+#include "tests/support/windowonunit.h"
 
 #include <QChartView>
 #include <QLineEdit>
@@ -16,14 +18,14 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
-#include <cstring>
+#include <functional>
 #include <limits>
 #include <memory>
 
 Q_DECLARE_METATYPE(Misbehaviour)
+Q_DECLARE_METATYPE(std::function<void(PtyHost &)>)
 
 #if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
 QT_CHARTS_USE_NAMESPACE
@@ -33,12 +35,7 @@ namespace {
 
 QByteArray entry(float resistance, float temperature)
 {
-    QByteArray bytes(8, '\0');
-    quint32 bits[2];
-    std::memcpy(bits, &resistance, 4);
-    std::memcpy(bits + 1, &temperature, 4);
-    qToLittleEndian<quint32>(bits, 2, bytes.data());
-    return bytes;
+    return wireFloat(resistance) + wireFloat(temperature);
 }
 
 // The given first entry, then rows 1-99 of a falling curve.
@@ -71,18 +68,6 @@ QStringList boxTexts(const ModalAnswerer &answerer)
     return texts;
 }
 
-calibrationWidget *page(Dialog &window, int channel)
-{
-    // Tab 0 is the live data page.
-    return qobject_cast<calibrationWidget *>(
-        window.findChild<QTabWidget *>("tabWidget")->widget(channel + 1));
-}
-
-void press(QWidget *parent, const char *button)
-{
-    parent->findChild<QPushButton *>(button)->click();
-}
-
 // What the tool sent after the run's backup of all four channels; the whole wire without one.
 QByteArray afterBackup(const QByteArray &sent)
 {
@@ -92,14 +77,9 @@ QByteArray afterBackup(const QByteArray &sent)
     return sent.startsWith(backup) ? sent.mid(backup.size()) : sent;
 }
 
-void getAllData(Dialog &window)
-{
-    press(window.findChild<QTabWidget *>("tabWidget")->widget(0), "pbGetData");
-}
-
 } // namespace
 
-class TransferTest : public QObject
+class TransferTest : public QObject, WindowOnUnit
 {
     Q_OBJECT
 
@@ -113,7 +93,8 @@ private slots:
     void setData();
     void setDataSendsBackWhatCame_data();
     void setDataSendsBackWhatCame();
-    void droppedBlockIsReported();
+    void readBackShowsWhatTheUnitDidNotTake_data();
+    void readBackShowsWhatTheUnitDidNotTake();
     void decimalCommaReachesTheWire();
     void writeEepromFromAnyPage();
     void commandsArePromptAndPaced();
@@ -121,23 +102,16 @@ private slots:
     void chartFollowsThePage();
     void unwritableBackupStopsTheSend();
 
-private:
-    std::unique_ptr<PtyHost> unit;
-    std::unique_ptr<Dialog> window;
 };
 
 void TransferTest::init()
 {
-    unit = std::make_unique<PtyHost>();
-    QVERIFY(unit->start());
-    window = std::make_unique<Dialog>();
-    window->setPortLister(unitsLister({unit.get()}));
+    QVERIFY(startWindowOnUnit());
 }
 
 void TransferTest::cleanup()
 {
-    window.reset();
-    unit.reset();
+    stopWindowOnUnit();
 }
 
 void TransferTest::getData_data()
@@ -189,7 +163,7 @@ void TransferTest::getData()
     unit->scriptReply(0x1a, gainReply);
     unit->scriptReply(0x20, tableReply);
     unit->setMisbehaviour(delivery);
-    calibrationWidget *shown = page(*window, 2);
+    calibrationWidget *shown = calibrationPage(*window, 2);
     shown->setGain(7);
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 11, 22);
@@ -209,7 +183,7 @@ void TransferTest::getData()
     QCOMPARE(shown->tableRow(0).resistance, firstResistance.toFloat());
     QCOMPARE(shown->tableRow(0).temperature, tableNew ? 300.0f : 22.0f);
     QCOMPARE(shown->tableRow(99).resistance, tableNew ? 1039.5f : 11.0f);
-    QCOMPARE(page(*window, 3)->gain(), 0.0f);
+    QCOMPARE(calibrationPage(*window, 3)->gain(), 0.0f);
     QCOMPARE(boxTexts(answerer),
              tableNew ? QStringList()
                       : QStringList {"Channel3: the unit did not answer in full; the page is "
@@ -222,7 +196,7 @@ void TransferTest::lateRestIsNotTakenForTheNextReply()
 {
     ModalAnswerer answerer;
     unit->setMisbehaviour(once(0x20, Misbehaviour::Split, 1300, {400}));
-    calibrationWidget *shown = page(*window, 2);
+    calibrationWidget *shown = calibrationPage(*window, 2);
     press(shown, "pbGetData");
     QTest::qWait(500);
     unit->withFirmware([](Firmware &f) { f.setGain(2, 2.5f); });
@@ -264,7 +238,7 @@ void TransferTest::setData()
     QFETCH(QString, cell);
     QFETCH(QByteArray, gainRequest);
     QFETCH(QString, box);
-    calibrationWidget *shown = page(*window, channel);
+    calibrationWidget *shown = calibrationPage(*window, channel);
     shown->findChild<QLineEdit *>("leGain")->setText(gain);
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 100 + row * 1.25f, 300 - row * 0.5f);
@@ -331,7 +305,7 @@ void TransferTest::setDataSendsBackWhatCame()
         for (int row = 0; row < 100; ++row)
             f.setTableRow(1, row, held.rows[row].resistance, held.rows[row].temperature);
     });
-    calibrationWidget *shown = page(*window, 1);
+    calibrationWidget *shown = calibrationPage(*window, 1);
     press(shown, "pbGetData");
     if (!typed.isEmpty()) {
         auto *cell = qobject_cast<QLineEdit *>(
@@ -350,28 +324,49 @@ void TransferTest::setDataSendsBackWhatCame()
     QCOMPARE(afterBackup(unit->received()).left(expected.size()).toHex(), expected.toHex());
 }
 
-// A block the unit lost shows in the read-back, before "Write EEPROM" could store the half table.
-void TransferTest::droppedBlockIsReported()
+void TransferTest::readBackShowsWhatTheUnitDidNotTake_data()
 {
-    calibrationWidget *shown = page(*window, 0);
+    QTest::addColumn<std::function<void(PtyHost &)>>("fault");
+    QTest::addColumn<QString>("why");
+    QTest::newRow("a lost block") << std::function<void(PtyHost &)>([](PtyHost &u) {
+        u.withFirmware([](Firmware &f) { f.loseRequest(protocol::SetTempTable, 1); });
+    }) << "rows 26–50 differ";
+    // Values one bit off still print the same on the page: only the bits tell.
+    QTest::newRow("the gain kept off") << std::function<void(PtyHost &)>([](PtyHost &u) {
+        u.withFirmware([](Firmware &f) { f.keepOff(0, -1); });
+    }) << "gain differ";
+    QTest::newRow("the last temperature kept off") << std::function<void(PtyHost &)>(
+        [](PtyHost &u) { u.withFirmware([](Firmware &f) { f.keepOff(0, 99, 1); }); })
+                                                   << "row 100 differ";
+    QTest::newRow("no table read back") << std::function<void(PtyHost &)>([](PtyHost &u) {
+        u.setMisbehaviour(once(protocol::GetTempTable, Misbehaviour::Silent));
+    }) << "it did not answer the read-back in full";
+}
+
+// What the unit did not take shows before "Write EEPROM" could store it.
+void TransferTest::readBackShowsWhatTheUnitDidNotTake()
+{
+    QFETCH(std::function<void(PtyHost &)>, fault);
+    QFETCH(QString, why);
+    calibrationWidget *shown = calibrationPage(*window, 0);
     shown->setGain(1);
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 1000.0f + row, 300.0f - row);
-    unit->withFirmware([](Firmware &f) { f.loseRequest(protocol::SetTempTable, 1); });
+    fault(*unit);
     ModalAnswerer answerer;
 
     press(shown, "pbSetData");
 
     QCOMPARE(boxTexts(answerer),
-             QStringList {"Channel1: the unit did not take the new calibration (rows 26–50 "
-                          "differ). Send it again before \"Write EEPROM\"."});
+             QStringList {"Channel1: the unit did not take the new calibration (" + why
+                          + "). Send it again before \"Write EEPROM\"."});
 }
 
 // "1,5" typed on a desktop that writes decimals with a comma is one and a half, not fifteen.
 void TransferTest::decimalCommaReachesTheWire()
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    calibrationWidget *shown = page(*window, 1);
+    calibrationWidget *shown = calibrationPage(*window, 1);
     press(shown, "pbGetData");
     auto *gain = shown->findChild<QLineEdit *>("leGain");
     gain->clear();
@@ -390,13 +385,14 @@ void TransferTest::writeEepromFromAnyPage()
 {
     for (int channel = 0; channel < 4; ++channel) {
         unit->clearReceived();
-        press(page(*window, channel), "pbWriteEeprom");
-        QCOMPARE(unit->received(), QByteArray::fromHex("1e1f22"));
+        press(calibrationPage(*window, channel), "pbWriteEeprom");
+        // The unit reads the bytes when its thread comes to them.
+        QTRY_COMPARE(unit->received(), QByteArray::fromHex("1e1f22"));
     }
     unit->setMisbehaviour(once(0x1e, Misbehaviour::Silent));
     unit->clearReceived();
     ModalAnswerer answerer;
-    press(page(*window, 2), "pbWriteEeprom");
+    press(calibrationPage(*window, 2), "pbWriteEeprom");
     QCOMPARE(unit->received(), QByteArray::fromHex("1e1f"));
     QCOMPARE(boxTexts(answerer),
              QStringList {"The calibration was not stored: the unit did not answer in full."});
@@ -409,18 +405,18 @@ void TransferTest::writeEepromFromAnyPage()
 // looked at.
 void TransferTest::commandsArePromptAndPaced()
 {
-    page(*window, 1)->setGain(1);
+    calibrationPage(*window, 1)->setGain(1);
     for (int row = 0; row < 100; ++row)
-        page(*window, 1)->setTableRow(row, 100 + row, 300 - row);
+        calibrationPage(*window, 1)->setTableRow(row, 100 + row, 300 - row);
     qint64 fastestMs = std::numeric_limits<qint64>::max();
     QMap<int, qint64> widestGap; // by the first byte of the gain and of each block; 0: glued
-    press(page(*window, 1), "pbSetData"); // the run's backup, before the timed sends
+    press(calibrationPage(*window, 1), "pbSetData"); // the run's backup, before the timed sends
     for (int attempt = 0; attempt < 5; ++attempt) {
         unit->clearReceived();
-        press(page(*window, 1), "pbWriteEeprom");
+        press(calibrationPage(*window, 1), "pbWriteEeprom");
         QElapsedTimer clock;
         clock.start();
-        press(page(*window, 1), "pbSetData");
+        press(calibrationPage(*window, 1), "pbSetData");
         fastestMs = qMin(fastestMs, clock.elapsed());
         // The relay read before the store; the unit may still be reading the last block.
         QTRY_VERIFY(unit->received().size() >= 3 + 5 + 4 * 204);
@@ -458,21 +454,22 @@ void TransferTest::calibrationSurvivesRestart()
         QVERIFY(first.start());
         Dialog edited;
         edited.setPortLister(unitsLister({&first}));
-        page(edited, 1)->setGain(123.4567f);
+        calibrationPage(edited, 1)->setGain(123.4567f);
         for (int row = 0; row < 100; ++row)
-            page(edited, 1)->setTableRow(row, 40 + 0.6123457f * row, 300 - 2.345678f * row);
-        press(page(edited, 1), "pbSetData");
-        press(page(edited, 1), "pbWriteEeprom");
-        for (QLineEdit *field : page(edited, 1)->findChildren<QLineEdit *>())
+            calibrationPage(edited, 1)->setTableRow(row, 40 + 0.6123457f * row,
+                                                    300 - 2.345678f * row);
+        press(calibrationPage(edited, 1), "pbSetData");
+        press(calibrationPage(edited, 1), "pbWriteEeprom");
+        for (QLineEdit *field : calibrationPage(edited, 1)->findChildren<QLineEdit *>())
             before << field->text();
     }
     PtyHost restarted(eepromFile);
     QVERIFY(restarted.start());
     Dialog read;
     read.setPortLister(unitsLister({&restarted}));
-    press(page(read, 1), "pbGetData");
+    press(calibrationPage(read, 1), "pbGetData");
     QStringList after;
-    for (QLineEdit *field : page(read, 1)->findChildren<QLineEdit *>())
+    for (QLineEdit *field : calibrationPage(read, 1)->findChildren<QLineEdit *>())
         after << field->text();
     QCOMPARE(after, before);
     QVERIFY(after.contains("123.457") && after.contains("40.6123") && after.contains("297.654"));
@@ -480,9 +477,10 @@ void TransferTest::calibrationSurvivesRestart()
     getAllData(read);
     const ChannelData &live = read.channelData()[1];
     int row = 1;
-    while (row < 99 && page(read, 1)->tableRow(row).resistance < live.resistance)
+    while (row < 99 && calibrationPage(read, 1)->tableRow(row).resistance < live.resistance)
         ++row;
-    const TempTableRow lo = page(read, 1)->tableRow(row - 1), hi = page(read, 1)->tableRow(row);
+    const TempTableRow lo = calibrationPage(read, 1)->tableRow(row - 1),
+                       hi = calibrationPage(read, 1)->tableRow(row);
     const double expected = lo.temperature
         + (live.resistance - lo.resistance) / (hi.resistance - lo.resistance)
             * (hi.temperature - lo.temperature);
@@ -496,10 +494,10 @@ void TransferTest::calibrationSurvivesRestart()
 // order once its edit is done; the window still fits a 1366 x 768 screen.
 void TransferTest::chartFollowsThePage()
 {
-    calibrationWidget *shown = page(*window, 1);
+    calibrationWidget *shown = calibrationPage(*window, 1);
     window->findChild<QTabWidget *>("tabWidget")->setCurrentWidget(shown);
     window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    QVERIFY(QTest::qWaitForWindowExposed(window));
     QVERIFY(window->frameGeometry().width() <= 1366 && window->frameGeometry().height() <= 768);
     auto *chart = shown->findChild<CalibrationChart *>();
     const QList<QAbstractSeries *> drawn = chart->findChild<QChartView *>()->chart()->series();
@@ -531,10 +529,11 @@ void TransferTest::unwritableBackupStopsTheSend()
     QVERIFY(QFile(file).open(QIODevice::WriteOnly));
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     qputenv("XDG_DATA_HOME", file.toLocal8Bit()); // a file cannot hold the backups folder
-    window = std::make_unique<Dialog>();
+    delete window;
+    window = new Dialog;
     qputenv("XDG_DATA_HOME", dataHome);
-    window->setPortLister(unitsLister({unit.get()}));
-    calibrationWidget *shown = page(*window, 0);
+    window->setPortLister(unitsLister({unit}));
+    calibrationWidget *shown = calibrationPage(*window, 0);
     press(shown, "pbGetData");
     unit->clearReceived();
     ModalAnswerer answerer;

@@ -3,7 +3,38 @@
 #include "sim/ptyhost.h"
 #include "unit/unit.h"
 
+#include <QSerialPort>
 #include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// Places one stray byte from the unit at an exact moment of an operation, where timing could not:
+// as soon as the tool has taken `taken` reply bytes (just after a reply), or, with
+// `beforeNextRequest`, once the quiet wait after them has ended (just before the next request).
+void placeStrayByte(PtyHost &host, QSerialPort *port, int taken, bool beforeNextRequest,
+                    QObject *context)
+{
+    auto seen = std::make_shared<int>(0);
+    auto placed = std::make_shared<bool>(false);
+    const auto place = [&host, seen, placed, taken] {
+        if (!*placed && *seen >= taken)
+            *placed = host.sendUnasked(QByteArray(1, '\x5a'));
+    };
+    QObject::connect(port, &QSerialPort::readyRead, context, [=] {
+        *seen += int(port->bytesAvailable());
+        if (!beforeNextRequest)
+            place();
+    });
+    QObject::connect(port, &QSerialPort::errorOccurred, context,
+                     [=](QSerialPort::SerialPortError error) {
+                         if (beforeNextRequest && error == QSerialPort::TimeoutError)
+                             place();
+                     });
+}
+
+} // namespace
 
 class UnitTest : public QObject
 {
@@ -28,14 +59,25 @@ void UnitTest::failuresSayWhy_data()
     QTest::addColumn<QString>("operation");
     QTest::addColumn<bool>("open");
     QTest::addColumn<QString>("reason");
+    QTest::addColumn<int>("strayAfter"); // reply bytes taken before a stray byte; -1: a silent unit
+    QTest::addColumn<bool>("beforeNextRequest");
     const QString notOpen = "the unit's port is not open";
     const QString notInFull = "the unit did not answer in full";
-    QTest::newRow("store, no port") << "store" << false << notOpen;
-    QTest::newRow("relay, no port") << "relay" << false << notOpen;
-    QTest::newRow("live reading, silent unit") << "live" << true << notInFull;
-    QTest::newRow("calibration read, silent unit") << "read" << true << notInFull;
+    QTest::newRow("store, no port") << "store" << false << notOpen << -1 << false;
+    QTest::newRow("relay, no port") << "relay" << false << notOpen << -1 << false;
+    QTest::newRow("live reading, silent unit") << "live" << true << notInFull << -1 << false;
+    QTest::newRow("calibration read, silent unit") << "read" << true << notInFull << -1 << false;
     QTest::newRow("calibration send, silent unit")
-        << "send" << true << "it did not answer the read-back in full";
+        << "send" << true << "it did not answer the read-back in full" << -1 << false;
+    // A byte the unit adds shifts every value after it: no reading and no calibration of it.
+    QTest::newRow("live reading, a byte before the second stage")
+        << "live" << true << notInFull << 16 << true;
+    QTest::newRow("live reading, a byte after the relay states")
+        << "live" << true << notInFull << 5 * 16 + 2 << false;
+    QTest::newRow("calibration read, a byte before the table")
+        << "read" << true << notInFull << 4 << true;
+    QTest::newRow("calibration read, a byte after the table")
+        << "read" << true << notInFull << 4 + 800 << false;
 }
 
 void UnitTest::failuresSayWhy()
@@ -43,12 +85,19 @@ void UnitTest::failuresSayWhy()
     QFETCH(QString, operation);
     QFETCH(bool, open);
     QFETCH(QString, reason);
+    QFETCH(int, strayAfter);
+    QFETCH(bool, beforeNextRequest);
     Unit unit;
     if (open)
         QVERIFY(unit.open(host.portPath()).ok());
     Misbehaviour silent;
     silent.mode = Misbehaviour::Silent;
-    host.setMisbehaviour(silent);
+    QObject stray;
+    if (strayAfter < 0)
+        host.setMisbehaviour(silent);
+    else
+        placeStrayByte(host, unit.findChild<QSerialPort *>(), strayAfter, beforeNextRequest,
+                       &stray);
 
     // A result says why only when it failed.
     const auto failure = [&]() -> QString {

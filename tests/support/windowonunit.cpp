@@ -1,0 +1,39 @@
+#include "tests/support/windowonunit.h"
+
+#include "calibration/calibrationwidget.h"
+#include "tests/support/simunit.h"
+
+#include <QAbstractButton>
+#include <QTabWidget>
+
+bool WindowOnUnit::startWindowOnUnit()
+{
+    unit = new PtyHost;
+    window = new Dialog;
+    window->setPortLister(unitsLister({unit}));
+    return unit->start();
+}
+
+void WindowOnUnit::stopWindowOnUnit()
+{
+    delete window;
+    window = nullptr;
+    delete unit;
+    unit = nullptr;
+}
+
+calibrationWidget *calibrationPage(Dialog &window, int channel)
+{
+    return qobject_cast<calibrationWidget *>(
+        window.findChild<QTabWidget *>("tabWidget")->widget(channel + 1));
+}
+
+void press(QWidget *parent, const char *button)
+{
+    parent->findChild<QAbstractButton *>(QLatin1String(button))->click();
+}
+
+void getAllData(Dialog &window)
+{
+    press(window.findChild<QTabWidget *>("tabWidget")->widget(0), "pbGetData");
+}
