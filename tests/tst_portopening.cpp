@@ -25,7 +25,7 @@ const QString RefusedText
 // Ports that are not the unit: another USB serial adapter and a port without USB identifiers.
 QList<PortEntry> strangers()
 {
-    return {{"/dev/null", true, 1027, 24577}, {"/dev/zero", false, 1155, 22336}};
+    return {{"/dev/null", true, 1027, 24577, {}}, {"/dev/zero", false, 1155, 22336, {}}};
 }
 
 // A lister that counts how often the window asks for the system's ports.
@@ -276,7 +276,7 @@ void PortOpeningTest::portThatCannotBeOpened()
     QString name = heldElsewhere ? host.portPath() : QStringLiteral("/dev/quadmeter-nowhere");
     ModalAnswerer answerer;
     Dialog w;
-    w.setPortLister([&name] { return QList<PortEntry> {{name, true, 1155, 22336}}; });
+    w.setPortLister([&name] { return QList<PortEntry> {{name, true, 1155, 22336, {}}}; });
 
     operate(w);
     QCOMPARE(answerer.seen.size(), 1);

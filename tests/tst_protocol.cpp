@@ -158,22 +158,22 @@ void ProtocolTest::onlyTheUnitsPortsAreCandidates_data()
     QTest::addColumn<QList<PortEntry>>("ports");
     QTest::addColumn<QStringList>("names");
 
-    const PortEntry unitA {"ttyACM0", true, 1155, 22336};
-    const PortEntry unitB {"COM5", true, 0x0483, 0x5740};
+    const PortEntry unitA {"ttyACM0", true, 1155, 22336, {}};
+    const PortEntry unitB {"COM5", true, 0x0483, 0x5740, {}};
     QTest::newRow("nothing attached") << QList<PortEntry>() << QStringList();
     QTest::newRow("enumeration order kept")
         << QList<PortEntry> {unitB, unitA} << QStringList {"COM5", "ttyACM0"};
-    QTest::newRow("other vendor") << QList<PortEntry> {{"ttyUSB0", true, 1027, 22336}}
+    QTest::newRow("other vendor") << QList<PortEntry> {{"ttyUSB0", true, 1027, 22336, {}}}
                                   << QStringList();
     QTest::newRow("other product")
-        << QList<PortEntry> {{"ttyACM1", true, 1155, 22337}} << QStringList();
-    QTest::newRow("ids swapped") << QList<PortEntry> {{"ttyACM2", true, 22336, 1155}}
+        << QList<PortEntry> {{"ttyACM1", true, 1155, 22337, {}}} << QStringList();
+    QTest::newRow("ids swapped") << QList<PortEntry> {{"ttyACM2", true, 22336, 1155, {}}}
                                  << QStringList();
     // A port without USB identifiers whose fields happen to hold the unit's numbers.
-    QTest::newRow("no USB ids") << QList<PortEntry> {{"ttyS0", false, 1155, 22336}}
+    QTest::newRow("no USB ids") << QList<PortEntry> {{"ttyS0", false, 1155, 22336, {}}}
                                 << QStringList();
     QTest::newRow("units among others")
-        << QList<PortEntry> {{"ttyS0", false, 0, 0}, unitA, {"ttyUSB0", true, 1027, 24577}, unitB}
+        << QList<PortEntry> {{"ttyS0", false, 0, 0, {}}, unitA, {"ttyUSB0", true, 1027, 24577, {}}, unitB}
         << QStringList {"ttyACM0", "COM5"};
 }
 

@@ -14,7 +14,7 @@ namespace {
 PortLister unitAt(const PtyHost &host)
 {
     return [&host] {
-        return QList<PortEntry> {{host.portPath(), true, 1155, 22336}};
+        return QList<PortEntry> {{host.portPath(), true, 1155, 22336, {}}};
     };
 }
 

@@ -275,7 +275,7 @@ void SimHostTest::hangUpAndReplugUnderNewName()
 {
     PtyHost other;
     QVERIFY(other.start());
-    const PortEntry modem {"ttyS0", false, 0, 0};
+    const PortEntry modem {"ttyS0", false, 0, 0, {}};
     const PortLister lister = unitsLister({host.get(), &other}, {modem});
     const QString oldPath = host->portPath();
     QCOMPARE(lister().size(), 3);
