@@ -352,6 +352,9 @@ void TransferTest::readBackShowsWhatTheUnitDidNotTake()
     shown->setGain(1);
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 1000.0f + row, 300.0f - row);
+    press(shown, "pbSetData"); // the run's backup reads every table first, before the fault
+    for (int row = 0; row < 100; ++row) // and what goes next is new to the unit
+        shown->setTableRow(row, 2000.0f + row, 300.0f - row);
     fault(*unit);
     ModalAnswerer answerer;
 
