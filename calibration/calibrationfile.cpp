@@ -28,12 +28,12 @@ Field readField(const QString &text, float &value)
     if (ok)
         return Field::Number;
     // A double that is no float is a number beyond what the unit keeps (1e39, 1e-50).
-    text.toDouble(&ok);
+    (void)text.toDouble(&ok);
     if (ok)
         return Field::OutOfRange;
     QString pointed = text;
     pointed.replace(QLatin1Char(','), QLatin1Char('.'));
-    pointed.toDouble(&ok);
+    (void)pointed.toDouble(&ok);
     return ok ? Field::DecimalComma : Field::NotANumber;
 }
 

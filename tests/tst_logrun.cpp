@@ -26,7 +26,7 @@ struct Rig
 {
     Rig(
         const LogRunSettings &settings,
-        std::function<QList<PortEntry>(const PtyHost &)> listed
+        const std::function<QList<PortEntry>(const PtyHost &)> &listed
         = [](const PtyHost &host) { return unitsLister({&host})(); })
     {
         const PortLister lister = [this, listed] {

@@ -43,8 +43,8 @@ public:
     UnitResult(T value)
         : result(std::move(value))
     { }
-    UnitResult(UnitFailure failure)
-        : reason(std::move(failure.reason))
+    UnitResult(const UnitFailure &failure)
+        : reason(failure.reason)
     { }
 
     bool ok() const { return result.has_value(); }
@@ -66,8 +66,8 @@ template<> class UnitResult<void>
 {
 public:
     UnitResult() = default;
-    UnitResult(UnitFailure failure)
-        : reason(std::move(failure.reason))
+    UnitResult(const UnitFailure &failure)
+        : reason(failure.reason)
         , failed(true)
     { }
 
