@@ -1,8 +1,10 @@
 // The bytes of the log file: which columns a pattern of ticked cells gives, and how a reading
 // looks in a row, checked against the C library's own %g.
+#include "logging/logfile.h"
 #include "logging/logformat.h"
 
 #include <QLocale>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <cstdio>
@@ -10,6 +12,7 @@
 
 using Cells = QList<QPair<int, int>>; // (channel, quantity) pairs that are ticked
 Q_DECLARE_METATYPE(Cells)
+Q_DECLARE_METATYPE(LogFileContent)
 
 namespace {
 
@@ -68,6 +71,8 @@ private slots:
     void operatorLocaleDoesNotReachTheFile();
     void isoTimeCarriesItsOffset_data();
     void isoTimeCarriesItsOffset();
+    void earlierFileIsToldApart_data();
+    void earlierFileIsToldApart();
 };
 
 void LogFormatTest::headerAndRowFollowTheTickedCells_data()
@@ -205,6 +210,30 @@ void LogFormatTest::isoTimeCarriesItsOffset()
     QFETCH(QByteArray, text);
     QCOMPARE(logTimeText(time, LogTimeStyle::Iso, milliseconds), text);
     QCOMPARE(logTimeText(time, LogTimeStyle::Clock, milliseconds), text.mid(11, 8));
+}
+
+void LogFormatTest::earlierFileIsToldApart_data()
+{
+    QTest::addColumn<QByteArray>("held"); // "-" for no file at all
+    QTest::addColumn<LogFileContent>("content");
+    QTest::newRow("no file") << QByteArray("-") << LogFileContent::Nothing;
+    QTest::newRow("empty file") << QByteArray() << LogFileContent::Nothing;
+    QTest::newRow("this run's header")
+        << QByteArray(";Time\tCh1_T\r\n12:00:00\t4\r\n") << LogFileContent::SameHeader;
+    QTest::newRow("another header") << QByteArray(";Time\tCh2_T\r\n") << LogFileContent::Other;
+}
+
+// Whether START asks before it replaces a file, and whether the run may go on below its rows.
+void LogFormatTest::earlierFileIsToldApart()
+{
+    QFETCH(QByteArray, held);
+    QFETCH(LogFileContent, content);
+    QTemporaryDir dir;
+    const QString name = dir.filePath("run.txt");
+    QFile file(name);
+    QVERIFY(held == "-" || (file.open(QIODevice::WriteOnly) && file.write(held) == held.size()));
+    file.close();
+    QCOMPARE(logFileContent(name, ";Time\tCh1_T\r\n"), content);
 }
 
 QTEST_GUILESS_MAIN(LogFormatTest)

@@ -78,6 +78,9 @@ void UnitTest::failuresSayWhy_data()
         << "read" << true << notInFull << 4 << true;
     QTest::newRow("calibration read, a byte after the table")
         << "read" << true << notInFull << 4 + 800 << false;
+    // The cable pulled with two blocks of the table sent: the rest cannot go.
+    QTest::newRow("calibration send, unit pulled")
+        << "pulled" << true << "rows 51–100 were not sent" << -1 << false;
 }
 
 void UnitTest::failuresSayWhy()
@@ -93,11 +96,22 @@ void UnitTest::failuresSayWhy()
     Misbehaviour silent;
     silent.mode = Misbehaviour::Silent;
     QObject stray;
-    if (strayAfter < 0)
+    if (operation == "pulled") {
+        const QVector<protocol::TableEntry> block(protocol::BlockRows);
+        const qint64 twoBlocks = protocol::setGainRequest(0, 0).size()
+            + 2 * protocol::setTempTableRequest(0, 0, block).size();
+        auto written = std::make_shared<qint64>(0);
+        connect(unit.findChild<QSerialPort *>(), &QSerialPort::bytesWritten, &stray,
+                [this, written, twoBlocks](qint64 bytes) {
+                    if (*written < twoBlocks && (*written += bytes) >= twoBlocks)
+                        host.hangUp();
+                });
+    } else if (strayAfter < 0) {
         host.setMisbehaviour(silent);
-    else
+    } else {
         placeStrayByte(host, unit.findChild<QSerialPort *>(), strayAfter, beforeNextRequest,
                        &stray);
+    }
 
     // A result says why only when it failed.
     const auto failure = [&]() -> QString {
@@ -115,6 +129,8 @@ void UnitTest::failuresSayWhy()
     };
     QCOMPARE(failure(), reason);
     host.setMisbehaviour(Misbehaviour());
+    if (!host.isServing())
+        QVERIFY(host.replug());
 }
 
 QTEST_GUILESS_MAIN(UnitTest)
