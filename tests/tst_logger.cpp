@@ -7,6 +7,7 @@
 #include "logging/logger.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
+#include "tests/support/lines.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 
@@ -32,18 +33,6 @@ QT_CHARTS_USE_NAMESPACE
 namespace {
 
 const QRegularExpression rowPattern("^\\d\\d:\\d\\d:\\d\\d(\\t[^\\t\\r\\n]+)*\\r\\n$");
-
-// The file's lines, each with its CR LF; a last line without one is returned as it is.
-QList<QByteArray> linesOf(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines;
-    while (!file.atEnd())
-        lines.append(file.readLine());
-    return lines;
-}
 
 // The lines of the logger's charts by name, each with its points; the charts' units in order.
 struct Plotted

@@ -3,23 +3,13 @@
 // earlier run.
 #include "logging/logrun.h"
 #include "sim/ptyhost.h"
+#include "tests/support/lines.h"
 #include "tests/support/simunit.h"
 #include "unit/unit.h"
 
 #include <QtTest>
 
 namespace {
-
-QList<QByteArray> linesOf(const QString &fileName)
-{
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    QList<QByteArray> lines;
-    while (!file.atEnd())
-        lines.append(file.readLine());
-    return lines;
-}
 
 // A run on a simulated unit; `listed` gives the ports as the system would list them.
 struct Rig
