@@ -31,6 +31,8 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy_data()
     QTest::newRow("close, yet back") << QByteArray("154.99999\t244")
                                      << "row 57, Resistance (Ohm), goes back (154.999985 after "
                                         "155)";
+    QTest::newRow("zero kelvin") << QByteArray("156\t0")
+                                 << "row 57, Temperature (K), is not above zero (0)";
     QTest::newRow("repeated") << QByteArray("155\t244")
                               << "row 57, Resistance (Ohm), repeats the row above (155)";
 }

@@ -221,6 +221,7 @@ void LogFormatTest::earlierFileIsToldApart_data()
     QTest::newRow("this run's header")
         << QByteArray(";Time\tCh1_T\r\n12:00:00\t4\r\n") << LogFileContent::SameHeader;
     QTest::newRow("another header") << QByteArray(";Time\tCh2_T\r\n") << LogFileContent::Other;
+    QTest::newRow("more columns") << QByteArray(";Time\tCh1_T\tCh2_T\r\n") << LogFileContent::Other;
 }
 
 // Whether START asks before it replaces a file, and whether the run may go on below its rows.

@@ -1,6 +1,7 @@
 // A command-line logging run in process, on a faked clock: a run across midnight into daily
 // files, a unit that goes away and comes back (or another in its place), and appending onto an
 // earlier run.
+#include "link/unitports.h"
 #include "logging/logrun.h"
 #include "sim/ptyhost.h"
 #include "tests/support/lines.h"
@@ -48,6 +49,8 @@ private slots:
     void runWaitsForItsOwnUnit();
     void appendGoesOnBelowTheSameHeaderOnly_data();
     void appendGoesOnBelowTheSameHeaderOnly();
+    void unitIsKnownByItsSerialNumber_data();
+    void unitIsKnownByItsSerialNumber();
 
 private:
     QTemporaryDir dir;
@@ -168,6 +171,37 @@ void LogRunTest::appendGoesOnBelowTheSameHeaderOnly()
     QCOMPARE(lines.mid(0, 2).join(), earlier);
     QCOMPARE(lines.size(), goesOn ? 3 : 2);
     QCOMPARE(rig.said.size(), goesOn ? 0 : 1);
+}
+
+void LogRunTest::unitIsKnownByItsSerialNumber_data()
+{
+    QTest::addColumn<QString>("serial"); // the followed unit's, first found on port A
+    QTest::addColumn<QStringList>("listed"); // "PORT SERIAL" of each unit port, in listed order
+    QTest::addColumn<QString>("where"); // where the run finds it now
+    QTest::addColumn<bool>("another"); // whether port A holds another unit
+    QTest::newRow("no serial, listed after another unit")
+        << "" << QStringList {"B x", "A"} << "A" << false;
+    QTest::newRow("no serial, gone") << "" << QStringList {"B x"} << "" << false;
+    QTest::newRow("no serial, port A now reports one") << "" << QStringList {"A x"} << "A" << false;
+    QTest::newRow("moved to another port") << "s" << QStringList {"B t", "C s"} << "C" << false;
+    QTest::newRow("another unit on its port") << "s" << QStringList {"A t"} << "" << true;
+}
+
+// A run never takes another unit's readings for its own, whatever the ports are called now.
+void LogRunTest::unitIsKnownByItsSerialNumber()
+{
+    QFETCH(QString, serial);
+    QFETCH(QStringList, listed);
+    QFETCH(QString, where);
+    QFETCH(bool, another);
+    QList<PortEntry> ports;
+    for (const QString &each : qAsConst(listed)) {
+        const QStringList fields = each.split(' ');
+        ports.append({fields[0], true, UnitVendorId, UnitProductId, fields.value(1)});
+    }
+    const UnitIdentity unit {QStringLiteral("A"), serial};
+    QCOMPARE(portOfUnit(ports, unit), where);
+    QCOMPARE(isAnotherUnit(ports, unit), another);
 }
 
 QTEST_GUILESS_MAIN(LogRunTest)
