@@ -68,6 +68,8 @@ private slots:
     void operatorLocaleDoesNotReachTheFile();
     void isoTimeCarriesItsOffset_data();
     void isoTimeCarriesItsOffset();
+    void dailyNameKeepsTheExtension_data();
+    void dailyNameKeepsTheExtension();
 };
 
 void LogFormatTest::headerAndRowFollowTheTickedCells_data()
@@ -205,6 +207,24 @@ void LogFormatTest::isoTimeCarriesItsOffset()
     QFETCH(QByteArray, text);
     QCOMPARE(logTimeText(time, LogTimeStyle::Iso, milliseconds), text);
     QCOMPARE(logTimeText(time, LogTimeStyle::Clock, milliseconds), text.mid(11, 8));
+}
+
+void LogFormatTest::dailyNameKeepsTheExtension_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("daily");
+    QTest::newRow("extension") << "logs/run.txt"
+                               << "logs/run-2026-12-07.txt";
+    QTest::newRow("hidden, no extension") << "logs/.run"
+                                          << "logs/.run-2026-12-07";
+    QTest::newRow("a dot in the folder only") << "logs.d/run"
+                                              << "logs.d/run-2026-12-07";
+}
+
+void LogFormatTest::dailyNameKeepsTheExtension()
+{
+    QFETCH(QString, base);
+    QTEST(dailyLogFileName(base, QDate(2026, 12, 7)), "daily");
 }
 
 QTEST_GUILESS_MAIN(LogFormatTest)
