@@ -1,4 +1,6 @@
-// A calibration file read back line by line, and the words for values that cannot go out.
+// A calibration file read back line by line, and the words for values that cannot go out; a whole
+// unit's file, and the store that keeps such files as backups.
+#include "calibration/backupstore.h"
 #include "calibration/calibrationcheck.h"
 #include "calibration/calibrationfile.h"
 
@@ -11,6 +13,8 @@ class CalibrationFileTest : public QObject
 private slots:
     void everyLineIsARowOrSaysWhy_data();
     void everyLineIsARowOrSaysWhy();
+    void unitFileWantsEveryGain();
+    void backupsKeepTheNewest();
 };
 
 void CalibrationFileTest::everyLineIsARowOrSaysWhy_data()
@@ -50,6 +54,38 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy()
     QCOMPARE(file.problem.isEmpty() ? checkCalibration({*file.gain, file.rows}).problem
                                     : file.problem,
              problem);
+}
+
+// A whole unit's file reads back as written; a section that lost its gain line is named.
+void CalibrationFileTest::unitFileWantsEveryGain()
+{
+    Calibration calibration {1.5f, {}};
+    for (int row = 0; row < 100; ++row)
+        calibration.rows.append({100.0f + row, 300.0f - row});
+    QByteArray text = unitCalibrationText({QDateTime::currentDateTime(), "ttyACM0", "Q1", "test"},
+                                          QVector<Calibration>(4, calibration));
+    QCOMPARE(readUnitCalibrationFile(text).channels.size(), 4);
+    text.replace("# Channel3\r\nGain\t1.5\r\n", "# Channel3\r\n");
+    const UnitCalibrationFile file = readUnitCalibrationFile(text);
+    QCOMPARE(file.problem, QStringLiteral("in Channel3's section, it has no gain line"));
+    QVERIFY(file.channels.isEmpty());
+}
+
+// Every backup is kept, two within one second too, until the newest Kept remain; a unit is backed
+// up once a run.
+void CalibrationFileTest::backupsKeepTheNewest()
+{
+    QTemporaryDir dir;
+    BackupStore store(dir.path());
+    const UnitIdentity unit {QStringLiteral("ttyACM0"), QStringLiteral("Q1")};
+    const QDateTime first(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
+    QString error;
+    for (int n = 0; n <= BackupStore::Kept; ++n) // two a second
+        QVERIFY(!store.write(unit, "x", first.addSecs(n / 2), &error).isEmpty());
+    QVERIFY(!store.isDue(unit));
+    const QStringList kept = QDir(dir.path()).entryList(QDir::Files);
+    QCOMPARE(int(kept.size()), BackupStore::Kept);
+    QCOMPARE(int(kept.filter(QStringLiteral("12-00-00_")).size()), 1); // the oldest went
 }
 
 QTEST_GUILESS_MAIN(CalibrationFileTest)

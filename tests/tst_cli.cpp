@@ -184,6 +184,8 @@ void CliTest::commandLines_data()
     QTest::newRow("port before") << QStringList {"--port", "p", "--verbose", "read"} << none << "p";
     QTest::newRow("empty port") << QStringList {"--port", "", "store"} << "--port needs a path"
                                 << none;
+    QTest::newRow("serve every 0")
+        << QStringList {"serve", "--every", "0"} << "--every takes seconds above 0" << none;
 }
 
 void CliTest::commandLines()
@@ -246,6 +248,10 @@ void CliTest::readFormats()
         QCOMPARE(lines.at(0), header + "\tRelay1\tRelay2\r");
         QVERIFY2(lines.at(2).endsWith("\t0\t1\r"), lines.at(2));
         QCOMPARE(int(lines.at(2).count('\t')), 14);
+        // One reading a second or slower is stamped in whole seconds.
+        const Run iso
+            = cli(QStringList {"read", "--count", "1", "--format", "tsv", "--time", "iso"} + port);
+        QCOMPARE(int(iso.out.split('\n').at(1).indexOf('\t')), 25); // 2026-12-07T21:14:22+01:00
     } else {
         QCOMPARE(int(run.out.count("Temperature (K)")), 2);
         QCOMPARE(int(run.out.count("Relay1 off, Relay2 on")), 2);
@@ -280,7 +286,7 @@ void CliTest::calibrationRoundTripIsBitExact()
             unit.setTableRow(2, row, awkward(row).first, awkward(row).second);
     });
     QTemporaryDir dir;
-    const QString file = dir.filePath("channel3.tsv");
+    const QString file = written(dir, "channel3.tsv", QByteArray(8000, 'x')); // replaced whole
     QCOMPARE(cli(QStringList {"get-cal", "3", "-o", file} + port).exitCode, 0);
 
     // LoadFromFile reads the same rows off it as a curve.
@@ -397,6 +403,8 @@ void CliTest::impossibleOrOutOfOrderIsNotSent_data()
         << "its line 3 breaks the order of its temperatures: 260 K at 300 ohms comes after 250 K "
            "at 200 ohms (line 2). --force loads it anyway."
         << 1;
+    QTest::newRow("no gain") << tableFile("", 100) << QStringList()
+                             << "it holds no gain and no --gain was given" << 1;
 }
 
 // The unit computes the channel's live temperatures from what it is sent: nothing impossible
@@ -527,14 +535,22 @@ void CliTest::backupRestoreRoundTrip()
     });
     host.clearReceived();
 
-    const Run run = cli(QStringList {"restore", file, "--store", "--no-backup"} + port);
-    QVERIFY2(run.exitCode == 0, run.err);
+    const Run run = cli(QStringList {"restore", file, "--store"} + port);
+    QVERIFY2(run.exitCode == 0 && run.err.contains("calibration was backed up to"), run.err);
     QTRY_VERIFY(host.received().endsWith(char(protocol::WriteEeprom)));
     int stores = 0;
     for (const Received &chunk : host.receivedChunks())
         stores += chunk.bytes == QByteArray(1, char(protocol::WriteEeprom));
     QCOMPARE(stores, 1);
     QCOMPARE(held(host), before);
+
+    // A gain no sensor has is never sent, --force or not.
+    QByteArray negative = fileBytes(file);
+    negative.replace("# Channel2\r\nGain\t", "# Channel2\r\nGain\t-");
+    host.clearReceived();
+    const QString refused = written(dir, "negative.txt", negative);
+    QCOMPARE(cli(QStringList {"restore", refused, "--force", "--no-backup"} + port).exitCode, 1);
+    QVERIFY(host.received().isEmpty());
 }
 
 void CliTest::setCalKeepsABackupFirst_data()
@@ -611,6 +627,10 @@ void CliTest::unitFaultsFailTheCommand_data()
     QTest::newRow("read --count 2, the second fails")
         << QStringList {"read", "--count", "2", "--every", "0"} << lost(protocol::GetAdcData, 1)
         << 1 << "reading 2: the unit did not answer in full";
+    QTest::newRow("log --count 2, the second fails")
+        << QStringList {"log", "FILE", "--count", "2", "--every", "0"}
+        << lost(protocol::GetAdcData, 1) << 1
+        << "a reading failed: the unit did not answer in full";
 }
 
 // A command ends 0 only when all of it was done; the unit's calibration is stored only when

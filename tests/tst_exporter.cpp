@@ -90,6 +90,7 @@ private slots:
     void httpAnswers();
     void requestThatNeverEndsIsCutOff();
     void unitFollowedBySerialNumber();
+    void namedPortsAreAllThatIsRead();
     void prometheusFollowsTheUnit();
 };
 
@@ -206,6 +207,18 @@ void ExporterTest::unitFollowedBySerialNumber()
     // Still one series for the unit, under the name it was first found by.
     QCOMPARE(poller.metrics().size(), 2);
     QCOMPARE(poller.metrics().at(0).port, firstPort);
+}
+
+void ExporterTest::namedPortsAreAllThatIsRead()
+{
+    PtyHost a, b(QString(), 1);
+    QVERIFY(a.start() && b.start());
+    UnitPoller poller({a.portPath()}, 0.05, [&a, &b] {
+        return QList<PortEntry> {{a.portPath(), true, UnitVendorId, UnitProductId, "A"},
+                                 {b.portPath(), true, UnitVendorId, UnitProductId, "B"}};
+    });
+    QVERIFY(pollUntil(poller, [&poller] { return poller.metrics().at(0).up; }));
+    QCOMPARE(poller.metrics().size(), 1); // the other attached unit is none of its business
 }
 
 void ExporterTest::prometheusFollowsTheUnit()

