@@ -123,6 +123,7 @@ private slots:
     void unpluggedUnitEndsTheRun();
     void logWritesTheLoggersFile();
     void logRefusesAndStopsCleanly();
+    void logCountsReadingsNotTimeAway();
 
 private:
     PtyHost host;
@@ -731,6 +732,34 @@ void CliTest::logRefusesAndStopsCleanly()
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
     QCOMPARE(process.exitCode(), 0);
     QVERIFY(fileBytes(file).endsWith("\r\n"));
+}
+
+// --count counts readings: the time its unit is away takes none of them. The port is named by a
+// link, as a udev rule names a unit, so the unit comes back under the name the run follows.
+void CliTest::logCountsReadingsNotTimeAway()
+{
+    QTemporaryDir dir;
+    const QString link = dir.filePath("unit");
+    const QString file = dir.filePath("run.log");
+    QVERIFY(QFile::link(host.portPath(), link));
+    QProcess process;
+    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                  {"log", file, "--every", "0.2", "--count", "5", "--port", link});
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 2, 10000); // the header and a row
+    // The link goes first: the pseudo-terminal's number may soon serve another program.
+    QVERIFY(QFile::remove(link));
+    host.hangUp();
+    QByteArray err;
+    QTRY_VERIFY_WITH_TIMEOUT((err += process.readAllStandardError()).contains("went away"), 10000);
+    QTest::qWait(1500); // more looks at the empty port than the count
+    QVERIFY2(process.state() == QProcess::Running, err + process.readAllStandardError());
+
+    QVERIFY(host.replug());
+    QVERIFY(QFile::link(host.portPath(), link));
+    QVERIFY(process.waitForFinished(10000));
+    err += process.readAllStandardError();
+    QVERIFY2(process.exitCode() == 0, err);
+    QCOMPARE(int(fileBytes(file).count('\n')), 1 + 5);
 }
 
 QTEST_GUILESS_MAIN(CliTest)
