@@ -1,6 +1,7 @@
 // The unit's operations on their own, against the simulated unit: each brings back its value or
 // says why it could not.
 #include "sim/ptyhost.h"
+#include "tests/support/fault.h"
 #include "unit/unit.h"
 
 #include <QSerialPort>
@@ -59,7 +60,9 @@ void UnitTest::failuresSayWhy_data()
     QTest::addColumn<QString>("operation");
     QTest::addColumn<bool>("open");
     QTest::addColumn<QString>("reason");
-    QTest::addColumn<int>("strayAfter"); // reply bytes taken before a stray byte; -1: a silent unit
+    // Reply bytes taken before a stray byte; -1: a silent unit; -2: a stray byte 15 ms after the
+    // table, while the tool still listens (a byte that follows a reply closely belongs to it).
+    QTest::addColumn<int>("strayAfter");
     QTest::addColumn<bool>("beforeNextRequest");
     const QString notOpen = "the unit's port is not open";
     const QString notInFull = "the unit did not answer in full";
@@ -78,6 +81,8 @@ void UnitTest::failuresSayWhy_data()
         << "read" << true << notInFull << 4 << true;
     QTest::newRow("calibration read, a byte after the table")
         << "read" << true << notInFull << 4 + 800 << false;
+    QTest::newRow("calibration read, a byte soon after the table")
+        << "read" << true << notInFull << -2 << false;
     // The cable pulled with two blocks of the table sent: the rest cannot go.
     QTest::newRow("calibration send, unit pulled")
         << "pulled" << true << "rows 51–100 were not sent" << -1 << false;
@@ -93,8 +98,6 @@ void UnitTest::failuresSayWhy()
     Unit unit;
     if (open)
         QVERIFY(unit.open(host.portPath()).ok());
-    Misbehaviour silent;
-    silent.mode = Misbehaviour::Silent;
     QObject stray;
     if (operation == "pulled") {
         const QVector<protocol::TableEntry> block(protocol::BlockRows);
@@ -106,8 +109,12 @@ void UnitTest::failuresSayWhy()
                     if (*written < twoBlocks && (*written += bytes) >= twoBlocks)
                         host.hangUp();
                 });
-    } else if (strayAfter < 0) {
-        host.setMisbehaviour(silent);
+    } else if (strayAfter == -1) {
+        host.setMisbehaviour(fault(Misbehaviour::Silent));
+    } else if (strayAfter == -2) {
+        Misbehaviour soonAfter = fault(Misbehaviour::Trailing, 0x20, 1, 15);
+        soonAfter.surplusBytes = 1;
+        host.setMisbehaviour(soonAfter);
     } else {
         placeStrayByte(host, unit.findChild<QSerialPort *>(), strayAfter, beforeNextRequest,
                        &stray);
