@@ -19,7 +19,6 @@ private slots:
     void commandLine();
     void portOptionTalksToThatDevice();
     void twoUnitsBringTheChooser();
-    void unitsReadDifferently();
 
 private:
     static void getAllData(Dialog &w)
@@ -37,24 +36,24 @@ void DemoTest::commandLine_data()
     QTest::addColumn<bool>("help");
     QTest::addColumn<QString>("error"); // a word the error must contain; empty: no error
 
-    QTest::newRow("defaults") << QStringList{} << 1 << "" << "" << false << "";
-    QTest::newRow("three units") << QStringList{"--units", "3"} << 3 << "" << "" << false << "";
-    QTest::newRow("eeprom file") << QStringList{"--eeprom", "/tmp/e.bin"} << 1 << "/tmp/e.bin"
-                                 << "" << false << "";
-    QTest::newRow("port") << QStringList{"--port", "/dev/ttyUSB0"} << 1 << "" << "/dev/ttyUSB0"
-                          << false << "";
-    QTest::newRow("help") << QStringList{"--help"} << 1 << "" << "" << true << "";
-    QTest::newRow("units not a number") << QStringList{"--units", "two"} << 1 << "" << ""
-                                        << false << "--units";
-    QTest::newRow("no units") << QStringList{"--units", "0"} << 1 << "" << "" << false << "1 to";
-    QTest::newRow("too many units") << QStringList{"--units", "99"} << 1 << "" << "" << false
-                                    << "1 to";
-    QTest::newRow("value missing") << QStringList{"--eeprom"} << 1 << "" << "" << false
-                                   << "Missing value";
-    QTest::newRow("unknown option") << QStringList{"--fast"} << 1 << "" << "" << false
-                                    << "Unknown option";
-    QTest::newRow("port with units") << QStringList{"--port", "/dev/x", "--units", "2"} << 2 << ""
-                                     << "/dev/x" << false << "--port";
+    const auto taken = [](const char *name, const QStringList &arguments, int units,
+                          const QString &eeprom, const QString &port, bool help) {
+        QTest::newRow(name) << arguments << units << eeprom << port << help << QString();
+    };
+    taken("defaults", {}, 1, "", "", false);
+    taken("three units", {"--units", "3"}, 3, "", "", false);
+    taken("eeprom file", {"--eeprom", "/tmp/e.bin"}, 1, "/tmp/e.bin", "", false);
+    taken("port", {"--port", "/dev/ttyUSB0"}, 1, "", "/dev/ttyUSB0", false);
+    taken("help", {"--help"}, 1, "", "", true);
+    const auto refused = [](const char *name, const QStringList &arguments, const char *word) {
+        QTest::newRow(name) << arguments << 1 << QString() << QString() << false << QString(word);
+    };
+    refused("units not a number", {"--units", "two"}, "--units");
+    refused("no units", {"--units", "0"}, "1 to");
+    refused("too many units", {"--units", "99"}, "1 to");
+    refused("value missing", {"--eeprom"}, "Missing value");
+    refused("unknown option", {"--fast"}, "Unknown option");
+    refused("port with units", {"--port", "/dev/x", "--units", "2"}, "--port");
 }
 
 void DemoTest::commandLine()
@@ -97,47 +96,34 @@ void DemoTest::portOptionTalksToThatDevice()
     QCOMPARE(unit.received().left(4).toHex(), QByteArray("00010203"));
 }
 
+// Two units bring the chooser, and the operator tells them apart by what they read.
 void DemoTest::twoUnitsBringTheChooser()
 {
     DemoUnits units;
     QString error;
     QVERIFY(units.start(parseDemoOptions({"quadmeter-demo", "--units", "2"}), &error));
     QCOMPARE(units.portPaths().size(), 2);
-    Dialog w;
-    w.setPortLister(units.lister());
-    QStringList offered;
-    ModalAnswerer answerer;
-    answerer.setAnswer([&](QWidget *modal) {
-        auto *box = modal->findChild<QComboBox *>("cbPortName");
-        for (int i = 0; box && i < box->count(); ++i)
-            offered.append(box->itemText(i));
-        qobject_cast<QDialog *>(modal)->accept();
-    });
-    QSignalSpy updated(&w, &Dialog::updatedData);
-
-    getAllData(w);
-
-    QCOMPARE(answerer.seen.first().className, QStringLiteral("ComPortDialog"));
-    QCOMPARE(offered, units.portPaths());
-    QCOMPARE(updated.count(), 1);
-}
-
-// The operator tells the simulated units apart by what they read.
-void DemoTest::unitsReadDifferently()
-{
-    DemoUnits units;
-    QString error;
-    QVERIFY(units.start(parseDemoOptions({"quadmeter-demo", "--units", "2"}), &error));
     QList<double> kelvin; // Channel1's temperature
     for (int chosen = 0; chosen < 2; ++chosen) {
         Dialog w;
         w.setPortLister(units.lister());
+        QStringList offered;
         ModalAnswerer answerer;
-        answerer.setAnswer([chosen](QWidget *modal) {
-            modal->findChild<QComboBox *>("cbPortName")->setCurrentIndex(chosen);
+        answerer.setAnswer([&](QWidget *modal) {
+            auto *box = modal->findChild<QComboBox *>("cbPortName");
+            for (int i = 0; box && i < box->count(); ++i)
+                offered.append(box->itemText(i));
+            if (box)
+                box->setCurrentIndex(chosen);
             qobject_cast<QDialog *>(modal)->accept();
         });
+        QSignalSpy updated(&w, &Dialog::updatedData);
+
         getAllData(w);
+
+        QCOMPARE(answerer.seen.first().className, QStringLiteral("ComPortDialog"));
+        QCOMPARE(offered, units.portPaths());
+        QCOMPARE(updated.count(), 1);
         kelvin.append(w.findChild<QTableWidget *>("twData")->item(4, 0)->text().toDouble());
     }
     QVERIFY2(qAbs(kelvin[1] - kelvin[0]) > 5, qPrintable(QString::number(kelvin[0])));

@@ -90,7 +90,6 @@ class LoadTempTableTest : public QObject
     Q_OBJECT
 
 private slots:
-    void curveFillsTheWholeTable_data();
     void curveFillsTheWholeTable();
     void refusedFileLeavesTableAndSaysWhy_data();
     void refusedFileLeavesTableAndSaysWhy();
@@ -101,19 +100,12 @@ private slots:
     void savedCalibrationLoadsExactly();
 };
 
-void LoadTempTableTest::curveFillsTheWholeTable_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<int>("channel");
-    QTest::newRow("X186275 on Channel1") << "X186275" << 0;
-}
-
-// Each row shows the curve's row as six significant digits; no other page, and not the gain,
-// is touched; no box, and no look for a unit.
+// X186275 on Channel1: each row shows the curve's row as six significant digits; no other page,
+// and not the gain, is touched; no box, and no look for a unit.
 void LoadTempTableTest::curveFillsTheWholeTable()
 {
-    QFETCH(QString, name);
-    QFETCH(int, channel);
+    const QString name = "X186275";
+    const int channel = 0;
     ModalAnswerer answerer;
     Window window;
 
@@ -149,8 +141,8 @@ void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("reason");
-    QTest::addColumn<QString>(
-        "kind"); // empty: a file of these bytes; "fifo", "sparse:size" or a path
+    // The file: "fifo", "sparse:size", a path, or empty for a file of these bytes.
+    QTest::addColumn<QString>("kind");
 
     const QString tooFew = "it holds fewer than two resistance/temperature points";
     QTest::newRow("diode curve") << curveData("diode-volts.340")

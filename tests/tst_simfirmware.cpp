@@ -9,6 +9,7 @@
 
 namespace {
 
+// Blanks, which keep the requests and answers apart, are skipped.
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
@@ -69,34 +70,16 @@ void SimFirmwareTest::answersWireExamples_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("reply");
-    QTest::newRow("gain 1.0 to channel 2, read back") << hex("160000803f"
-                                                             "1a")
-                                                      << hex("0000803f");
-    QTest::newRow("gain 2 to channel 0 leaves channel 1") << hex("1400000040"
-                                                                 "18"
-                                                                 "19")
-                                                          << hex("00000040"
-                                                                 "0000803f");
-    QTest::newRow("gain 1.5 bit for bit") << hex("170000c03f"
-                                                 "1b")
-                                          << hex("0000c03f");
+    QTest::newRow("gain 1.0 to channel 2, read back") << hex("160000803f 1a") << hex("0000803f");
+    QTest::newRow("gain 2 to channel 0 leaves channel 1")
+        << hex("1400000040 18 19") << hex("00000040 0000803f");
+    QTest::newRow("gain 1.5 bit for bit") << hex("170000c03f 1b") << hex("0000c03f");
     QTest::newRow("relays off at power-up") << hex("1e1f") << hex("0000");
-    QTest::newRow("relay 2 on") << hex("1d01"
-                                       "1e1f")
-                                << hex("0001");
-    QTest::newRow("relay 1 on, then off") << hex("1c01"
-                                                 "1e"
-                                                 "1c00"
-                                                 "1e")
-                                          << hex("01"
-                                                 "00");
-    QTest::newRow("any non-zero state switches on") << hex("1c05"
-                                                           "1e")
-                                                    << hex("01");
-    QTest::newRow("one table row in, same bytes out") << hex("21020001"
-                                                             "0000c84200009643"
-                                                             "20020001")
-                                                      << hex("0000c84200009643");
+    QTest::newRow("relay 2 on") << hex("1d01 1e1f") << hex("0001");
+    QTest::newRow("relay 1 on, then off") << hex("1c01 1e 1c00 1e") << hex("01 00");
+    QTest::newRow("any non-zero state switches on") << hex("1c05 1e") << hex("01");
+    QTest::newRow("one table row in, same bytes out")
+        << hex("21020001 0000c84200009643 20020001") << hex("0000c84200009643");
     QTest::newRow("store answers nothing") << hex("22") << QByteArray();
 }
 
@@ -142,15 +125,8 @@ void SimFirmwareTest::streamCutAnywhereGivesSameReplies_data()
 void SimFirmwareTest::streamCutAnywhereGivesSameReplies()
 {
     QFETCH(int, pieceSize);
-    const QByteArray stream = hex("00010203"
-                                  "1c01"
-                                  "1500004040"
-                                  "19")
-        + tableUpload(1)
-        + hex("1e1f"
-              "20010064"
-              "22"
-              "10111213");
+    const QByteArray stream
+        = hex("00010203 1c01 1500004040 19") + tableUpload(1) + hex("1e1f 20010064 22 10111213");
     Firmware whole, cut;
     const QByteArray expected = whole.feed(stream);
     QCOMPARE(expected.size(), 16 + 4 + 2 + 800 + 16);
@@ -168,25 +144,18 @@ void SimFirmwareTest::oddRequestsStaySafe_data()
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QByteArray>("reply");
     const QByteArray row99 = wireFloat(1000.0f + 99) + wireFloat(99.5f);
-    QTest::newRow("undefined codes skipped") << hex("23ff80"
-                                                    "1e")
-                                             << hex("00");
+    QTest::newRow("undefined codes skipped") << hex("23ff80 1e") << hex("00");
     QTest::newRow("table read of channel 7 gives zeros") << hex("20070002") << QByteArray(16, '\0');
     QTest::newRow("table read past row 99 gives zeros")
         << hex("20006303") << row99 + QByteArray(16, '\0');
-    QTest::newRow("table read of no rows") << hex("20000000"
-                                                  "1f")
-                                           << hex("00");
-    QTest::newRow("table write to channel 9 stores nothing") << hex("21090001") + wireFloat(1)
-            + wireFloat(2)
-            + hex("20090001"
-                  "20000001") << QByteArray(8, '\0') + wireFloat(1000) + wireFloat(0.5f);
+    QTest::newRow("table read of no rows") << hex("20000000 1f") << hex("00");
+    QTest::newRow("table write to channel 9 stores nothing")
+        << hex("21090001") + wireFloat(1) + wireFloat(2) + hex("20090001 20000001")
+        << QByteArray(8, '\0') + wireFloat(1000) + wireFloat(0.5f);
     QTest::newRow("table write past row 99 keeps the rows that exist") << hex("21006302")
             + wireFloat(7) + wireFloat(8) + wireFloat(9) + wireFloat(10)
             + hex("20006301") << wireFloat(7) + wireFloat(8);
-    QTest::newRow("table write of no rows") << hex("21000000"
-                                                   "1e")
-                                            << hex("00");
+    QTest::newRow("table write of no rows") << hex("21000000 1e") << hex("00");
 }
 
 void SimFirmwareTest::oddRequestsStaySafe()

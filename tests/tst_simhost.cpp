@@ -1,4 +1,5 @@
 // The simulated unit as the tool meets it: a real QSerialPort on the pseudo-terminal.
+#include "tests/support/fault.h"
 #include "tests/support/simunit.h"
 
 #include <QElapsedTimer>
@@ -13,6 +14,7 @@ Q_DECLARE_METATYPE(Misbehaviour)
 
 namespace {
 
+// Blanks, which keep the requests and answers apart, are skipped.
 QByteArray hex(const char *text)
 {
     return QByteArray::fromHex(text);
@@ -57,12 +59,12 @@ QByteArray joined(const QList<Arrival> &list)
     return all;
 }
 
-Misbehaviour behaviour(Misbehaviour::Mode mode, int delayMs = 0, const QList<int> &pieces = {},
-                       int surplus = 0)
+using M = Misbehaviour;
+
+// An answer in pieces, or with bytes more or fewer, for every request and for ever.
+Misbehaviour shaped(M::Mode mode, int delayMs, const QList<int> &pieces, int surplus = 0)
 {
-    Misbehaviour m;
-    m.mode = mode;
-    m.delayMs = delayMs;
+    Misbehaviour m = fault(mode, -1, -1, delayMs);
     m.pieces = pieces;
     m.surplusBytes = surplus;
     return m;
@@ -147,36 +149,27 @@ void SimHostTest::misbehaviourOnTheWire_data()
     QTest::addColumn<Misbehaviour>("mode");
     QTest::addColumn<QByteArray>("request");
     QTest::addColumn<int>("size");
-    QTest::addColumn<bool>("rubbish"); // else the reply starts as the true answer would
     QTest::addColumn<int>("firstPiece"); // bytes in the first read; -1 any
     QTest::addColumn<int>("minFirstMs");
     QTest::addColumn<int>("minLastMs"); // from the write to the last read
     const QByteArray voltages = hex("04050607"), table = hex("20000064");
-    QTest::newRow("normal") << behaviour(Misbehaviour::Normal) << voltages << 16 << false << 16 << 0
-                            << 0;
-    QTest::newRow("silent") << behaviour(Misbehaviour::Silent) << voltages << 0 << false << -1 << 0
-                            << 0;
-    QTest::newRow("late") << behaviour(Misbehaviour::Late, 250) << voltages << 16 << false << 16
-                          << 240 << 240;
-    QTest::newRow("5 + 11") << behaviour(Misbehaviour::Split, 100, {5}) << voltages << 16 << false
-                            << 5 << 0 << 95;
-    QTest::newRow("4 + 4 + 4 + rest") << behaviour(Misbehaviour::Split, 50, {4, 4, 4}) << voltages
-                                      << 16 << false << 4 << 0 << 145;
-    QTest::newRow("4 surplus") << behaviour(Misbehaviour::Surplus, 0, {}, 4) << voltages << 20
-                               << false << 20 << 0 << 0;
-    QTest::newRow("3 short") << behaviour(Misbehaviour::Surplus, 0, {}, -3) << voltages << 13
-                             << false << 13 << 0 << 0;
-    QTest::newRow("garbage") << behaviour(Misbehaviour::Garbage) << voltages << 16 << true << 16
-                             << 0 << 0;
-    QTest::newRow("garbage, 17") << behaviour(Misbehaviour::GarbageWrongLength, 0, {}, 1)
-                                 << voltages << 17 << true << 17 << 0 << 0;
-    QTest::newRow("garbage, 1") << behaviour(Misbehaviour::GarbageWrongLength, 0, {}, -15)
-                                << voltages << 1 << true << 1 << 0 << 0;
+    QTest::newRow("normal") << fault(M::Normal) << voltages << 16 << 16 << 0 << 0;
+    QTest::newRow("silent") << fault(M::Silent) << voltages << 0 << -1 << 0 << 0;
+    QTest::newRow("late") << fault(M::Late, -1, -1, 250) << voltages << 16 << 16 << 240 << 240;
+    QTest::newRow("5 + 11") << shaped(M::Split, 100, {5}) << voltages << 16 << 5 << 0 << 95;
+    QTest::newRow("4 + 4 + 4 + rest")
+        << shaped(M::Split, 50, {4, 4, 4}) << voltages << 16 << 4 << 0 << 145;
+    QTest::newRow("4 surplus") << shaped(M::Surplus, 0, {}, 4) << voltages << 20 << 20 << 0 << 0;
+    QTest::newRow("3 short") << shaped(M::Surplus, 0, {}, -3) << voltages << 13 << 13 << 0 << 0;
+    // Rubbish: the reply differs from the true answer where the two overlap.
+    QTest::newRow("garbage") << fault(M::Garbage) << voltages << 16 << 16 << 0 << 0;
+    QTest::newRow("garbage, 17") << shaped(M::GarbageWrongLength, 0, {}, 1) << voltages << 17 << 17
+                                 << 0 << 0;
+    QTest::newRow("garbage, 1") << shaped(M::GarbageWrongLength, 0, {}, -15) << voltages << 1 << 1
+                                << 0 << 0;
     // 800 bytes take 16 ms at the line rate and 13 frames as USB packets.
-    QTest::newRow("line rate") << behaviour(Misbehaviour::LineRate) << table << 800 << false << -1
-                               << 0 << 15;
-    QTest::newRow("USB packets") << behaviour(Misbehaviour::UsbPackets) << table << 800 << false
-                                 << -1 << 0 << 11;
+    QTest::newRow("line rate") << fault(M::LineRate) << table << 800 << -1 << 0 << 15;
+    QTest::newRow("USB packets") << fault(M::UsbPackets) << table << 800 << -1 << 0 << 11;
 }
 
 void SimHostTest::misbehaviourOnTheWire()
@@ -184,17 +177,16 @@ void SimHostTest::misbehaviourOnTheWire()
     QFETCH(Misbehaviour, mode);
     QFETCH(QByteArray, request);
     QFETCH(int, size);
-    QFETCH(bool, rubbish);
     QFETCH(int, firstPiece);
     QFETCH(int, minFirstMs);
     QFETCH(int, minLastMs);
-    host->withFirmware([](Firmware &unit) {
+    const auto forced = [](Firmware &unit) {
         for (int channel = 0; channel < 4; ++channel)
             unit.forceRaw(channel, 1, 0x3f800000u + quint32(channel));
-    });
+    };
+    host->withFirmware(forced);
     Firmware twin;
-    for (int channel = 0; channel < 4; ++channel)
-        twin.forceRaw(channel, 1, 0x3f800000u + quint32(channel));
+    forced(twin);
     const QByteArray answer = twin.feed(request);
 
     host->setMisbehaviour(mode);
@@ -202,7 +194,7 @@ void SimHostTest::misbehaviourOnTheWire()
     const QByteArray reply = joined(got);
     QCOMPARE(reply.size(), size);
     const int common = std::min(size, int(answer.size()));
-    if (rubbish)
+    if (mode.mode == M::Garbage || mode.mode == M::GarbageWrongLength)
         QVERIFY(reply.left(common) != answer.left(common));
     else
         QCOMPARE(reply.left(common).toHex(), answer.left(common).toHex());
@@ -216,10 +208,7 @@ void SimHostTest::misbehaviourOnTheWire()
 
 void SimHostTest::misbehaviourLimitedByCodeAndCount()
 {
-    Misbehaviour m = behaviour(Misbehaviour::Silent);
-    m.onlyForCode = 30;
-    m.times = 1;
-    host->setMisbehaviour(m);
+    host->setMisbehaviour(fault(M::Silent, 30, 1));
     QCOMPARE(joined(arrivals(*port, hex("00010203"), 16)).size(), 16);
     QCOMPARE(joined(arrivals(*port, hex("1c01"), 0)), QByteArray()); // no answer, not counted
     QCOMPARE(joined(arrivals(*port, hex("1e1f"), 0, 300)), QByteArray());
@@ -239,7 +228,7 @@ void SimHostTest::scriptedReplies()
 
     // A scripted reply still takes the misbehaviour, as an answer of the unit would.
     host->scriptReply(24, hex("0000c03f"));
-    host->setMisbehaviour(behaviour(Misbehaviour::Split, 80, {1}));
+    host->setMisbehaviour(shaped(M::Split, 80, {1}));
     const QList<Arrival> got = arrivals(*port, hex("18"), 4);
     QCOMPARE(joined(got), hex("0000c03f"));
     QCOMPARE(got.first().bytes, hex("00"));
@@ -254,11 +243,7 @@ void SimHostTest::eepromFileSurvivesRestart()
         QVERIFY(unit.start());
         QSerialPort tool;
         QVERIFY(openUnitPort(tool, unit));
-        arrivals(tool,
-                 hex("1500002040"
-                     "22"
-                     "1500000041"),
-                 0); // 2.5 stored, then 8 unstored
+        arrivals(tool, hex("1500002040 22 1500000041"), 0); // 2.5 stored, then 8 unstored
         QTRY_VERIFY(QFileInfo(file).size() == Firmware::eepromSize);
     }
     PtyHost restarted(file);
@@ -305,7 +290,7 @@ void SimHostTest::hangUpAndReplugUnderNewName()
 
 void SimHostTest::stopsWhileToolHoldsThePort()
 {
-    host->setMisbehaviour(behaviour(Misbehaviour::Late, 10000));
+    host->setMisbehaviour(fault(M::Late, -1, -1, 10000));
     arrivals(*port, hex("00010203"), 0, 50);
     QElapsedTimer clock;
     clock.start();

@@ -1,5 +1,6 @@
 // quadmeter-sim from the outside: its command line, the path it prints, and how it ends.
 #include "sim/options.h"
+#include "tests/support/fault.h"
 #include "tests/support/simunit.h"
 
 #include <QElapsedTimer>
@@ -31,6 +32,8 @@ QString startSim(QProcess &sim, const QStringList &arguments)
 
 } // namespace
 
+Q_DECLARE_METATYPE(Misbehaviour)
+
 class SimToolTest : public QObject
 {
     Q_OBJECT
@@ -46,66 +49,51 @@ private slots:
 void SimToolTest::commandLine_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<int>("delayMs");
-    QTest::addColumn<QList<int>>("pieces");
-    QTest::addColumn<int>("surplus");
-    QTest::addColumn<int>("onlyForCode");
-    QTest::addColumn<int>("times");
+    QTest::addColumn<Misbehaviour>("expected");
     QTest::addColumn<bool>("refused");
-    const QList<int> none;
-    QTest::newRow("plain") << QStringList() << int(Misbehaviour::Normal) << 0 << none << 0 << -1
-                           << -1 << false;
-    QTest::newRow("late") << QStringList {"--late", "300"} << int(Misbehaviour::Late) << 300 << none
-                          << 0 << -1 << -1 << false;
+    using M = Misbehaviour;
+    Misbehaviour split = fault(M::Split, -1, -1, 40), cut = fault(M::Surplus),
+                 longer = fault(M::GarbageWrongLength);
+    split.pieces = {5, 11};
+    cut.surplusBytes = -3;
+    longer.surplusBytes = 1;
+    QTest::newRow("plain") << QStringList() << fault(M::Normal) << false;
+    QTest::newRow("late") << QStringList {"--late", "300"} << fault(M::Late, -1, -1, 300) << false;
     QTest::newRow("split with gap")
-        << QStringList {"--split", "5,11", "--gap", "40"} << int(Misbehaviour::Split) << 40
-        << QList<int> {5, 11} << 0 << -1 << -1 << false;
-    QTest::newRow("cut short") << QStringList {"--surplus", "-3"} << int(Misbehaviour::Surplus) << 0
-                               << none << -3 << -1 << -1 << false;
+        << QStringList {"--split", "5,11", "--gap", "40"} << split << false;
+    QTest::newRow("cut short") << QStringList {"--surplus", "-3"} << cut << false;
     QTest::newRow("silent on relay reads, twice")
-        << QStringList {"--silent", "--only-code", "30", "--times", "2"}
-        << int(Misbehaviour::Silent) << 0 << none << 0 << 30 << 2 << false;
-    QTest::newRow("garbage 17") << QStringList {"--garbage-length=1"}
-                                << int(Misbehaviour::GarbageWrongLength) << 0 << none << 1 << -1
-                                << -1 << false;
-    QTest::newRow("two modes") << QStringList {"--silent", "--garbage"} << 0 << 0 << none << 0 << -1
-                               << -1 << true;
-    QTest::newRow("code out of range") << QStringList {"--silent", "--only-code", "256"} << 0 << 0
-                                       << none << 0 << -1 << -1 << true;
-    QTest::newRow("late by words")
-        << QStringList {"--late", "soon"} << 0 << 0 << none << 0 << -1 << -1 << true;
-    QTest::newRow("empty piece") << QStringList {"--split", "5,,11"} << 0 << 0 << none << 0 << -1
-                                 << -1 << true;
-    QTest::newRow("gap alone") << QStringList {"--gap", "5"} << 0 << 0 << none << 0 << -1 << -1
-                               << true;
-    QTest::newRow("unknown option")
-        << QStringList {"--fast"} << 0 << 0 << none << 0 << -1 << -1 << true;
-    QTest::newRow("stray argument")
-        << QStringList {"/dev/ttyACM0"} << 0 << 0 << none << 0 << -1 << -1 << true;
+        << QStringList {"--silent", "--only-code", "30", "--times", "2"} << fault(M::Silent, 30, 2)
+        << false;
+    QTest::newRow("garbage 17") << QStringList {"--garbage-length=1"} << longer << false;
+    const auto refused = [](const char *name, const QStringList &arguments) {
+        QTest::newRow(name) << arguments << Misbehaviour() << true;
+    };
+    refused("two modes", {"--silent", "--garbage"});
+    refused("code out of range", {"--silent", "--only-code", "256"});
+    refused("late by words", {"--late", "soon"});
+    refused("empty piece", {"--split", "5,,11"});
+    refused("gap alone", {"--gap", "5"});
+    refused("unknown option", {"--fast"});
+    refused("stray argument", {"/dev/ttyACM0"});
 }
 
 void SimToolTest::commandLine()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(int, mode);
-    QFETCH(int, delayMs);
-    QFETCH(QList<int>, pieces);
-    QFETCH(int, surplus);
-    QFETCH(int, onlyForCode);
-    QFETCH(int, times);
+    QFETCH(Misbehaviour, expected);
     QFETCH(bool, refused);
     const SimOptions options = parseSimOptions(QStringList("quadmeter-sim") + arguments);
     QCOMPARE(!options.error.isEmpty(), refused);
     if (refused)
         return;
     const Misbehaviour &m = options.misbehaviour;
-    QCOMPARE(int(m.mode), mode);
-    QCOMPARE(m.delayMs, delayMs);
-    QCOMPARE(m.pieces, pieces);
-    QCOMPARE(m.surplusBytes, surplus);
-    QCOMPARE(m.onlyForCode, onlyForCode);
-    QCOMPARE(m.times, times);
+    QCOMPARE(int(m.mode), int(expected.mode));
+    QCOMPARE(m.delayMs, expected.delayMs);
+    QCOMPARE(m.pieces, expected.pieces);
+    QCOMPARE(m.surplusBytes, expected.surplusBytes);
+    QCOMPARE(m.onlyForCode, expected.onlyForCode);
+    QCOMPARE(m.times, expected.times);
 }
 
 void SimToolTest::servesUntilStdinCloses()
@@ -136,11 +124,8 @@ void SimToolTest::keepsCalibrationAcrossRunsAndStopsOnSignal()
         QProcess sim;
         const QString path = startSim(sim, arguments);
         QVERIFY(!path.isEmpty());
-        QCOMPARE(answerTo(path,
-                          QByteArray::fromHex("170000c03f"
-                                              "22"
-                                              "1b"),
-                          4),
+        // Gain 1.5 on channel 3, stored, read back.
+        QCOMPARE(answerTo(path, QByteArray::fromHex("170000c03f 22 1b"), 4),
                  QByteArray::fromHex("0000c03f"));
         sim.closeWriteChannel(); // ignored with --no-stdin
         QVERIFY(!sim.waitForFinished(200));
