@@ -4,7 +4,7 @@
 #include "calibration/calibrationwidget.h"
 #include "logging/logger.h"
 #include "sim/firmware.h"
-#include "sim/ptyhost.h"
+#include "tests/support/fault.h"
 #include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/windowonunit.h"
@@ -31,16 +31,15 @@ class LiveDataTest : public QObject, WindowOnUnit
     Q_OBJECT
 
 private slots:
-    void init();
-    void cleanup();
+    void init() { QVERIFY(startWindowOnUnit()); }
+    void cleanup() { stopWindowOnUnit(); }
 
-    void goodCycleFillsTableAndRelays();
+    void goodCyclesFillTableAndReadRelaysBack();
     void cellTexts_data();
     void cellTexts();
     void wrongReplyEndsCycle_data();
     void wrongReplyEndsCycle();
     void silentRelaysStillComplete();
-    void relayReadBackSendsNoCommand();
     void unreachableUnitSendsNothing();
     void overlappingRequestsDoNotInterleave();
     void missingUnitShowsOneBoxAtATime();
@@ -53,26 +52,23 @@ private:
     }
 };
 
-void LiveDataTest::init()
+// The boxes show the relays as the unit reports them, without switching anything: first relay 1
+// on as the unit keeps it, then a scripted report of relay 2 alone unticks box 1.
+void LiveDataTest::goodCyclesFillTableAndReadRelaysBack()
 {
-    QVERIFY(startWindowOnUnit());
-}
-
-void LiveDataTest::cleanup()
-{
-    stopWindowOnUnit();
-}
-
-void LiveDataTest::goodCycleFillsTableAndRelays()
-{
-    unit->scriptReply(30, QByteArray::fromHex("0005"));
-    relay(1)->setChecked(true);
+    unit->withFirmware([](Firmware &f) { f.feed(QByteArray::fromHex("1c01")); });
+    QSignalSpy clicked(relay(1), &QCheckBox::clicked);
     QSignalSpy updated(window, &Dialog::updatedData);
 
     getAllData(*window);
+    QVERIFY(relay(1)->isChecked());
+    QVERIFY(!relay(2)->isChecked());
+    unit->scriptReply(30, QByteArray::fromHex("0005"));
+    getAllData(*window);
 
-    QCOMPARE(updated.count(), 1);
-    QCOMPARE(unit->received().toHex(), QByteArray(fullCycle));
+    QCOMPARE(updated.count(), 2);
+    QCOMPARE(clicked.count(), 0);
+    QCOMPARE(unit->received().toHex(), QByteArray(fullCycle) + fullCycle);
     QVERIFY(!relay(1)->isChecked());
     QVERIFY(relay(2)->isChecked());
 
@@ -145,13 +141,9 @@ void LiveDataTest::wrongReplyEndsCycle()
         unit->withFirmware([&](Firmware &f) { f.forceRaw(1, q, 0x40490fdbu + q); });
     unit->clearReceived();
 
-    Misbehaviour m;
-    m.mode = Misbehaviour::Mode(mode);
-    m.onlyForCode = 4 * stage;
+    Misbehaviour m = fault(Misbehaviour::Mode(mode), 4 * stage, 1, 40);
     m.surplusBytes = surplus;
     m.pieces = {8};
-    m.delayMs = 40;
-    m.times = 1;
     unit->setMisbehaviour(m);
     QSignalSpy updated(window, &Dialog::updatedData);
     if (!good)
@@ -179,10 +171,7 @@ void LiveDataTest::wrongReplyEndsCycle()
 
 void LiveDataTest::silentRelaysStillComplete()
 {
-    Misbehaviour m;
-    m.mode = Misbehaviour::Silent;
-    m.onlyForCode = 30;
-    unit->setMisbehaviour(m);
+    unit->setMisbehaviour(fault(Misbehaviour::Silent, 30));
     relay(2)->setChecked(true);
     QSignalSpy updated(window, &Dialog::updatedData);
     QElapsedTimer clock;
@@ -197,28 +186,10 @@ void LiveDataTest::silentRelaysStillComplete()
     QVERIFY(table()->item(4, 0)->text() != QLatin1String("0"));
 }
 
-void LiveDataTest::relayReadBackSendsNoCommand()
-{
-    unit->withFirmware([](Firmware &f) { f.feed(QByteArray::fromHex("1c01")); });
-    QSignalSpy clicked(relay(1), &QCheckBox::clicked);
-
-    getAllData(*window);
-
-    QVERIFY(relay(1)->isChecked());
-    QVERIFY(!relay(2)->isChecked());
-    QCOMPARE(clicked.count(), 0);
-    QCOMPARE(unit->received().toHex(), QByteArray(fullCycle));
-}
-
 void LiveDataTest::unreachableUnitSendsNothing()
 {
     window->setPortLister([] {
-        PortEntry gone;
-        gone.portName = QStringLiteral("/dev/quadmeter-no-such-port");
-        gone.hasUsbIds = true;
-        gone.vendorId = 1155;
-        gone.productId = 22336;
-        return QList<PortEntry>{gone};
+        return QList<PortEntry> {{"/dev/quadmeter-no-such-port", true, 1155, 22336, {}}};
     });
     ModalAnswerer answerer;
     QSignalSpy updated(window, &Dialog::updatedData);
@@ -237,12 +208,7 @@ void LiveDataTest::unreachableUnitSendsNothing()
 // opened that way logs its rows.
 void LiveDataTest::overlappingRequestsDoNotInterleave()
 {
-    Misbehaviour late;
-    late.mode = Misbehaviour::Late;
-    late.delayMs = 120;
-    late.onlyForCode = 8;
-    late.times = 1;
-    unit->setMisbehaviour(late);
+    unit->setMisbehaviour(fault(Misbehaviour::Late, 8, 1, 120));
     window->show();
     QVERIFY(QTest::qWaitForWindowExposed(window));
 

@@ -5,7 +5,7 @@
 #include "logging/chartseries.h"
 #include "logging/logfile.h"
 #include "logging/logger.h"
-#include "sim/ptyhost.h"
+#include "tests/support/fault.h"
 #include "tests/support/fifo.h"
 #include "tests/support/lines.h"
 #include "tests/support/modalboxes.h"
@@ -61,10 +61,12 @@ Plotted plottedBy(const Logger *logger)
 // run so that the test body can drive it.
 struct Rig
 {
-    explicit Rig(PortLister lister = [] { return QList<PortEntry>(); })
+    explicit Rig(
+        const QString &file, PortLister lister = [] { return QList<PortEntry>(); })
     {
         window.setPortLister(std::move(lister));
         logger = new Logger(window.channelData(), &window);
+        find<QLineEdit>("leFileName")->setText(file);
         // GetData is private; a string connection reaches it as the logger's own does.
         QObject::connect(logger, SIGNAL(updateData()), &window, SLOT(GetData()));
         QObject::connect(&window, &Dialog::updatedData, logger, &Logger::dataUpdated);
@@ -79,7 +81,6 @@ struct Rig
     {
         return logger->findChild<QTimer *>(QString(), Qt::FindDirectChildrenOnly);
     }
-    void useFile(const QString &name) { find<QLineEdit>("leFileName")->setText(name); }
     int enabledSettings() const
     {
         int n = 0;
@@ -106,10 +107,10 @@ private slots:
     void tickedCellsChooseTheColumns();
     void rowsOnlyWhileTheRunLasts();
     void emptyFileNameIsRefused();
-    void savingTheChartAsksBeforeReplacing();
     void unwritableHeaderKeepsIdle_data();
     void unwritableHeaderKeepsIdle();
-    void startOnAFileWithDataAnsweredNo();
+    void replacingAFileAsksFirst_data();
+    void replacingAFileAsksFirst();
     void failingRowsAreReportedOncePerRun();
     void missingUnitIsToldOncePerRun();
     void readerThatLeftFailsTheRow();
@@ -117,11 +118,10 @@ private slots:
     void reopeningStartsFromTheDefaults();
     // with the simulated unit
     void ticksLogTheReadingsOfTheUnit();
-    void failedReadAddsNoRow();
     void anotherUnitOnItsPortEndsTheRun();
     void readInFlightAddsNoRowAfterStopOrClose_data();
     void readInFlightAddsNoRowAfterStopOrClose();
-    void chartShowsTheRowsTheFileGot();
+    void failedReadOrWriteAddsNoRowToFileOrChart();
     // the chart alone
     void startClearsTheChartAndFollowsTheEnables();
     void wideRangesGoLogarithmicAndGapsAreNoted();
@@ -146,8 +146,7 @@ void LoggerTest::startAndStopToggleTheRun_data()
 void LoggerTest::startAndStopToggleTheRun()
 {
     QFETCH(int, seconds);
-    Rig rig;
-    rig.useFile(path("run.txt"));
+    Rig rig(path("run.txt"));
     rig.find<QSpinBox>("sbTimeOut")->setValue(seconds);
 
     rig.start()->click();
@@ -166,8 +165,7 @@ void LoggerTest::startAndStopToggleTheRun()
 // Rows of the table are quantities, columns channels; the voltage row logs the current voltage.
 void LoggerTest::tickedCellsChooseTheColumns()
 {
-    Rig rig;
-    rig.useFile(path("columns.txt"));
+    Rig rig(path("columns.txt"));
     auto *cells = rig.find<QTableWidget>("twEnables");
     for (int cell = 1; cell < 11; ++cell) {
         cells->item(cell / 4, cell % 4)->setText(QStringLiteral("x")); // text does not tick it
@@ -192,13 +190,12 @@ void LoggerTest::tickedCellsChooseTheColumns()
 // START with the same name starts the file afresh.
 void LoggerTest::rowsOnlyWhileTheRunLasts()
 {
-    Rig rig;
+    const QString file = path("rows.txt");
+    Rig rig(file);
     ModalAnswerer answerer;
     answerer.setAnswer([](QWidget *box) {
         qobject_cast<QMessageBox *>(box)->button(QMessageBox::Yes)->click(); // replace
     });
-    const QString file = path("rows.txt");
-    rig.useFile(file);
     emit rig.window.updatedData();
     QVERIFY(!QFile::exists(file));
 
@@ -224,8 +221,7 @@ void LoggerTest::rowsOnlyWhileTheRunLasts()
 // A run with no file would read the unit for nothing: refused, with the field named.
 void LoggerTest::emptyFileNameIsRefused()
 {
-    Rig rig;
-    rig.useFile(QString());
+    Rig rig {QString()};
     ModalAnswerer answerer;
     const QString before = QDir::currentPath();
     QDir::setCurrent(path(QString()));
@@ -269,8 +265,7 @@ void LoggerTest::unwritableHeaderKeepsIdle()
         QVERIFY(QDir().mkpath(full));
     const LonelyFifo fifo(full, true);
     QCOMPARE(fifo.made, kind == "fifo");
-    Rig rig;
-    rig.useFile(full);
+    Rig rig(full);
     ModalAnswerer answerer;
     QElapsedTimer clock;
     clock.start();
@@ -286,56 +281,45 @@ void LoggerTest::unwritableHeaderKeepsIdle()
     QCOMPARE(rig.enabledSettings(), 6);
 }
 
-// START on a file that holds an earlier run asks first; its default answer, No, changes nothing.
-void LoggerTest::startOnAFileWithDataAnsweredNo()
+void LoggerTest::replacingAFileAsksFirst_data()
 {
-    const QString file = path("earlier.txt");
-    QFile earlier(file);
-    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("12:00:00\r\n") == 10);
-    earlier.close();
-    Rig rig;
-    rig.useFile(file);
-    ModalAnswerer answerer;
-    answerer.setAnswer(
-        [](QWidget *box) { qobject_cast<QMessageBox *>(box)->defaultButton()->click(); });
-
-    rig.start()->click();
-
-    QCOMPARE(answerer.seen.size(), 1);
-    QCOMPARE(answerer.seen[0].text,
-             "The log file " + QDir::toNativeSeparators(file) + " already holds data. Replace it?");
-    QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
-    QCOMPARE(rig.enabledSettings(), 6);
-    QCOMPARE(linesOf(file), QList<QByteArray>({"12:00:00\r\n"}));
+    QTest::addColumn<bool>("chart"); // saving the chart's picture; else START on the log file
+    QTest::addColumn<QString>("question");
+    QTest::newRow("START on the log of an earlier run")
+        << false << "The log file %1 already holds data. Replace it?";
+    QTest::newRow("saving the chart over a picture")
+        << true << "The picture %1 already exists. Replace it?";
 }
 
-void LoggerTest::savingTheChartAsksBeforeReplacing()
+// Writing over a file that holds data asks first; its default answer, No, changes nothing.
+void LoggerTest::replacingAFileAsksFirst()
 {
-    Rig rig;
-    rig.useFile(path("run.txt"));
-    QFile earlier(path("run.png"));
-    QVERIFY(earlier.open(QIODevice::WriteOnly) && earlier.write("picture") == 7);
-    earlier.close();
+    QFETCH(bool, chart);
+    QFETCH(QString, question);
+    QFile file(path(chart ? "run.png" : "run.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("12:00:00\r\n") == 10);
+    file.close();
+    Rig rig(path("run.txt"));
     ModalAnswerer answerer;
     answerer.setAnswer(
         [](QWidget *box) { qobject_cast<QMessageBox *>(box)->defaultButton()->click(); });
 
-    rig.find<QPushButton>("pbSaveChart")->click();
+    rig.find<QPushButton>(chart ? "pbSaveChart" : "pbStart")->click();
 
     QCOMPARE(answerer.seen.size(), 1);
-    QVERIFY(answerer.seen[0].text.endsWith("Replace it?"));
-    QVERIFY(earlier.open(QIODevice::ReadOnly));
-    QCOMPARE(earlier.readAll(), QByteArray("picture"));
+    QCOMPARE(answerer.seen[0].text, question.arg(QDir::toNativeSeparators(file.fileName())));
+    QVERIFY(!rig.start()->isChecked() && !rig.timer()->isActive());
+    QCOMPARE(rig.enabledSettings(), 6);
+    QCOMPARE(linesOf(file.fileName()), QList<QByteArray>({"12:00:00\r\n"}));
 }
 
 // A file that stops taking rows in the middle of a run: one box for the run, not one per tick,
 // sampling goes on, and the file is written again as soon as it can be.
 void LoggerTest::failingRowsAreReportedOncePerRun()
 {
-    Rig rig;
-    ModalAnswerer answerer; // answers the question about the first run's file
     const QString file = path("rows.txt");
-    rig.useFile(file);
+    Rig rig(file);
+    ModalAnswerer answerer; // answers the question about the first run's file
     // No tick during the test: with no unit attached, a tick raises a box of its own.
     rig.find<QSpinBox>("sbTimeOut")->setValue(9999);
     const auto rowFailures = [&answerer] {
@@ -363,7 +347,6 @@ void LoggerTest::failingRowsAreReportedOncePerRun()
     QVERIFY(answerer.seen.last().text.contains(file));
 }
 
-// A row written into a pipe whose reader has left fails like any other row; the tool lives on.
 // With no unit, a run at one second tells the operator once; the ticks after go on trying
 // quietly, and STOP and close still work.
 void LoggerTest::missingUnitIsToldOncePerRun()
@@ -402,6 +385,7 @@ void LoggerTest::missingUnitIsToldOncePerRun()
     QCOMPARE(linesOf(log).size(), 1); // the header alone
 }
 
+// A row written into a pipe whose reader has left fails like any other row; the tool lives on.
 void LoggerTest::readerThatLeftFailsTheRow()
 {
     ignoreBrokenPipes(); // as main() does
@@ -418,10 +402,9 @@ void LoggerTest::readerThatLeftFailsTheRow()
 // leave half a line for the next row to run into.
 void LoggerTest::halfWrittenRowIsCutBack()
 {
-    Rig rig;
-    ModalAnswerer answerer;
     const QString file = path("rows.txt");
-    rig.useFile(file);
+    Rig rig(file);
+    ModalAnswerer answerer;
     rig.start()->click();
     const QList<QByteArray> header = linesOf(file);
 
@@ -483,8 +466,7 @@ void LoggerTest::ticksLogTheReadingsOfTheUnit()
 {
     PtyHost unit;
     QVERIFY(unit.start());
-    Rig rig(unitsLister({&unit}));
-    rig.useFile(path("unit.txt"));
+    Rig rig(path("unit.txt"), unitsLister({&unit}));
     QSignalSpy updated(&rig.window, &Dialog::updatedData);
     rig.start()->click();
     QTest::qWait(150);
@@ -506,26 +488,6 @@ void LoggerTest::ticksLogTheReadingsOfTheUnit()
         QCOMPARE(fields[2 + 3 * c], QByteArray::number(last[c].resistance, 'g', 6));
         QCOMPARE(fields[3 + 3 * c], QByteArray::number(last[c].temperature, 'g', 6));
     }
-}
-
-void LoggerTest::failedReadAddsNoRow()
-{
-    PtyHost unit;
-    QVERIFY(unit.start());
-    Rig rig(unitsLister({&unit}));
-    rig.useFile(path("gap.txt"));
-    rig.start()->click();
-    Misbehaviour silent;
-    silent.mode = Misbehaviour::Silent;
-    silent.onlyForCode = 12;
-    silent.times = 1;
-    unit.setMisbehaviour(silent);
-
-    QTest::ignoreMessage(QtDebugMsg, "Error! Wrong data");
-    emit rig.logger->updateData();
-    QCOMPARE(linesOf(path("gap.txt")).size(), 1);
-    emit rig.logger->updateData();
-    QCOMPARE(linesOf(path("gap.txt")).size(), 2);
 }
 
 // The run's unit is unplugged and another one shows under its port name: the run ends with one
@@ -581,13 +543,8 @@ void LoggerTest::readInFlightAddsNoRowAfterStopOrClose()
     QFETCH(bool, close);
     PtyHost unit;
     QVERIFY(unit.start());
-    Misbehaviour late;
-    late.mode = Misbehaviour::Late;
-    late.delayMs = 150;
-    late.onlyForCode = 16;
-    unit.setMisbehaviour(late);
-    Rig rig(unitsLister({&unit}));
-    rig.useFile(path("inflight.txt"));
+    unit.setMisbehaviour(fault(Misbehaviour::Late, 16, -1, 150));
+    Rig rig(path("inflight.txt"), unitsLister({&unit}));
     rig.start()->click();
     QSignalSpy updated(&rig.window, &Dialog::updatedData);
     // The operator acts while the reading waits for its last quantity.
@@ -606,28 +563,23 @@ void LoggerTest::readInFlightAddsNoRowAfterStopOrClose()
 }
 
 // Every line carries exactly the values of its column in the file, at the row's time: a failed read
-// and a failed write add to neither.
-void LoggerTest::chartShowsTheRowsTheFileGot()
+// and a failed write add to neither, and the next tick that reads and writes adds its row again.
+void LoggerTest::failedReadOrWriteAddsNoRowToFileOrChart()
 {
     PtyHost unit;
     QVERIFY(unit.start());
-    Rig rig(unitsLister({&unit}));
-    ModalAnswerer answerer;
     const QString file = path("chart.txt");
-    rig.useFile(file);
+    Rig rig(file, unitsLister({&unit}));
+    ModalAnswerer answerer;
     auto *cells = rig.find<QTableWidget>("twEnables");
     cells->item(0, 0)->setCheckState(Qt::Unchecked);
     cells->item(1, 2)->setCheckState(Qt::Unchecked);
     rig.start()->click();
 
-    Misbehaviour silent;
-    silent.mode = Misbehaviour::Silent;
-    silent.onlyForCode = 12;
-    silent.times = 1;
     QTest::ignoreMessage(QtDebugMsg, "Error! Wrong data");
     for (int tick = 0; tick < 6; ++tick) {
         if (tick == 2)
-            unit.setMisbehaviour(silent);
+            unit.setMisbehaviour(fault(Misbehaviour::Silent, 12, 1));
         if (tick == 4)
             QVERIFY(QFile::remove(file) && QDir().mkdir(file));
         if (tick == 5)
@@ -660,8 +612,7 @@ void LoggerTest::chartShowsTheRowsTheFileGot()
 // finished run in view, and the button puts it next to the log file.
 void LoggerTest::startClearsTheChartAndFollowsTheEnables()
 {
-    Rig rig;
-    rig.useFile(path("run.txt"));
+    Rig rig(path("run.txt"));
     rig.start()->click();
     emit rig.window.updatedData();
     emit rig.window.updatedData();
@@ -697,8 +648,7 @@ void LoggerTest::startClearsTheChartAndFollowsTheEnables()
 // float's limit spreads the chart over dozens and turns it logarithmic.
 void LoggerTest::wideRangesGoLogarithmicAndGapsAreNoted()
 {
-    Rig rig;
-    rig.useFile(path("wide.txt"));
+    Rig rig(path("wide.txt"));
     rig.start()->click();
     ChannelData *records = rig.window.channelData();
     const auto temperatureAxis = [&rig] {
@@ -728,8 +678,7 @@ void LoggerTest::wideRangesGoLogarithmicAndGapsAreNoted()
 // middle of it still shows.
 void LoggerTest::longRunStaysBoundedAndKeepsTheSpike()
 {
-    Rig rig;
-    rig.useFile(path("long.txt"));
+    Rig rig(path("long.txt"));
     rig.start()->click();
     ChannelData *records = rig.window.channelData();
     const int rows = 5 * ThinnedSeries::DefaultLimit;

@@ -20,9 +20,7 @@ class MainWindowTest : public QObject
     Q_OBJECT
 
 private slots:
-    void startsOnDataPageWithZeroTableAndNoBox();
-    void pagesCarryTheirChannels();
-    void dataTableCannotBeEditedOrSelected();
+    void firstViewIsTheDataPageOfZerosAndAPagePerChannel();
     void pageButtonsEmitTheirOwnPage_data();
     void pageButtonsEmitTheirOwnPage();
     void waysOutEndTheEventLoop_data();
@@ -33,7 +31,9 @@ private slots:
     void choosersStartAtTheirFile();
 };
 
-void MainWindowTest::startsOnDataPageWithZeroTableAndNoBox()
+// As the operator first meets it: on the Data page, a table of zeros that mouse and keys can
+// neither change nor select, a page for each channel, both relays off, and no box.
+void MainWindowTest::firstViewIsTheDataPageOfZerosAndAPagePerChannel()
 {
     ModalAnswerer answerer;
     Dialog w;
@@ -44,6 +44,14 @@ void MainWindowTest::startsOnDataPageWithZeroTableAndNoBox()
 
     auto *tabs = w.findChild<QTabWidget *>("tabWidget");
     QCOMPARE(tabs->currentIndex(), 0);
+    QCOMPARE(tabs->count(), 5);
+    QCOMPARE(tabs->tabText(0), QStringLiteral("Data"));
+    for (int i = 1; i <= 4; ++i) {
+        QCOMPARE(tabs->tabText(i), QStringLiteral("Channel%1").arg(i));
+        auto *page = qobject_cast<calibrationWidget *>(tabs->widget(i));
+        QVERIFY(page);
+        QCOMPARE(page->channel(), i - 1);
+    }
     auto *table = w.findChild<QTableWidget *>("twData");
     QCOMPARE(table->rowCount(), 5);
     QCOMPARE(table->columnCount(), 4);
@@ -53,28 +61,7 @@ void MainWindowTest::startsOnDataPageWithZeroTableAndNoBox()
     QVERIFY(!w.findChild<QCheckBox *>("cbRelay1")->isChecked());
     QVERIFY(!w.findChild<QCheckBox *>("cbRelay2")->isChecked());
     QVERIFY(answerer.seen.isEmpty());
-}
 
-void MainWindowTest::pagesCarryTheirChannels()
-{
-    Dialog w;
-    auto *tabs = w.findChild<QTabWidget *>("tabWidget");
-    QCOMPARE(tabs->count(), 5);
-    QCOMPARE(tabs->tabText(0), QStringLiteral("Data"));
-    for (int i = 1; i <= 4; ++i) {
-        QCOMPARE(tabs->tabText(i), QStringLiteral("Channel%1").arg(i));
-        auto *page = qobject_cast<calibrationWidget *>(tabs->widget(i));
-        QVERIFY(page);
-        QCOMPARE(page->channel(), i - 1);
-    }
-}
-
-void MainWindowTest::dataTableCannotBeEditedOrSelected()
-{
-    Dialog w;
-    w.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&w));
-    auto *table = w.findChild<QTableWidget *>("twData");
     const QRect cell = table->visualItemRect(table->item(1, 1));
     QTest::mouseDClick(table->viewport(), Qt::LeftButton, {}, cell.center());
     QTest::keyClicks(table->viewport(), "42");
@@ -110,9 +97,8 @@ void MainWindowTest::pageButtonsEmitTheirOwnPage()
     ModalAnswerer answerer; // in case a slot wants a unit that is not there
     tabs->widget(3)->findChild<QPushButton *>(button)->click();
 
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < 4; ++i)
         QCOMPARE(spies[i]->count(), i == 2 ? 1 : 0);
-    }
     QCOMPARE(spies[2]->first().at(0).value<QWidget *>(), tabs->widget(3));
     qDeleteAll(spies);
 }
@@ -140,8 +126,7 @@ void MainWindowTest::waysOutEndTheEventLoop()
         else
             w.close();
     });
-    QTimer guard;
-    guard.setSingleShot(true);
+    QTimer guard; // ends the loop of a window that stays
     connect(&guard, &QTimer::timeout, qApp, [] { qApp->exit(1); });
     guard.start(5000);
     QCOMPARE(qApp->exec(), 0);

@@ -2,7 +2,7 @@
 #include "app/dialog.h"
 #include "link/exchange.h"
 #include "link/protocol.h"
-#include "sim/ptyhost.h"
+#include "tests/support/fault.h"
 #include "tests/support/modalboxes.h"
 
 #include <QCheckBox>
@@ -99,14 +99,9 @@ void RelaysTest::switchDuringMeasurementLeavesItsReplyAlone()
     QTRY_COMPARE(host.received().toHex(), QByteArray("1d01"));
     host.clearReceived();
 
-    QByteArray answer;
-    for (int i = 0; i < 16; ++i)
-        answer.append(char(0x30 + i));
+    const QByteArray answer("0123456789:;<=>?"); // the 16 bytes 0x30 to 0x3f
     host.scriptReply(protocol::GetResistance, answer);
-    Misbehaviour late;
-    late.mode = Misbehaviour::Late;
-    late.delayMs = 120;
-    host.setMisbehaviour(late);
+    host.setMisbehaviour(fault(Misbehaviour::Late, -1, -1, 120));
     QTimer::singleShot(40, relay2, &QCheckBox::click);
 
     auto *port = w.findChild<QSerialPort *>();
