@@ -143,50 +143,37 @@ void CliTest::commandLines_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("port");
-    const QString none;
-    QTest::newRow("no command") << QStringList() << "no command given" << none;
-    QTest::newRow("unknown command") << QStringList {"reed"} << "unknown command \"reed\"" << none;
-    QTest::newRow("unknown option")
-        << QStringList {"read", "--colour"} << "Unknown option 'colour'." << none;
-    QTest::newRow("count 0") << QStringList {"read", "--count", "0"}
-                             << "--count takes a whole number above 0" << none;
-    QTest::newRow("every negative")
-        << QStringList {"read", "--every", "-1"} << "--every takes seconds, 0 or more" << none;
-    QTest::newRow("format") << QStringList {"read", "--format", "xml"}
-                            << "--format is table, tsv or json" << none;
-    QTest::newRow("relay 3") << QStringList {"relay", "3", "on"} << "the relay is 1 or 2" << none;
-    QTest::newRow("relay half") << QStringList {"relay", "1", "half"}
-                                << "the relay is switched on or off" << none;
-    QTest::newRow("relay missing")
-        << QStringList {"relay", "1"} << "relay needs more arguments" << none;
-    QTest::newRow("channel 0") << QStringList {"get-cal", "0"} << "the channel is 1, 2, 3 or 4"
-                               << none;
-    QTest::newRow("channel 5") << QStringList {"set-cal", "5", "--table", "t"}
-                               << "the channel is 1, 2, 3 or 4" << none;
-    QTest::newRow("no source") << QStringList {"set-cal", "1"}
-                               << "set-cal takes either --curve or --table" << none;
-    QTest::newRow("two sources") << QStringList {"set-cal", "1", "--curve", "c", "--table", "t"}
-                                 << "set-cal takes either --curve or --table" << none;
-    QTest::newRow("gain") << QStringList {"set-cal", "1", "--table", "t", "--gain", "1,5e"}
-                          << "--gain takes a number" << none;
-    QTest::newRow("gain beyond a float")
-        << QStringList {"set-cal", "1", "--table", "t", "--gain", "1e39"} << "--gain takes a number"
-        << none;
-    QTest::newRow("extra") << QStringList {"store", "now"} << "unexpected argument \"now\"" << none;
-    QTest::newRow("log no file") << QStringList {"log"} << "log needs more arguments" << none;
-    QTest::newRow("log column") << QStringList {"log", "f", "--enable", "Voltage0,Voltage4"}
-                                << "unknown column \"Voltage4\" (Voltage0-3, Resistance0-3, "
-                                   "Temperature0-3)"
-                                << none;
-    QTest::newRow("list opens no port")
-        << QStringList {"--port", "p", "list"} << "Unknown option 'port'." << none;
+    const auto row = [](const char *name, const QStringList &arguments, const QString &error,
+                        const QString &port = {}) {
+        QTest::newRow(name) << arguments << error << port;
+    };
+    row("no command", {}, "no command given");
+    row("unknown command", {"reed"}, "unknown command \"reed\"");
+    row("unknown option", {"read", "--colour"}, "Unknown option 'colour'.");
+    row("count 0", {"read", "--count", "0"}, "--count takes a whole number above 0");
+    row("every negative", {"read", "--every", "-1"}, "--every takes seconds, 0 or more");
+    row("format", {"read", "--format", "xml"}, "--format is table, tsv or json");
+    row("relay 3", {"relay", "3", "on"}, "the relay is 1 or 2");
+    row("relay half", {"relay", "1", "half"}, "the relay is switched on or off");
+    row("relay missing", {"relay", "1"}, "relay needs more arguments");
+    row("channel 0", {"get-cal", "0"}, "the channel is 1, 2, 3 or 4");
+    row("channel 5", {"set-cal", "5", "--table", "t"}, "the channel is 1, 2, 3 or 4");
+    row("no source", {"set-cal", "1"}, "set-cal takes either --curve or --table");
+    row("two sources", {"set-cal", "1", "--curve", "c", "--table", "t"},
+        "set-cal takes either --curve or --table");
+    row("gain", {"set-cal", "1", "--table", "t", "--gain", "1,5e"}, "--gain takes a number");
+    row("gain beyond a float", {"set-cal", "1", "--table", "t", "--gain", "1e39"},
+        "--gain takes a number");
+    row("extra", {"store", "now"}, "unexpected argument \"now\"");
+    row("log no file", {"log"}, "log needs more arguments");
+    row("log column", {"log", "f", "--enable", "Voltage0,Voltage4"},
+        "unknown column \"Voltage4\" (Voltage0-3, Resistance0-3, Temperature0-3)");
+    row("list opens no port", {"--port", "p", "list"}, "Unknown option 'port'.");
     // The common options stand before the command's name or after it.
-    QTest::newRow("port after") << QStringList {"read", "--port", "p"} << none << "p";
-    QTest::newRow("port before") << QStringList {"--port", "p", "--verbose", "read"} << none << "p";
-    QTest::newRow("empty port") << QStringList {"--port", "", "store"} << "--port needs a path"
-                                << none;
-    QTest::newRow("serve every 0")
-        << QStringList {"serve", "--every", "0"} << "--every takes seconds above 0" << none;
+    row("port after", {"read", "--port", "p"}, {}, "p");
+    row("port before", {"--port", "p", "--verbose", "read"}, {}, "p");
+    row("empty port", {"--port", "", "store"}, "--port needs a path");
+    row("serve every 0", {"serve", "--every", "0"}, "--every takes seconds above 0");
 }
 
 void CliTest::commandLines()
