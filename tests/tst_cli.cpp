@@ -121,7 +121,6 @@ private slots:
     void readFormats();
     void relay();
     void calibrationRoundTripIsBitExact();
-    void setCalFromCurveKeepsTheGainAndStores();
     void refusedTableSendsNothing_data();
     void refusedTableSendsNothing();
     void impossibleOrOutOfOrderIsNotSent_data();
@@ -316,23 +315,6 @@ void CliTest::calibrationRoundTripIsBitExact()
     const Run full = cli(QStringList {"get-cal", "3"} + port, QStringLiteral("/dev/full"));
     QCOMPARE(full.exitCode, 1);
     QVERIFY2(full.err.startsWith("quadmeter-cli: the calibration cannot be written: "), full.err);
-}
-
-void CliTest::setCalFromCurveKeepsTheGainAndStores()
-{
-    const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
-    const CurveTable expected = resampleCurve(readCurveFile(curveFile).points);
-    QCOMPARE(int(expected.rows.size()), 100);
-    const float gainBefore = onUnit(host, [](Firmware &unit) { return unit.gain(0); });
-    const QByteArray eepromBefore = eeprom(host);
-    const Run run = cli(QStringList {"set-cal", "1", "--curve", curveFile, "--store"} + port);
-    QCOMPARE(run.exitCode, 0);
-    // The store is the last command: no answer to wait for.
-    QTRY_VERIFY(eeprom(host) != eepromBefore);
-    host.withFirmware([&](Firmware &unit) {
-        QCOMPARE(unit.gain(0), gainBefore);
-        QCOMPARE(unit.tableRow(0, 99).first, expected.rows.at(99).resistance);
-    });
 }
 
 void CliTest::refusedTableSendsNothing_data()
@@ -532,12 +514,14 @@ void CliTest::setCalKeepsABackupFirst_data()
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("exitCode");
     QTest::newRow("backed up, then sent") << true << QStringList() << 0;
+    QTest::newRow("backed up, sent and stored") << true << QStringList {"--store"} << 0;
     QTest::newRow("no backup, nothing sent") << false << QStringList() << 1;
     QTest::newRow("no backup asked for") << false << QStringList {"--no-backup"} << 0;
 }
 
 // The first set-cal keeps what the unit held before it; one whose backup cannot be written sends
-// nothing unless told to go without.
+// nothing unless told to go without. The curve's table replaces the channel's, its gain stays, and
+// the unit stores it only when asked.
 void CliTest::setCalKeepsABackupFirst()
 {
     QFETCH(bool, writable);
@@ -547,6 +531,8 @@ void CliTest::setCalKeepsABackupFirst()
     const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
     host.withFirmware([](Firmware &unit) { unit.setTableRow(1, 0, 1, 1); });
     const QByteArray before = held(host);
+    const float gainBefore = onUnit(host, [](Firmware &unit) { return unit.gain(1); });
+    const QByteArray eepromBefore = eeprom(host);
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     // A data folder that is a file cannot hold a backups folder.
     const QString home = dir.filePath(writable ? "home" : "file");
@@ -558,6 +544,17 @@ void CliTest::setCalKeepsABackupFirst()
 
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(held(host) == before, exitCode != 0);
+    if (exitCode == 0) {
+        const CurveTable expected = resampleCurve(readCurveFile(curveFile).points);
+        QCOMPARE(int(expected.rows.size()), 100);
+        QCOMPARE(onUnit(host, [](Firmware &unit) { return unit.tableRow(1, 99).first; }),
+                 expected.rows.at(99).resistance);
+        QCOMPARE(onUnit(host, [](Firmware &unit) { return unit.gain(1); }), gainBefore);
+    }
+    if (options.contains("--store")) // the last command: no answer to wait for
+        QTRY_VERIFY(eeprom(host) != eepromBefore);
+    else
+        QCOMPARE(eeprom(host), eepromBefore);
     const QStringList backups = QDir(home + "/quadmeter/backups").entryList(QDir::Files);
     QCOMPARE(int(backups.size()), writable ? 1 : 0);
     if (writable) {
