@@ -6,6 +6,7 @@
 #include "link/protocol.h"
 #include "logging/logformat.h"
 #include "sim/ptyhost.h"
+#include "tests/support/fault.h"
 #include "tests/support/fifo.h"
 #include "tests/support/floatbits.h"
 
@@ -17,10 +18,10 @@
 #include <QtTest>
 
 #include <csignal>
-#include <cstring>
 #include <functional>
 
-Q_DECLARE_METATYPE(std::function<void(PtyHost &)>)
+using UnitFault = std::function<void(Firmware &)>;
+Q_DECLARE_METATYPE(UnitFault)
 
 namespace {
 
@@ -31,12 +32,14 @@ struct Run
     QByteArray err;
 };
 
-Run cli(const QStringList &arguments, int timeoutMs = 20000)
+Run cli(const QStringList &arguments, const QString &outputFile = {})
 {
     QProcess process;
+    if (!outputFile.isEmpty())
+        process.setStandardOutputFile(outputFile);
     process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE), arguments);
     Run run;
-    if (!process.waitForFinished(timeoutMs)) {
+    if (!process.waitForFinished(20000)) {
         process.kill();
         process.waitForFinished();
         run.err = "did not finish";
@@ -90,6 +93,19 @@ QByteArray held(PtyHost &host)
     return text;
 }
 
+// What `look` reads off the unit, under the host's lock.
+template<typename Look> auto onUnit(PtyHost &host, Look look)
+{
+    decltype(look(std::declval<Firmware &>())) value {};
+    host.withFirmware([&](Firmware &unit) { value = look(unit); });
+    return value;
+}
+
+QByteArray eeprom(PtyHost &host)
+{
+    return onUnit(host, [](Firmware &unit) { return unit.eepromImage(); });
+}
+
 } // namespace
 
 class CliTest : public QObject
@@ -105,7 +121,6 @@ private slots:
     void readFormats();
     void relay();
     void calibrationRoundTripIsBitExact();
-    void setCalFromCurveKeepsTheGainAndStores();
     void refusedTableSendsNothing_data();
     void refusedTableSendsNothing();
     void impossibleOrOutOfOrderIsNotSent_data();
@@ -119,7 +134,6 @@ private slots:
     void setCalKeepsABackupFirst();
     void unitFaultsFailTheCommand_data();
     void unitFaultsFailTheCommand();
-    void unpluggedUnitEndsTheRun_data();
     void unpluggedUnitEndsTheRun();
     void logWritesTheLoggersFile();
     void logRefusesAndStopsCleanly();
@@ -143,50 +157,37 @@ void CliTest::commandLines_data()
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("error");
     QTest::addColumn<QString>("port");
-    const QString none;
-    QTest::newRow("no command") << QStringList() << "no command given" << none;
-    QTest::newRow("unknown command") << QStringList {"reed"} << "unknown command \"reed\"" << none;
-    QTest::newRow("unknown option")
-        << QStringList {"read", "--colour"} << "Unknown option 'colour'." << none;
-    QTest::newRow("count 0") << QStringList {"read", "--count", "0"}
-                             << "--count takes a whole number above 0" << none;
-    QTest::newRow("every negative")
-        << QStringList {"read", "--every", "-1"} << "--every takes seconds, 0 or more" << none;
-    QTest::newRow("format") << QStringList {"read", "--format", "xml"}
-                            << "--format is table, tsv or json" << none;
-    QTest::newRow("relay 3") << QStringList {"relay", "3", "on"} << "the relay is 1 or 2" << none;
-    QTest::newRow("relay half") << QStringList {"relay", "1", "half"}
-                                << "the relay is switched on or off" << none;
-    QTest::newRow("relay missing")
-        << QStringList {"relay", "1"} << "relay needs more arguments" << none;
-    QTest::newRow("channel 0") << QStringList {"get-cal", "0"} << "the channel is 1, 2, 3 or 4"
-                               << none;
-    QTest::newRow("channel 5") << QStringList {"set-cal", "5", "--table", "t"}
-                               << "the channel is 1, 2, 3 or 4" << none;
-    QTest::newRow("no source") << QStringList {"set-cal", "1"}
-                               << "set-cal takes either --curve or --table" << none;
-    QTest::newRow("two sources") << QStringList {"set-cal", "1", "--curve", "c", "--table", "t"}
-                                 << "set-cal takes either --curve or --table" << none;
-    QTest::newRow("gain") << QStringList {"set-cal", "1", "--table", "t", "--gain", "1,5e"}
-                          << "--gain takes a number" << none;
-    QTest::newRow("gain beyond a float")
-        << QStringList {"set-cal", "1", "--table", "t", "--gain", "1e39"} << "--gain takes a number"
-        << none;
-    QTest::newRow("extra") << QStringList {"store", "now"} << "unexpected argument \"now\"" << none;
-    QTest::newRow("log no file") << QStringList {"log"} << "log needs more arguments" << none;
-    QTest::newRow("log column") << QStringList {"log", "f", "--enable", "Voltage0,Voltage4"}
-                                << "unknown column \"Voltage4\" (Voltage0-3, Resistance0-3, "
-                                   "Temperature0-3)"
-                                << none;
-    QTest::newRow("list opens no port")
-        << QStringList {"--port", "p", "list"} << "Unknown option 'port'." << none;
+    const auto row = [](const char *name, const QStringList &arguments, const QString &error,
+                        const QString &port = {}) {
+        QTest::newRow(name) << arguments << error << port;
+    };
+    row("no command", {}, "no command given");
+    row("unknown command", {"reed"}, "unknown command \"reed\"");
+    row("unknown option", {"read", "--colour"}, "Unknown option 'colour'.");
+    row("count 0", {"read", "--count", "0"}, "--count takes a whole number above 0");
+    row("every negative", {"read", "--every", "-1"}, "--every takes seconds, 0 or more");
+    row("format", {"read", "--format", "xml"}, "--format is table, tsv or json");
+    row("relay 3", {"relay", "3", "on"}, "the relay is 1 or 2");
+    row("relay half", {"relay", "1", "half"}, "the relay is switched on or off");
+    row("relay missing", {"relay", "1"}, "relay needs more arguments");
+    row("channel 0", {"get-cal", "0"}, "the channel is 1, 2, 3 or 4");
+    row("channel 5", {"set-cal", "5", "--table", "t"}, "the channel is 1, 2, 3 or 4");
+    row("no source", {"set-cal", "1"}, "set-cal takes either --curve or --table");
+    row("two sources", {"set-cal", "1", "--curve", "c", "--table", "t"},
+        "set-cal takes either --curve or --table");
+    row("gain", {"set-cal", "1", "--table", "t", "--gain", "1,5e"}, "--gain takes a number");
+    row("gain beyond a float", {"set-cal", "1", "--table", "t", "--gain", "1e39"},
+        "--gain takes a number");
+    row("extra", {"store", "now"}, "unexpected argument \"now\"");
+    row("log no file", {"log"}, "log needs more arguments");
+    row("log column", {"log", "f", "--enable", "Voltage0,Voltage4"},
+        "unknown column \"Voltage4\" (Voltage0-3, Resistance0-3, Temperature0-3)");
+    row("list opens no port", {"--port", "p", "list"}, "Unknown option 'port'.");
     // The common options stand before the command's name or after it.
-    QTest::newRow("port after") << QStringList {"read", "--port", "p"} << none << "p";
-    QTest::newRow("port before") << QStringList {"--port", "p", "--verbose", "read"} << none << "p";
-    QTest::newRow("empty port") << QStringList {"--port", "", "store"} << "--port needs a path"
-                                << none;
-    QTest::newRow("serve every 0")
-        << QStringList {"serve", "--every", "0"} << "--every takes seconds above 0" << none;
+    row("port after", {"read", "--port", "p"}, {}, "p");
+    row("port before", {"--port", "p", "--verbose", "read"}, {}, "p");
+    row("empty port", {"--port", "", "store"}, "--port needs a path");
+    row("serve every 0", {"serve", "--every", "0"}, "--every takes seconds above 0");
 }
 
 void CliTest::commandLines()
@@ -264,12 +265,7 @@ void CliTest::relay()
     for (const bool on : {true, false}) {
         QCOMPARE(cli(QStringList {"relay", "1", on ? "on" : "off"} + port).exitCode, 0);
         // The command is out once the tool exits; the unit's thread may take it a moment later.
-        const auto state = [this] {
-            bool on = false;
-            host.withFirmware([&on](Firmware &unit) { on = unit.relay(1); });
-            return on;
-        };
-        QTRY_COMPARE(state(), on);
+        QTRY_COMPARE(onUnit(host, [](Firmware &unit) { return unit.relay(1); }), on);
     }
 }
 
@@ -316,38 +312,9 @@ void CliTest::calibrationRoundTripIsBitExact()
     QVERIFY2(run.err.contains("not a regular file"), run.err);
 
     // A result that cannot be written says why.
-    QProcess full;
-    full.setStandardOutputFile(QStringLiteral("/dev/full"));
-    full.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE), QStringList {"get-cal", "3"} + port);
-    QVERIFY(full.waitForFinished(20000));
-    QCOMPARE(full.exitCode(), 1);
-    const QByteArray why = full.readAllStandardError();
-    QVERIFY2(why.startsWith("quadmeter-cli: the calibration cannot be written: "), why);
-}
-
-void CliTest::setCalFromCurveKeepsTheGainAndStores()
-{
-    const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
-    const CurveTable expected = resampleCurve(readCurveFile(curveFile).points);
-    QCOMPARE(int(expected.rows.size()), 100);
-    float gainBefore = 0;
-    QByteArray eepromBefore;
-    host.withFirmware([&](Firmware &unit) {
-        gainBefore = unit.gain(0);
-        eepromBefore = unit.eepromImage();
-    });
-    const Run run = cli(QStringList {"set-cal", "1", "--curve", curveFile, "--store"} + port);
-    QCOMPARE(run.exitCode, 0);
-    const auto eeprom = [this] {
-        QByteArray image;
-        host.withFirmware([&image](Firmware &unit) { image = unit.eepromImage(); });
-        return image;
-    };
-    QTRY_VERIFY(eeprom() != eepromBefore); // the store is the last command: no answer to wait for
-    host.withFirmware([&](Firmware &unit) {
-        QCOMPARE(unit.gain(0), gainBefore);
-        QCOMPARE(unit.tableRow(0, 99).first, expected.rows.at(99).resistance);
-    });
+    const Run full = cli(QStringList {"get-cal", "3"} + port, QStringLiteral("/dev/full"));
+    QCOMPARE(full.exitCode, 1);
+    QVERIFY2(full.err.startsWith("quadmeter-cli: the calibration cannot be written: "), full.err);
 }
 
 void CliTest::refusedTableSendsNothing_data()
@@ -366,14 +333,11 @@ void CliTest::refusedTableSendsNothing()
     QFETCH(qint64, size);
     QFETCH(QString, why);
     QTemporaryDir dir;
-    const QString file = dir.filePath("table.tsv");
     QByteArray text = "Gain\t1\r\n";
     for (int row = 0; row < rows; ++row)
         text += QByteArray::number(row + 1) + "\t2\r\n";
-    QFile out(file);
-    QVERIFY(out.open(QIODevice::WriteOnly));
-    out.write(text + QByteArray(int(qMax(qint64(0), size - text.size())), '\n'));
-    out.close();
+    const QString file = written(dir, "table.tsv",
+                                 text + QByteArray(int(qMax(qint64(0), size - text.size())), '\n'));
     host.clearReceived();
     const Run run = cli(QStringList {"set-cal", "1", "--table", file, "--store"} + port);
     QCOMPARE(run.exitCode, 1);
@@ -444,21 +408,13 @@ void CliTest::interruptLeavesAWholeTable()
     QFETCH(int, interrupts);
     QTemporaryDir dir;
     const QString file = written(dir, "new.tsv", tableFile("Gain\t2", 500));
-    const auto held = [this] {
-        QList<float> values;
-        host.withFirmware([&values](Firmware &unit) {
-            values << unit.gain(3);
-            for (int row = 0; row < 100; ++row)
-                values << unit.tableRow(3, row).first << unit.tableRow(3, row).second;
-        });
-        return values;
-    };
-    QByteArray eeprom;
-    host.withFirmware([&eeprom](Firmware &unit) { eeprom = unit.eepromImage(); });
-    const QList<float> before = held();
-    QList<float> sent {2};
+    const QByteArray eepromBefore = eeprom(host);
+    const QByteArray before = held(host);
+    // Channel4 is the last in what the unit holds; the other channels stay as they were.
+    Calibration table {2, {}};
     for (int row = 0; row < 100; ++row)
-        sent << 500.0f + row << 300.0f - row;
+        table.rows.append({500.0f + row, 300.0f - row});
+    const QByteArray sent = before.left(before.lastIndexOf("Gain")) + calibrationFileText(table);
     host.clearReceived();
 
     QProcess process;
@@ -475,9 +431,9 @@ void CliTest::interruptLeavesAWholeTable()
         QCOMPARE(process.readAllStandardError(),
                  QByteArray("quadmeter-cli: interrupted: Channel4 was sent and verified; "
                             "nothing was stored\n"));
-        host.withFirmware([&](Firmware &unit) { QVERIFY(unit.eepromImage() == eeprom); });
+        QVERIFY(eeprom(host) == eepromBefore);
     }
-    const QList<float> after = held();
+    const QByteArray after = held(host);
     QVERIFY(after == before || after == sent);
 }
 
@@ -501,10 +457,8 @@ void CliTest::silenceIsNoSuccess()
     QFETCH(QStringList, arguments);
     QFETCH(bool, silent);
     QFETCH(QString, said);
-    Misbehaviour silence;
-    silence.mode = Misbehaviour::Silent;
     if (silent)
-        host.setMisbehaviour(silence);
+        host.setMisbehaviour(fault(Misbehaviour::Silent));
     else
         host.withFirmware([](Firmware &unit) {
             unit.setRelay(2, false);
@@ -557,38 +511,50 @@ void CliTest::backupRestoreRoundTrip()
 void CliTest::setCalKeepsABackupFirst_data()
 {
     QTest::addColumn<bool>("writable");
-    QTest::addColumn<bool>("noBackup");
+    QTest::addColumn<QStringList>("options");
     QTest::addColumn<int>("exitCode");
-    QTest::newRow("backed up, then sent") << true << false << 0;
-    QTest::newRow("no backup, nothing sent") << false << false << 1;
-    QTest::newRow("no backup asked for") << false << true << 0;
+    QTest::newRow("backed up, then sent") << true << QStringList() << 0;
+    QTest::newRow("backed up, sent and stored") << true << QStringList {"--store"} << 0;
+    QTest::newRow("no backup, nothing sent") << false << QStringList() << 1;
+    QTest::newRow("no backup asked for") << false << QStringList {"--no-backup"} << 0;
 }
 
 // The first set-cal keeps what the unit held before it; one whose backup cannot be written sends
-// nothing unless told to go without.
+// nothing unless told to go without. The curve's table replaces the channel's, its gain stays, and
+// the unit stores it only when asked.
 void CliTest::setCalKeepsABackupFirst()
 {
     QFETCH(bool, writable);
-    QFETCH(bool, noBackup);
+    QFETCH(QStringList, options);
     QFETCH(int, exitCode);
     QTemporaryDir dir;
     const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
     host.withFirmware([](Firmware &unit) { unit.setTableRow(1, 0, 1, 1); });
     const QByteArray before = held(host);
+    const float gainBefore = onUnit(host, [](Firmware &unit) { return unit.gain(1); });
+    const QByteArray eepromBefore = eeprom(host);
     const QByteArray dataHome = qgetenv("XDG_DATA_HOME");
     // A data folder that is a file cannot hold a backups folder.
     const QString home = dir.filePath(writable ? "home" : "file");
     if (!writable)
         QVERIFY(QFile(home).open(QIODevice::WriteOnly));
     qputenv("XDG_DATA_HOME", home.toLocal8Bit());
-    QStringList arguments = QStringList {"set-cal", "2", "--curve", curveFile} + port;
-    if (noBackup)
-        arguments << "--no-backup";
-    const Run run = cli(arguments);
+    const Run run = cli(QStringList {"set-cal", "2", "--curve", curveFile} + options + port);
     qputenv("XDG_DATA_HOME", dataHome);
 
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(held(host) == before, exitCode != 0);
+    if (exitCode == 0) {
+        const CurveTable expected = resampleCurve(readCurveFile(curveFile).points);
+        QCOMPARE(int(expected.rows.size()), 100);
+        QCOMPARE(onUnit(host, [](Firmware &unit) { return unit.tableRow(1, 99).first; }),
+                 expected.rows.at(99).resistance);
+        QCOMPARE(onUnit(host, [](Firmware &unit) { return unit.gain(1); }), gainBefore);
+    }
+    if (options.contains("--store")) // the last command: no answer to wait for
+        QTRY_VERIFY(eeprom(host) != eepromBefore);
+    else
+        QCOMPARE(eeprom(host), eepromBefore);
     const QStringList backups = QDir(home + "/quadmeter/backups").entryList(QDir::Files);
     QCOMPARE(int(backups.size()), writable ? 1 : 0);
     if (writable) {
@@ -606,22 +572,19 @@ void CliTest::setCalKeepsABackupFirst()
 void CliTest::unitFaultsFailTheCommand_data()
 {
     QTest::addColumn<QStringList>("arguments"); // FILE: a calibration file of the unit's own
-    QTest::addColumn<std::function<void(PtyHost &)>>("fault");
+    QTest::addColumn<UnitFault>("fault");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("said");
     const auto lost = [](quint8 code, int passing) {
-        return std::function<void(PtyHost &)>([code, passing](PtyHost &h) {
-            h.withFirmware([=](Firmware &f) { f.loseRequest(code, passing); });
-        });
+        return UnitFault([=](Firmware &unit) { unit.loseRequest(code, passing); });
     };
     QTest::newRow("set-cal --store, the gain kept off")
         << QStringList {"set-cal", "1", "--table", "FILE", "--store", "--no-backup"}
-        << std::function<void(PtyHost &)>(
-               [](PtyHost &h) { h.withFirmware([](Firmware &f) { f.keepOff(0, -1); }); })
-        << 1 << "the unit did not take the new calibration (gain differ). Nothing was stored.";
+        << UnitFault([](Firmware &unit) { unit.keepOff(0, -1); }) << 1
+        << "the unit did not take the new calibration (gain differ). Nothing was stored.";
     QTest::newRow("set-cal without --store")
         << QStringList {"set-cal", "1", "--table", "FILE", "--no-backup"}
-        << std::function<void(PtyHost &)>([](PtyHost &) {}) << 0 << "";
+        << UnitFault([](Firmware &) {}) << 0 << "";
     QTest::newRow("get-cal, a gain and no table")
         << QStringList {"get-cal", "1", "-o", "FILE"} << lost(protocol::GetTempTable, 0) << 1
         << "Channel1: the unit did not answer in full; nothing was written.";
@@ -639,7 +602,7 @@ void CliTest::unitFaultsFailTheCommand_data()
 void CliTest::unitFaultsFailTheCommand()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(std::function<void(PtyHost &)>, fault);
+    QFETCH(UnitFault, fault);
     QFETCH(int, exitCode);
     QFETCH(QString, said);
     QTemporaryDir dir;
@@ -647,43 +610,29 @@ void CliTest::unitFaultsFailTheCommand()
     if (arguments.first() == "set-cal")
         QCOMPARE(cli(QStringList {"get-cal", "1", "-o", file} + port).exitCode, 0);
     arguments.replaceInStrings("FILE", file);
-    QByteArray eepromBefore;
-    host.withFirmware([&](Firmware &unit) { eepromBefore = unit.eepromImage(); });
-    fault(host);
+    const QByteArray eepromBefore = eeprom(host);
+    host.withFirmware(fault);
 
     const Run run = cli(arguments + port);
 
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(said.isEmpty() ? run.err.isEmpty() : run.err.contains(said.toUtf8()), run.err);
-    host.withFirmware([&](Firmware &unit) { QVERIFY(unit.eepromImage() == eepromBefore); });
+    QVERIFY(eeprom(host) == eepromBefore);
     if (arguments.first() == "get-cal")
         QCOMPARE(QFile::exists(file), exitCode == 0);
 }
 
-void CliTest::unpluggedUnitEndsTheRun_data()
-{
-    QTest::addColumn<QString>("command");
-    // log waits for its unit to come back instead (the logging run's own suite).
-    QTest::newRow("read") << "read";
-}
-
-// An endless run ends when its unit goes away, and says so.
+// An endless read ends when its unit goes away, and says so. log waits for its unit to come back
+// instead (the logging run's own suite).
 void CliTest::unpluggedUnitEndsTheRun()
 {
-    QFETCH(QString, command);
-    QTemporaryDir dir;
-    QProcess process;
-    process.start(
-        QStringLiteral(QUADMETER_CLI_EXECUTABLE),
-        (command == "read" ? QStringList {"read"} : QStringList {"log", dir.filePath("run.log")})
-            + QStringList {"--every", "0.05"} + port);
+    QProcess process; // killed, if it does not end, when the test returns
+    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                  QStringList {"read", "--every", "0.05"} + port);
     host.clearReceived();
     QTRY_VERIFY_WITH_TIMEOUT(host.received().size() > 50, 10000); // a few readings in
     host.hangUp();
-    const bool ended = process.waitForFinished(10000);
-    if (!ended)
-        process.kill();
-    QVERIFY(ended);
+    QVERIFY(process.waitForFinished(10000));
     QCOMPARE(process.exitCode(), 1);
     QVERIFY(process.readAllStandardError().contains("the unit went away"));
 }

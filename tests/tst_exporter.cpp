@@ -4,6 +4,7 @@
 #include "exporter/metricstext.h"
 #include "exporter/unitpoller.h"
 #include "sim/ptyhost.h"
+#include "tests/support/floatbits.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -12,7 +13,6 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-#include <cstring>
 #include <limits>
 
 namespace {
@@ -54,17 +54,10 @@ struct Child
 // while there is none.
 QString query(quint16 port, const QString &expression)
 {
-    const QJsonArray result
-        = QJsonDocument::fromJson(
-              body(port, "/api/v1/query?query=" + QUrl::toPercentEncoding(expression)))
-              .object()
-              .value(QLatin1String("data"))
-              .toObject()
-              .value(QLatin1String("result"))
-              .toArray();
-    return result.size() != 1
-        ? QString()
-        : result.at(0).toObject().value(QLatin1String("value")).toArray().at(1).toString();
+    const QByteArray answer
+        = body(port, "/api/v1/query?query=" + QUrl::toPercentEncoding(expression));
+    const QJsonArray result = QJsonDocument::fromJson(answer)["data"]["result"].toArray();
+    return result.size() != 1 ? QString() : result[0]["value"][1].toString();
 }
 
 bool pollUntil(UnitPoller &poller, const std::function<bool()> &done)
@@ -225,10 +218,7 @@ void ExporterTest::prometheusFollowsTheUnit()
 {
     PtyHost host;
     QVERIFY(host.start());
-    const float kelvin = 291.25f;
-    quint32 bits;
-    std::memcpy(&bits, &kelvin, sizeof bits);
-    host.withFirmware([bits](Firmware &firmware) { firmware.forceRaw(0, 4, bits); });
+    host.withFirmware([](Firmware &firmware) { firmware.forceRaw(0, 4, bitsOf(291.25f)); });
     // The unit by a name of its own, as a udev link names it, so it keeps it when it comes back.
     QTemporaryDir dir;
     const QString link = dir.filePath(QStringLiteral("unit"));
