@@ -282,14 +282,11 @@ void ExchangeTest::hungUpLineEndsTheWaits()
 
     QElapsedTimer clock;
     clock.start();
-    QByteArray reply;
-    if (collecting) {
-        exchange::sendForReply(port.get(), protocol::measurementRequest(0));
-        reply = exchange::collect(port.get(), protocol::MeasurementReplyBytes, 3000);
-    } else {
-        exchange::sendForReply(port.get(), protocol::getGainRequest(0));
-        reply = exchange::readReply(port.get(), protocol::GainReplyBytes, 3000);
-    }
+    exchange::sendForReply(
+        port.get(), collecting ? protocol::measurementRequest(0) : protocol::getGainRequest(0));
+    const QByteArray reply = collecting
+        ? exchange::collect(port.get(), protocol::MeasurementReplyBytes, 3000)
+        : exchange::readReply(port.get(), protocol::GainReplyBytes, 3000);
     const qint64 took = clock.elapsed();
     unplug.join();
 
