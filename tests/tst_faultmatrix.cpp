@@ -9,6 +9,7 @@
 #include "measure/readings.h"
 #include "sim/firmware.h"
 #include "sim/ptyhost.h"
+#include "tests/support/fault.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/windowonunit.h"
 
@@ -26,10 +27,14 @@ namespace {
 
 enum Operation { GetAllData, Relay1, Relay2, CalGetData, CalSetData, WriteEeprom, LoggingTick };
 enum Fault { Silent, Late, Split, Surplus, Short, LineRate, Unplugged };
-const char *const operationNames[] = {"Get All Data", "Relay1", "Relay2", "Get Data", "Set Data",
-                                      "Write EEPROM", "logging tick"};
-const char *const faultNames[] = {"silent", "late", "split", "surplus", "short garbage",
-                                  "line rate", "unplugged"};
+const char *const operationNames[]
+    = {"Get All Data", "Relay1", "Relay2", "Get Data", "Set Data", "Write EEPROM", "logging tick"};
+const char *const faultNames[]
+    = {"silent", "late", "split", "surplus", "short garbage", "line rate", "unplugged"};
+// How the unit answers under each fault; unplugged, it is silent until the cable is pulled.
+using M = Misbehaviour;
+const M::Mode faultModes[]
+    = {M::Silent, M::Late, M::Split, M::Surplus, M::GarbageWrongLength, M::LineRate, M::Silent};
 
 // Request lengths by first code, as the unit reads them.
 int requestLength(const QByteArray &wire, int at)
@@ -72,8 +77,7 @@ QStringList requests(const QByteArray &wire)
 // Groups that may appear: the stages must be whole and in order, each table block whole.
 bool wellFormed(const QStringList &groups)
 {
-    static const QStringList stages = {"00010203", "04050607", "08090a0b", "0c0d0e0f",
-                                       "10111213"};
+    static const QStringList stages = {"00010203", "04050607", "08090a0b", "0c0d0e0f", "10111213"};
     for (int i = 0; i < groups.size(); ++i) {
         const QString &g = groups.at(i);
         const int stage = stages.indexOf(g);
@@ -103,10 +107,8 @@ private:
     QWidget *page() const { return tabs()->widget(2); } // "Channel2", channel index 1
     QTabWidget *tabs() const { return window->findChild<QTabWidget *>("tabWidget"); }
     QStringList shownReadings() const;
-    static QStringList readingsOf(quint32 base);
     QStringList shownCalibration() const;
-    void run(Operation op);
-    void forceReadings(quint32 base);
+    QStringList forceReadings(quint32 base);
 };
 
 void FaultMatrixTest::init()
@@ -131,7 +133,7 @@ QStringList FaultMatrixTest::shownReadings() const
 
 QStringList FaultMatrixTest::shownCalibration() const
 {
-    QStringList texts{page()->findChild<QLineEdit *>("leGain")->text()};
+    QStringList texts {page()->findChild<QLineEdit *>("leGain")->text()};
     auto *table = page()->findChild<QTableWidget *>("twTempTable");
     for (int r = 0; r < table->rowCount(); ++r)
         for (int c = 0; c < 2; ++c)
@@ -139,14 +141,17 @@ QStringList FaultMatrixTest::shownCalibration() const
     return texts;
 }
 
-// The table's texts for the values forceReadings(base) makes the unit report.
-QStringList FaultMatrixTest::readingsOf(quint32 base)
+// Makes the unit report values from `base` on; returns the table's texts for them.
+QStringList FaultMatrixTest::forceReadings(quint32 base)
 {
     ChannelData records[4];
     for (int q = 0; q < 5; ++q) {
         QByteArray reply(16, 0);
-        for (int channel = 0; channel < 4; ++channel)
-            qToLittleEndian(base + 0x10000u * q + 0x100u * channel, reply.data() + 4 * channel);
+        for (int channel = 0; channel < 4; ++channel) {
+            const quint32 raw = base + 0x10000u * q + 0x100u * channel;
+            unit->withFirmware([&](Firmware &f) { f.forceRaw(channel, q, raw); });
+            qToLittleEndian(raw, reply.data() + 4 * channel);
+        }
         storeQuantity(records, q, reply);
     }
     QStringList texts;
@@ -154,42 +159,6 @@ QStringList FaultMatrixTest::readingsOf(quint32 base)
         for (const ChannelData &record : records)
             texts.append(readingText(record, q));
     return texts;
-}
-
-void FaultMatrixTest::forceReadings(quint32 base)
-{
-    unit->withFirmware([base](Firmware &f) {
-        for (int channel = 0; channel < 4; ++channel)
-            for (int q = 0; q < 5; ++q)
-                f.forceRaw(channel, q, base + 0x10000u * q + 0x100u * channel);
-    });
-}
-
-void FaultMatrixTest::run(Operation op)
-{
-    switch (op) {
-    case GetAllData:
-        press(tabs()->widget(0), "pbGetData");
-        break;
-    case Relay1:
-        press(window, "cbRelay1");
-        break;
-    case Relay2:
-        press(window, "cbRelay2");
-        break;
-    case CalGetData:
-        press(page(), "pbGetData");
-        break;
-    case CalSetData:
-        press(page(), "pbSetData");
-        break;
-    case WriteEeprom:
-        press(page(), "pbWriteEeprom");
-        break;
-    case LoggingTick:
-        QMetaObject::invokeMethod(window->findChild<Logger *>(), "updateData");
-        break;
-    }
 }
 
 void FaultMatrixTest::matrix_data()
@@ -207,20 +176,19 @@ void FaultMatrixTest::matrix()
     QFETCH(int, fault);
     const auto op = Operation(operation);
     ModalAnswerer answerer; // a search after the unplug may find nothing and say so
-    QtMessageHandler previous = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &,
-                                                          const QString &) {});
+    QtMessageHandler previous
+        = qInstallMessageHandler([](QtMsgType, const QMessageLogContext &, const QString &) {});
 
     // What the window shows before: a complete reading of one set of values and a page whose
     // gain and table were typed by hand.
-    forceReadings(0x3f800000u);
+    const QStringList readingsBefore = forceReadings(0x3f800000u);
     press(tabs()->widget(0), "pbGetData");
     qobject_cast<calibrationWidget *>(page())->setGain(2.5f);
     for (int row = 0; row < 100; ++row)
         qobject_cast<calibrationWidget *>(page())->setTableRow(row, 1000.0f + row, 300.0f - row);
-    const QStringList readingsBefore = shownReadings();
-    QCOMPARE(readingsBefore, readingsOf(0x3f800000u));
+    QCOMPARE(shownReadings(), readingsBefore);
     const QStringList calibrationBefore = shownCalibration();
-    forceReadings(0x40000000u); // the unit's values from now on
+    const QStringList readingsTrue = forceReadings(0x40000000u); // the unit's from now on
 
     // The logger, wired as the "LOGGER" button wires it, logging into a fresh file.
     QTemporaryDir folder;
@@ -233,24 +201,13 @@ void FaultMatrixTest::matrix()
         press(&logger, "pbStart");
     }
 
-    Misbehaviour m;
-    m.mode = fault == Silent     ? Misbehaviour::Silent
-        : fault == Late          ? Misbehaviour::Late
-        : fault == Split         ? Misbehaviour::Split
-        : fault == Surplus       ? Misbehaviour::Surplus
-        : fault == Short         ? Misbehaviour::GarbageWrongLength
-        : fault == LineRate      ? Misbehaviour::LineRate
-                                 : Misbehaviour::Silent;
-    m.delayMs = fault == Late ? 300 : 30;
+    Misbehaviour m = ::fault(faultModes[fault], -1, -1, fault == Late ? 300 : 30);
     m.pieces = {3, 5};
     m.surplusBytes = fault == Short ? -3 : 7;
     unit->setMisbehaviour(m);
 
     // A logger tick in the middle; and for the unplug, the cable pulled 30 ms in.
-    QTimer tick;
-    tick.setSingleShot(true);
-    connect(&tick, SIGNAL(timeout()), window, SLOT(GetData()));
-    tick.start(20);
+    QTimer::singleShot(20, window, SLOT(GetData()));
     std::thread puller;
     if (fault == Unplugged)
         puller = std::thread([this] {
@@ -258,7 +215,14 @@ void FaultMatrixTest::matrix()
             unit->hangUp();
         });
 
-    run(op);
+    // The operation, as the operator starts it: a button on its page, or the logger's tick.
+    QWidget *const onPage[] = {tabs()->widget(0), window, window, page(), page(), page()};
+    const char *const buttons[]
+        = {"pbGetData", "cbRelay1", "cbRelay2", "pbGetData", "pbSetData", "pbWriteEeprom"};
+    if (op == LoggingTick)
+        QMetaObject::invokeMethod(window->findChild<Logger *>(), "updateData");
+    else
+        press(onPage[op], buttons[op]);
 
     if (puller.joinable())
         puller.join();
@@ -278,7 +242,6 @@ void FaultMatrixTest::matrix()
     if (updated.isEmpty()) // the first try may only have noticed the unplug
         press(tabs()->widget(0), "pbGetData");
     QCOMPARE(updated.count(), 1);
-    const QStringList readingsTrue = readingsOf(0x40000000u);
     QCOMPARE(shownReadings(), readingsTrue);
 
     const QByteArray wire = unit->received();
@@ -320,18 +283,18 @@ void FaultMatrixTest::matrix()
         if (fault == Split || fault == LineRate)
             QVERIFY(lines.size() >= 2);
     }
-    if (fault != Unplugged && op == CalSetData) {
+    if (fault == Unplugged)
+        return;
+    const QStringList groups = requests(wire);
+    QVERIFY2(wellFormed(groups), qPrintable(groups.join(' ')));
+    if (op == CalSetData) {
         unit->withFirmware([](Firmware &f) {
             QCOMPARE(f.gain(1), 2.5f);
             QCOMPARE(f.tableRow(1, 99).second, 201.0f);
         });
     }
-    if (fault != Unplugged && op == Relay1)
+    if (op == Relay1)
         unit->withFirmware([](Firmware &f) { QVERIFY(f.relay(1)); });
-    if (fault != Unplugged) {
-        const QStringList groups = requests(wire);
-        QVERIFY2(wellFormed(groups), qPrintable(groups.join(' ')));
-    }
 }
 
 QTEST_MAIN(FaultMatrixTest)

@@ -1,6 +1,6 @@
 // Finding, choosing and opening the unit, as the operator meets it through the main window.
-#include "app/dialog.h"
 #include "app/comportdialog.h"
+#include "app/dialog.h"
 #include "tests/support/debugrecorder.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
@@ -28,37 +28,12 @@ QList<PortEntry> strangers()
     return {{"/dev/null", true, 1027, 24577, {}}, {"/dev/zero", false, 1155, 22336, {}}};
 }
 
-// A lister that counts how often the window asks for the system's ports.
-PortLister counted(const PortLister &lister, int &calls)
-{
-    return [lister, &calls] {
-        ++calls;
-        return lister();
-    };
-}
-
 // Any operation that talks to the unit; the relay switch is the smallest.
 void operate(Dialog &w, bool relayOn = true)
 {
     auto *box = w.findChild<QCheckBox *>("cbRelay1");
     box->setChecked(!relayOn);
     box->click();
-}
-
-QByteArray relayBytes(bool on)
-{
-    return on ? QByteArray::fromHex("1c01") : QByteArray::fromHex("1c00");
-}
-
-// Runs `operation` inside the application's own loop, as main() does, and returns its status.
-int runInAppLoop(const std::function<void()> &operation)
-{
-    QTimer::singleShot(0, qApp, operation);
-    QTimer stop;
-    stop.setSingleShot(true);
-    QObject::connect(&stop, &QTimer::timeout, qApp, [] { qApp->exit(99); });
-    stop.start(5000);
-    return qApp->exec();
 }
 
 } // namespace
@@ -68,6 +43,7 @@ class PortOpeningTest : public QObject
     Q_OBJECT
 
 private slots:
+    void init();
     void cleanup();
 
     void oneUnitOpensWithoutAsking();
@@ -75,34 +51,47 @@ private slots:
     void chooserOpensTheChosenUnit();
     void refusedChoiceEndsTheApplication_data();
     void refusedChoiceEndsTheApplication();
-    void noUnitToldOnEveryOperation_data();
-    void noUnitToldOnEveryOperation();
-    void portThatCannotBeOpened_data();
-    void portThatCannotBeOpened();
+    void failedOpeningToldOnEveryOperation_data();
+    void failedOpeningToldOnEveryOperation();
     void nestedCallOpensWhileChooserWaits();
     void vanishedUnitIsFoundAgain_data();
     void vanishedUnitIsFoundAgain();
     void chooserAppendsOnEveryRunAndCannotGrow();
+
+private:
+    // Two units on the system; a case lists those it needs.
+    std::unique_ptr<PtyHost> first;
+    std::unique_ptr<PtyHost> second;
 };
+
+void PortOpeningTest::init()
+{
+    first = std::make_unique<PtyHost>();
+    second = std::make_unique<PtyHost>();
+    QVERIFY(first->start() && second->start());
+}
 
 void PortOpeningTest::cleanup()
 {
+    first.reset();
+    second.reset();
     QTRY_VERIFY(QApplication::topLevelWidgets().isEmpty());
 }
 
 void PortOpeningTest::oneUnitOpensWithoutAsking()
 {
-    PtyHost host;
-    QVERIFY(host.start());
     ModalAnswerer answerer;
-    int listed = 0;
+    int listed = 0; // how often the window asks for the system's ports
     Dialog w;
-    w.setPortLister(counted(unitsLister({&host}, strangers()), listed));
+    w.setPortLister([&] {
+        ++listed;
+        return unitsLister({first.get()}, strangers())();
+    });
     DebugRecorder recorder;
 
     operate(w, true);
-    QCOMPARE(DebugRecorder::lines, QStringList {host.portPath()});
-    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
+    QCOMPARE(DebugRecorder::lines, QStringList {first->portPath()});
+    QTRY_COMPARE(first->received().toHex(), QByteArray("1c01"));
 
     auto *port = w.findChild<QSerialPort *>();
     QVERIFY(port && port->isOpen());
@@ -116,10 +105,10 @@ void PortOpeningTest::oneUnitOpensWithoutAsking()
     QCOMPARE(port->flowControl(), QSerialPort::NoFlowControl);
 
     // Once open, the port is simply used: no search, no trace.
-    host.clearReceived();
+    first->clearReceived();
     DebugRecorder::lines.clear();
     operate(w, false);
-    QTRY_COMPARE(host.received().toHex(), relayBytes(false).toHex());
+    QTRY_COMPARE(first->received().toHex(), QByteArray("1c00"));
     QCOMPARE(listed, 1);
     QVERIFY(DebugRecorder::lines.isEmpty());
     QVERIFY(answerer.seen.isEmpty());
@@ -136,10 +125,6 @@ void PortOpeningTest::chooserOpensTheChosenUnit_data()
 void PortOpeningTest::chooserOpensTheChosenUnit()
 {
     QFETCH(int, pick);
-    PtyHost first;
-    PtyHost second;
-    QVERIFY(first.start());
-    QVERIFY(second.start());
     ModalAnswerer answerer;
     QStringList offered;
     int preselected = -2;
@@ -156,7 +141,7 @@ void PortOpeningTest::chooserOpensTheChosenUnit()
         dialog->accept();
     });
     Dialog w;
-    w.setPortLister(unitsLister({&first, &second}, strangers()));
+    w.setPortLister(unitsLister({first.get(), second.get()}, strangers()));
     DebugRecorder recorder;
 
     operate(w, true);
@@ -164,12 +149,12 @@ void PortOpeningTest::chooserOpensTheChosenUnit()
     QCOMPARE(answerer.seen.size(), 1);
     QCOMPARE(answerer.seen[0].className, QStringLiteral("ComPortDialog"));
     QVERIFY(!answerer.seen[0].hasParent);
-    QCOMPARE(offered, (QStringList {first.portPath(), second.portPath()}));
+    QCOMPARE(offered, (QStringList {first->portPath(), second->portPath()}));
     QCOMPARE(preselected, 0);
-    QCOMPARE(DebugRecorder::lines, (QStringList {first.portPath(), second.portPath()}));
-    PtyHost &chosen = pick == 1 ? second : first;
-    PtyHost &other = pick == 1 ? first : second;
-    QTRY_COMPARE(chosen.received().toHex(), relayBytes(true).toHex());
+    QCOMPARE(DebugRecorder::lines, (QStringList {first->portPath(), second->portPath()}));
+    PtyHost &chosen = pick == 1 ? *second : *first;
+    PtyHost &other = pick == 1 ? *first : *second;
+    QTRY_COMPARE(chosen.received().toHex(), QByteArray("1c01"));
     QTest::qWait(20);
     QVERIFY(other.received().isEmpty());
 }
@@ -185,10 +170,6 @@ void PortOpeningTest::refusedChoiceEndsTheApplication_data()
 void PortOpeningTest::refusedChoiceEndsTheApplication()
 {
     QFETCH(int, way);
-    PtyHost first;
-    PtyHost second;
-    QVERIFY(first.start());
-    QVERIFY(second.start());
     ModalAnswerer answerer;
     answerer.setAnswer([way](QWidget *modal) {
         if (qobject_cast<QMessageBox *>(modal))
@@ -201,10 +182,16 @@ void PortOpeningTest::refusedChoiceEndsTheApplication()
             modal->close();
     });
     Dialog w;
-    w.setPortLister(unitsLister({&first, &second}));
+    w.setPortLister(unitsLister({first.get(), second.get()}));
     w.show();
 
-    QCOMPARE(runInAppLoop([&w] { operate(w); }), 1);
+    // The operation runs inside the application's own loop, as from main(), and ends it.
+    QTimer stop; // or, failing that, this does
+    stop.setSingleShot(true);
+    connect(&stop, &QTimer::timeout, qApp, [] { qApp->exit(99); });
+    stop.start(5000);
+    QTimer::singleShot(0, qApp, [&w] { operate(w); });
+    QCOMPARE(qApp->exec(), 1);
 
     QCOMPARE(answerer.seen.size(), 2);
     const auto &box = answerer.seen[1];
@@ -215,26 +202,39 @@ void PortOpeningTest::refusedChoiceEndsTheApplication()
     QCOMPARE(box.buttonCount, 1);
     QVERIFY(!box.hasParent);
     QVERIFY(!w.findChild<QSerialPort *>()->isOpen());
-    QVERIFY(first.received().isEmpty());
-    QVERIFY(second.received().isEmpty());
+    QVERIFY(first->received().isEmpty());
+    QVERIFY(second->received().isEmpty());
 }
 
-void PortOpeningTest::noUnitToldOnEveryOperation_data()
+void PortOpeningTest::failedOpeningToldOnEveryOperation_data()
 {
-    QTest::addColumn<QList<PortEntry>>("ports");
-    QTest::newRow("no serial ports") << QList<PortEntry>();
-    QTest::newRow("only other devices") << strangers();
+    QTest::addColumn<QList<PortEntry>>("ports"); // listed until the unit is plugged in
+    QTest::addColumn<bool>("heldElsewhere"); // the unit listed, but another program holds its port
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    const QString cannotOpen = QStringLiteral("Can't open device");
+    QTest::newRow("no serial ports") << QList<PortEntry>() << false << "Fatal Error" << NoUnitText;
+    QTest::newRow("only other devices") << strangers() << false << "Fatal Error" << NoUnitText;
+    QTest::newRow("name that leads nowhere")
+        << QList<PortEntry> {{"/dev/quadmeter-nowhere", true, 1155, 22336, {}}} << false
+        << "Fatal error" << cannotOpen;
+    QTest::newRow("held by another program")
+        << QList<PortEntry>() << true << "Fatal error" << cannotOpen;
 }
 
-void PortOpeningTest::noUnitToldOnEveryOperation()
+void PortOpeningTest::failedOpeningToldOnEveryOperation()
 {
     QFETCH(QList<PortEntry>, ports);
-    PtyHost host;
-    QVERIFY(host.start());
-    bool plugged = false;
+    QFETCH(bool, heldElsewhere);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    QSerialPort holder;
+    if (heldElsewhere)
+        QVERIFY(openUnitPort(holder, *first));
+    bool plugged = heldElsewhere;
     ModalAnswerer answerer;
     Dialog w;
-    w.setPortLister([&] { return plugged ? unitsLister({&host})() + ports : ports; });
+    w.setPortLister([&] { return plugged ? unitsLister({first.get()}, strangers())() : ports; });
     DebugRecorder recorder;
 
     operate(w);
@@ -242,69 +242,31 @@ void PortOpeningTest::noUnitToldOnEveryOperation()
     QCOMPARE(answerer.seen.size(), 2);
     for (const auto &box : qAsConst(answerer.seen)) {
         QCOMPARE(box.icon, QMessageBox::Critical);
-        QCOMPARE(box.title, QStringLiteral("Fatal Error"));
-        QCOMPARE(box.text, NoUnitText);
+        QCOMPARE(box.title, title);
+        QCOMPARE(box.text, text);
         QCOMPARE(box.buttonCount, 1);
         QVERIFY(!box.hasParent);
     }
     QCOMPARE(answerer.mostMessageBoxesAtOnce, 1);
-    QVERIFY(DebugRecorder::lines.isEmpty());
-    QVERIFY(!w.findChild<QSerialPort *>()->isOpen());
-
-    // Plugged in later: the next operation finds it, no restart needed.
-    plugged = true;
-    operate(w);
-    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
-    QCOMPARE(answerer.seen.size(), 2);
-}
-
-void PortOpeningTest::portThatCannotBeOpened_data()
-{
-    QTest::addColumn<bool>("heldElsewhere");
-    QTest::newRow("name that leads nowhere") << false;
-    QTest::newRow("held by another program") << true;
-}
-
-void PortOpeningTest::portThatCannotBeOpened()
-{
-    QFETCH(bool, heldElsewhere);
-    PtyHost host;
-    QVERIFY(host.start());
-    auto holder = std::make_unique<QSerialPort>();
-    if (heldElsewhere)
-        QVERIFY(openUnitPort(*holder, host));
-    QString name = heldElsewhere ? host.portPath() : QStringLiteral("/dev/quadmeter-nowhere");
-    ModalAnswerer answerer;
-    Dialog w;
-    w.setPortLister([&name] { return QList<PortEntry> {{name, true, 1155, 22336, {}}}; });
-
-    operate(w);
-    QCOMPARE(answerer.seen.size(), 1);
-    QCOMPARE(answerer.seen[0].icon, QMessageBox::Critical);
-    QCOMPARE(answerer.seen[0].title, QStringLiteral("Fatal error"));
-    QCOMPARE(answerer.seen[0].text, QStringLiteral("Can't open device"));
-    QCOMPARE(answerer.seen[0].buttonCount, 1);
-    QVERIFY(!answerer.seen[0].hasParent);
     auto *port = w.findChild<QSerialPort *>();
     QVERIFY(!port->isOpen());
-    QCOMPARE(port->baudRate(), 500000);
+    if (text == NoUnitText)
+        QVERIFY(DebugRecorder::lines.isEmpty());
+    else
+        QCOMPARE(port->baudRate(), 500000);
 
-    // The next operation searches and tries again.
-    holder.reset();
-    name = host.portPath();
+    // Plugged in, or let go, later: the next operation finds it, no restart needed.
+    holder.close();
+    plugged = true;
     operate(w);
-    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
-    QCOMPARE(answerer.seen.size(), 1);
+    QTRY_COMPARE(first->received().toHex(), QByteArray("1c01"));
+    QCOMPARE(answerer.seen.size(), 2);
 }
 
 // While the chooser waits for the operator, a second operation opens the port; the waiting one
 // must then use that port rather than fail to open it a second time.
 void PortOpeningTest::nestedCallOpensWhileChooserWaits()
 {
-    PtyHost first;
-    PtyHost second;
-    QVERIFY(first.start());
-    QVERIFY(second.start());
     ModalAnswerer answerer;
     answerer.setDelay(100);
     int choosers = 0;
@@ -318,7 +280,7 @@ void PortOpeningTest::nestedCallOpensWhileChooserWaits()
         }
     });
     Dialog w;
-    w.setPortLister(unitsLister({&first, &second}));
+    w.setPortLister(unitsLister({first.get(), second.get()}));
     QTimer::singleShot(30, &w, [&w] { w.findChild<QCheckBox *>("cbRelay2")->click(); });
 
     operate(w, true);
@@ -327,8 +289,8 @@ void PortOpeningTest::nestedCallOpensWhileChooserWaits()
     QCOMPARE(choosers, 2);
     for (const auto &seen : qAsConst(answerer.seen))
         QCOMPARE(seen.className, QStringLiteral("ComPortDialog"));
-    QTRY_COMPARE(first.received().toHex(), QByteArray("1d011c01"));
-    QVERIFY(second.received().isEmpty());
+    QTRY_COMPARE(first->received().toHex(), QByteArray("1d011c01"));
+    QVERIFY(second->received().isEmpty());
     QVERIFY(w.findChild<QSerialPort *>()->isOpen());
 }
 
@@ -342,20 +304,18 @@ void PortOpeningTest::vanishedUnitIsFoundAgain_data()
 void PortOpeningTest::vanishedUnitIsFoundAgain()
 {
     QFETCH(bool, noticedByWrite);
-    PtyHost host;
-    QVERIFY(host.start());
     ModalAnswerer answerer;
     Dialog w;
-    w.setPortLister(unitsLister({&host}));
+    w.setPortLister(unitsLister({first.get()}));
     operate(w);
-    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
+    QTRY_COMPARE(first->received().toHex(), QByteArray("1c01"));
     auto *port = w.findChild<QSerialPort *>();
     int errors = 0;
     connect(port, &QSerialPort::errorOccurred, this,
             [&errors](QSerialPort::SerialPortError e) { errors += e != QSerialPort::NoError; });
     DebugRecorder recorder;
 
-    host.hangUp();
+    first->hangUp();
     if (noticedByWrite)
         operate(w, false);
     QTRY_VERIFY(!port->isOpen());
@@ -371,12 +331,12 @@ void PortOpeningTest::vanishedUnitIsFoundAgain()
     QCOMPARE(answerer.seen[0].title, QStringLiteral("Fatal Error"));
 
     // Back on a new port name: the next operation finds and opens it.
-    QVERIFY(host.replug());
-    host.clearReceived();
+    QVERIFY(first->replug());
+    first->clearReceived();
     DebugRecorder::lines.clear();
     operate(w, true);
-    QCOMPARE(DebugRecorder::lines, QStringList {host.portPath()});
-    QTRY_COMPARE(host.received().toHex(), relayBytes(true).toHex());
+    QCOMPARE(DebugRecorder::lines, QStringList {first->portPath()});
+    QTRY_COMPARE(first->received().toHex(), QByteArray("1c01"));
     QVERIFY(port->isOpen());
     QCOMPARE(w.findChildren<QSerialPort *>().size(), 1);
 }

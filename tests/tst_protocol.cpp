@@ -60,14 +60,13 @@ void ProtocolTest::requestBytes_data()
     QTest::newRow("table read, channel 3") << getTempTableRequest(3) << QByteArray("20030064");
     QTest::newRow("table read, channel 0") << getTempTableRequest(0) << QByteArray("20000064");
     QTest::newRow("store to EEPROM") << writeEepromRequest() << QByteArray("22");
-    QTest::newRow("first block of channel 1")
-        << setTempTableRequest(1, 0, block(1.0f)).left(4) << QByteArray("21010019");
-    QTest::newRow("second block of channel 0")
-        << setTempTableRequest(0, 25, block(1.0f)).left(4) << QByteArray("21001919");
-    QTest::newRow("third block of channel 3")
-        << setTempTableRequest(3, 50, block(1.0f)).left(4) << QByteArray("21033219");
-    QTest::newRow("last block of channel 2")
-        << setTempTableRequest(2, 75, block(1.0f)).left(4) << QByteArray("21024b19");
+    const auto head = [](int channel, int first) {
+        return setTempTableRequest(channel, first, block(1.0f)).left(4);
+    };
+    QTest::newRow("first block of channel 1") << head(1, 0) << QByteArray("21010019");
+    QTest::newRow("second block of channel 0") << head(0, 25) << QByteArray("21001919");
+    QTest::newRow("third block of channel 3") << head(3, 50) << QByteArray("21033219");
+    QTest::newRow("last block of channel 2") << head(2, 75) << QByteArray("21024b19");
 }
 
 void ProtocolTest::requestBytes()
@@ -158,22 +157,19 @@ void ProtocolTest::onlyTheUnitsPortsAreCandidates_data()
     QTest::addColumn<QList<PortEntry>>("ports");
     QTest::addColumn<QStringList>("names");
 
+    using Ports = QList<PortEntry>;
     const PortEntry unitA {"ttyACM0", true, 1155, 22336, {}};
     const PortEntry unitB {"COM5", true, 0x0483, 0x5740, {}};
-    QTest::newRow("nothing attached") << QList<PortEntry>() << QStringList();
+    QTest::newRow("nothing attached") << Ports() << QStringList();
     QTest::newRow("enumeration order kept")
-        << QList<PortEntry> {unitB, unitA} << QStringList {"COM5", "ttyACM0"};
-    QTest::newRow("other vendor") << QList<PortEntry> {{"ttyUSB0", true, 1027, 22336, {}}}
-                                  << QStringList();
-    QTest::newRow("other product")
-        << QList<PortEntry> {{"ttyACM1", true, 1155, 22337, {}}} << QStringList();
-    QTest::newRow("ids swapped") << QList<PortEntry> {{"ttyACM2", true, 22336, 1155, {}}}
-                                 << QStringList();
+        << Ports {unitB, unitA} << QStringList {"COM5", "ttyACM0"};
+    QTest::newRow("other vendor") << Ports {{"ttyUSB0", true, 1027, 22336, {}}} << QStringList();
+    QTest::newRow("other product") << Ports {{"ttyACM1", true, 1155, 22337, {}}} << QStringList();
+    QTest::newRow("ids swapped") << Ports {{"ttyACM2", true, 22336, 1155, {}}} << QStringList();
     // A port without USB identifiers whose fields happen to hold the unit's numbers.
-    QTest::newRow("no USB ids") << QList<PortEntry> {{"ttyS0", false, 1155, 22336, {}}}
-                                << QStringList();
+    QTest::newRow("no USB ids") << Ports {{"ttyS0", false, 1155, 22336, {}}} << QStringList();
     QTest::newRow("units among others")
-        << QList<PortEntry> {{"ttyS0", false, 0, 0, {}}, unitA, {"ttyUSB0", true, 1027, 24577, {}}, unitB}
+        << Ports {{"ttyS0", false, 0, 0, {}}, unitA, {"ttyUSB0", true, 1027, 24577, {}}, unitB}
         << QStringList {"ttyACM0", "COM5"};
 }
 

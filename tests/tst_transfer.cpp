@@ -5,11 +5,12 @@
 #include "calibration/calibrationwidget.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
+#include "tests/support/fault.h"
 #include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
-#include "unit/unit.h"
 #include "tests/support/windowonunit.h"
+#include "unit/unit.h"
 
 #include <QChartView>
 #include <QLineEdit>
@@ -47,16 +48,11 @@ QByteArray table(const QByteArray &first)
     return bytes;
 }
 
-Misbehaviour once(int code, Misbehaviour::Mode mode, int delayMs = 0, const QList<int> &pieces = {},
-                  int surplusBytes = 0)
+// The table's last half comes after the tool has given up on it, once.
+Misbehaviour tableHalfTooLate()
 {
-    Misbehaviour m;
-    m.mode = mode;
-    m.delayMs = delayMs;
-    m.pieces = pieces;
-    m.surplusBytes = surplusBytes;
-    m.onlyForCode = code;
-    m.times = 1;
+    Misbehaviour m = fault(Misbehaviour::Split, 0x20, 1, 1300);
+    m.pieces = {400};
     return m;
 }
 
@@ -101,7 +97,6 @@ private slots:
     void calibrationSurvivesRestart();
     void chartFollowsThePage();
     void unwritableBackupStopsTheSend();
-
 };
 
 void TransferTest::init()
@@ -119,35 +114,28 @@ void TransferTest::getData_data()
     QTest::addColumn<QByteArray>("gainReply"); // empty: the unit stays silent
     QTest::addColumn<QByteArray>("tableReply");
     QTest::addColumn<Misbehaviour>("delivery");
-    QTest::addColumn<QString>("gain"); // what the page shows after; "7" and "11" were there
-    QTest::addColumn<QString>("firstResistance");
+    QTest::addColumn<float>("gain"); // what the page shows after; 7 and 11 were there
+    QTest::addColumn<float>("firstResistance");
     QTest::addColumn<int>("gapMs"); // at least this long between the two requests
 
     const QByteArray g15 = QByteArray::fromHex("0000c03f");
     const QByteArray t100 = table(QByteArray::fromHex("0000c84200009643"));
     const Misbehaviour normal;
-    QTest::newRow("1.5; 100 and 300") << g15 << t100 << normal << "1.5"
-                                      << "100" << 0;
+    Misbehaviour strayBytes = fault(Misbehaviour::Trailing, 0x1a, 1, 20);
+    strayBytes.surplusBytes = 4;
+    QTest::newRow("1.5; 100 and 300") << g15 << t100 << normal << 1.5f << 100.0f << 0;
     QTest::newRow("table in 64-byte packets")
-        << g15 << t100 << once(0x20, Misbehaviour::UsbPackets) << "1.5"
-        << "100" << 0;
-    QTest::newRow("bytes after the gain") << g15 + QByteArray::fromHex("deadbeef") << t100
-                                          << normal << "7"
-                                          << "11" << 0;
+        << g15 << t100 << fault(Misbehaviour::UsbPackets, 0x20, 1) << 1.5f << 100.0f << 0;
+    QTest::newRow("bytes after the gain")
+        << g15 + QByteArray::fromHex("deadbeef") << t100 << normal << 7.0f << 11.0f << 0;
     QTest::newRow("stray bytes 20 ms after the gain")
-        << g15 << t100 << once(0x1a, Misbehaviour::Trailing, 20, {}, 4) << "7"
-        << "11" << 0;
-    QTest::newRow("silent gain") << QByteArray() << t100 << normal << "7"
-                                 << "11" << 1000;
-    QTest::newRow("gain one byte short") << g15.left(3) << t100 << normal << "7"
-                                         << "11" << 1000;
-    QTest::newRow("gain without a table") << g15 << QByteArray() << normal << "7"
-                                          << "11" << 0;
-    QTest::newRow("table one byte short") << g15 << t100.left(799) << normal << "7"
-                                          << "11" << 0;
+        << g15 << t100 << strayBytes << 7.0f << 11.0f << 0;
+    QTest::newRow("silent gain") << QByteArray() << t100 << normal << 7.0f << 11.0f << 1000;
+    QTest::newRow("gain one byte short") << g15.left(3) << t100 << normal << 7.0f << 11.0f << 1000;
+    QTest::newRow("gain without a table") << g15 << QByteArray() << normal << 7.0f << 11.0f << 0;
+    QTest::newRow("table one byte short") << g15 << t100.left(799) << normal << 7.0f << 11.0f << 0;
     QTest::newRow("second half of the table too late")
-        << g15 << t100 << once(0x20, Misbehaviour::Split, 1300, {400}) << "7"
-        << "11" << 0;
+        << g15 << t100 << tableHalfTooLate() << 7.0f << 11.0f << 0;
 }
 
 // The page takes the unit's calibration whole or keeps what it showed, and says so: a gain
@@ -157,8 +145,8 @@ void TransferTest::getData()
     QFETCH(QByteArray, gainReply);
     QFETCH(QByteArray, tableReply);
     QFETCH(Misbehaviour, delivery);
-    QFETCH(QString, gain);
-    QFETCH(QString, firstResistance);
+    QFETCH(float, gain);
+    QFETCH(float, firstResistance);
     QFETCH(int, gapMs);
     unit->scriptReply(0x1a, gainReply);
     unit->scriptReply(0x20, tableReply);
@@ -167,9 +155,9 @@ void TransferTest::getData()
     shown->setGain(7);
     for (int row = 0; row < 100; ++row)
         shown->setTableRow(row, 11, 22);
-    const bool tableNew = firstResistance != "11";
+    const bool tableNew = firstResistance != 11;
     if (tableNew) {
-        QTest::ignoreMessage(QtDebugMsg, qPrintable(gain));
+        QTest::ignoreMessage(QtDebugMsg, qPrintable(QString::number(gain)));
         QTest::ignoreMessage(QtDebugMsg, "800");
     }
     ModalAnswerer answerer;
@@ -179,8 +167,8 @@ void TransferTest::getData()
     QCOMPARE(unit->received(), QByteArray::fromHex("1a20020064"));
     const QList<Received> chunks = unit->receivedChunks();
     QVERIFY(chunks.at(1).usecs - chunks.at(0).usecs >= gapMs * 1000);
-    QCOMPARE(shown->gain(), gain.toFloat());
-    QCOMPARE(shown->tableRow(0).resistance, firstResistance.toFloat());
+    QCOMPARE(shown->gain(), gain);
+    QCOMPARE(shown->tableRow(0).resistance, firstResistance);
     QCOMPARE(shown->tableRow(0).temperature, tableNew ? 300.0f : 22.0f);
     QCOMPARE(shown->tableRow(99).resistance, tableNew ? 1039.5f : 11.0f);
     QCOMPARE(calibrationPage(*window, 3)->gain(), 0.0f);
@@ -195,7 +183,7 @@ void TransferTest::getData()
 void TransferTest::lateRestIsNotTakenForTheNextReply()
 {
     ModalAnswerer answerer;
-    unit->setMisbehaviour(once(0x20, Misbehaviour::Split, 1300, {400}));
+    unit->setMisbehaviour(tableHalfTooLate());
     calibrationWidget *shown = calibrationPage(*window, 2);
     press(shown, "pbGetData");
     QTest::qWait(500);
@@ -209,33 +197,33 @@ void TransferTest::lateRestIsNotTakenForTheNextReply()
 
 void TransferTest::setData_data()
 {
+    QTest::addColumn<QString>("cell"); // typed into row 17's temperature, which holds 292
     QTest::addColumn<int>("channel");
     QTest::addColumn<QString>("gain");
-    QTest::addColumn<QString>("cell"); // typed into row 17's temperature
     QTest::addColumn<QByteArray>("gainRequest"); // empty: nothing may be sent
     QTest::addColumn<QString>("box");
-    QTest::newRow("Channel1, 2") << 0 << "2" << "292" << QByteArray::fromHex("1400000040") << "";
-    QTest::newRow("Channel3, 1") << 2 << "1" << "292" << QByteArray::fromHex("160000803f") << "";
+    const QString row17 = "Channel2: row 17, Temperature (K), ";
+    const QString unsent = " Nothing was sent to the unit.";
+    QTest::newRow("Channel1, 2") << "292" << 0 << "2" << QByteArray::fromHex("1400000040") << "";
+    QTest::newRow("Channel3, 1") << "292" << 2 << "1" << QByteArray::fromHex("160000803f") << "";
     QTest::newRow("Channel4, empty gain")
-        << 3 << "" << "292" << QByteArray()
-        << "Channel4: the gain is empty. Nothing was sent to the unit.";
+        << "292" << 3 << "" << QByteArray() << "Channel4: the gain is empty." + unsent;
     QTest::newRow("Channel2, a cell cut short")
-        << 1 << "1" << "1e" << QByteArray()
-        << "Channel2: row 17, Temperature (K), is not a number. Nothing was sent to the unit.";
+        << "1e" << 1 << "1" << QByteArray() << row17 + "is not a number." + unsent;
     QTest::newRow("Channel2, -5 K")
-        << 1 << "1" << "-5" << QByteArray()
-        << "Channel2: row 17, Temperature (K), is not above zero (-5). Nothing was sent to the unit.";
+        << "-5" << 1 << "1" << QByteArray() << row17 + "is not above zero (-5)." + unsent;
     QTest::newRow("Channel2, a row goes back, not sent")
-        << 1 << "1" << "400" << QByteArray()
-        << "Channel2: row 17, Temperature (K), goes back (400 after 292.5). Its rows do not run one "
-           "way, as a sensor's do. Send it anyway?";
+        << "400" << 1 << "1" << QByteArray()
+        << QString(row17
+                   + "goes back (400 after 292.5). Its rows do not run one way, as a "
+                     "sensor's do. Send it anyway?");
 }
 
 void TransferTest::setData()
 {
+    QFETCH(QString, cell);
     QFETCH(int, channel);
     QFETCH(QString, gain);
-    QFETCH(QString, cell);
     QFETCH(QByteArray, gainRequest);
     QFETCH(QString, box);
     calibrationWidget *shown = calibrationPage(*window, channel);
@@ -339,7 +327,7 @@ void TransferTest::readBackShowsWhatTheUnitDidNotTake_data()
         [](PtyHost &u) { u.withFirmware([](Firmware &f) { f.keepOff(0, 99, 1); }); })
                                                    << "row 100 differ";
     QTest::newRow("no table read back") << std::function<void(PtyHost &)>([](PtyHost &u) {
-        u.setMisbehaviour(once(protocol::GetTempTable, Misbehaviour::Silent));
+        u.setMisbehaviour(fault(Misbehaviour::Silent, protocol::GetTempTable, 1));
     }) << "it did not answer the read-back in full";
 }
 
@@ -392,7 +380,7 @@ void TransferTest::writeEepromFromAnyPage()
         // The unit reads the bytes when its thread comes to them.
         QTRY_COMPARE(unit->received(), QByteArray::fromHex("1e1f22"));
     }
-    unit->setMisbehaviour(once(0x1e, Misbehaviour::Silent));
+    unit->setMisbehaviour(fault(Misbehaviour::Silent, 0x1e, 1));
     unit->clearReceived();
     ModalAnswerer answerer;
     press(calibrationPage(*window, 2), "pbWriteEeprom");
