@@ -54,6 +54,8 @@ void DemoTest::commandLine_data()
     refused("value missing", {"--eeprom"}, "Missing value");
     refused("unknown option", {"--fast"}, "Unknown option");
     refused("port with units", {"--port", "/dev/x", "--units", "2"}, "--port");
+    refused("port with an EEPROM file", {"--port", "/dev/x", "--eeprom", "/tmp/e.bin"}, "--port");
+    refused("empty EEPROM file name", {"--eeprom="}, "needs a value");
 }
 
 void DemoTest::commandLine()

@@ -162,6 +162,8 @@ void SimHostTest::misbehaviourOnTheWire_data()
     QTest::newRow("4 + 4 + 4 + rest")
         << shaped(M::Split, 50, {4, 4, 4}) << voltages << 16 << 4 << 0 << 145;
     QTest::newRow("4 surplus") << shaped(M::Surplus, 0, {}, 4) << voltages << 20 << 20 << 0 << 0;
+    QTest::newRow("4 trailing") << shaped(M::Trailing, 100, {}, 4) << voltages << 20 << 16 << 0
+                                << 95;
     QTest::newRow("3 short") << shaped(M::Surplus, 0, {}, -3) << voltages << 13 << 13 << 0 << 0;
     // Rubbish: the reply differs from the true answer where the two overlap.
     QTest::newRow("garbage") << fault(M::Garbage) << voltages << 16 << 16 << 0 << 0;

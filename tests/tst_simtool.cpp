@@ -71,6 +71,7 @@ void SimToolTest::commandLine_data()
     };
     refused("two modes", {"--silent", "--garbage"});
     refused("code out of range", {"--silent", "--only-code", "256"});
+    refused("no times", {"--silent", "--times", "0"});
     refused("late by words", {"--late", "soon"});
     refused("empty piece", {"--split", "5,,11"});
     refused("gap alone", {"--gap", "5"});
