@@ -47,15 +47,9 @@ QByteArray logHeader(const LogEnables &enabled)
     return line + lineEnd;
 }
 
-QByteArray logRow(const QTime &time, const ChannelData *records, const LogEnables &enabled)
-{
-    // The C locale keeps the digits ASCII whatever the operator's locale is.
-    return logRow(QLocale::c().toString(time, QStringLiteral("hh:mm:ss")).toLatin1(), records,
-                  enabled);
-}
-
 QByteArray logTimeText(const QDateTime &time, LogTimeStyle style, bool milliseconds)
 {
+    // The C locale keeps the digits ASCII whatever the operator's locale is.
     const QLocale c = QLocale::c();
     if (style == LogTimeStyle::Clock)
         return c.toString(time.time(), QStringLiteral("hh:mm:ss")).toLatin1();

@@ -7,7 +7,6 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
-#include <QTime>
 
 #include <array>
 #include <functional>
@@ -26,10 +25,6 @@ LogEnables allLogEnables();
 // ";Time", then for each ticked cell a TAB and its column name ("Voltage0", "Temperature3"), CR LF.
 QByteArray logHeader(const LogEnables &enabled);
 
-// The sample time as hh:mm:ss, then for each ticked cell a TAB and its value, CR LF. The values
-// come from the four records of one reading; the voltage column carries currentVoltage.
-QByteArray logRow(const QTime &time, const ChannelData *records, const LogEnables &enabled);
-
 // How a row tells its time: the time of day alone, as logs always had it, or the local date and
 // time with the offset from UTC, which stays unambiguous across midnight and clock changes.
 enum class LogTimeStyle { Clock, Iso };
@@ -38,7 +33,8 @@ enum class LogTimeStyle { Clock, Iso };
 // when `milliseconds`). The date, time and offset are those `time` carries.
 QByteArray logTimeText(const QDateTime &time, LogTimeStyle style, bool milliseconds = false);
 
-// A row whose first field is the given time text.
+// A row: the time text (logTimeText), then for each ticked cell a TAB and its value, CR LF. The
+// values come from the four records of one reading; the voltage column carries currentVoltage.
 QByteArray logRow(const QByteArray &timeText, const ChannelData *records,
                   const LogEnables &enabled);
 
