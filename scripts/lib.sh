@@ -5,8 +5,9 @@ QM_ROOT=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 # help2man writes the man pages at build time; dpkg-dev and file let CPack compute the package's
 # library dependencies. The private headers are for the tests, which queue input as the window
 # system does; systemd's analyzer checks the service units' files. libmicrohttpd answers the
-# exporter's scrapes.
-QM_TOOLS=(cmake ninja-build g++ help2man dpkg-dev file systemd pkg-config libmicrohttpd-dev)
+# exporter's scrapes. ccache lets a rebuild, and a checkout in another folder, reuse the objects
+# of files that did not change.
+QM_TOOLS=(cmake ninja-build ccache g++ help2man dpkg-dev file systemd pkg-config libmicrohttpd-dev)
 QM_PACKAGES=("${QM_TOOLS[@]}" qtbase5-dev libqt5serialport5-dev libqt5charts5-dev qtbase5-private-dev)
 # Qt 6 is installed only for the builds that ask for it (qm_qt6). Debian's Qt 6 charts need the
 # OpenGL module's development files without depending on them.
