@@ -1,7 +1,7 @@
 #include "app/dialog.h"
 
 #include "calibration/calibrationfile.h"
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "calibration/curvefile.h"
 #include "files/regularfile.h"
 

@@ -1,6 +1,6 @@
 #include "app/comportdialog.h"
 #include "app/dialog.h"
-#include "logging/logger.h"
+#include "windows/logger.h"
 #include "unit/unit.h"
 
 #include <QCoreApplication>

@@ -1,9 +1,9 @@
 #include "app/dialog.h"
 
 #include "calibration/calibrationcheck.h"
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
+#include "calibration/unitbackup.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

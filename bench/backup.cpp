@@ -3,7 +3,7 @@
 #include "calibration/backupstore.h"
 #include "sim/ptyhost.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
+#include "calibration/unitbackup.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

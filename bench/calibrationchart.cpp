@@ -1,8 +1,8 @@
 // How long a calibration page's chart takes to follow the page after "Get Data": the unit's 100
 // rows handed to the chart and the chart painted anew. Prints figures; judges nothing.
-#include "calibration/calibrationchart.h"
+#include "windows/calibrationchart.h"
 #include "app/dialog.h"
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "sim/ptyhost.h"
 #include "tests/support/simunit.h"
 

@@ -3,7 +3,7 @@
 // calibration read's replies. Set Data reads its work back, so it holds a whole Get Data.
 // Prints figures; judges nothing.
 #include "app/dialog.h"
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "sim/ptyhost.h"
 
 #include <QApplication>

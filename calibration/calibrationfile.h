@@ -10,7 +10,7 @@
 //
 // Every value is written with nine significant digits and a decimal point, so it reads back to
 // the very same float.
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -2,7 +2,7 @@
 #include "cli/command.h"
 #include "files/regularfile.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
+#include "calibration/unitbackup.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

@@ -2,7 +2,7 @@
 
 #include "text/numbers.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
+#include "calibration/unitbackup.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -3,7 +3,7 @@
 // What quadmeter-cli prints and reads: readings as a table, TSV or JSON, and a channel's
 // calibration as a text file. Pure: values in, bytes out, and back.
 #include "calibration/calibrationfile.h"
-#include "measure/channeldata.h"
+#include "values/channeldata.h"
 #include "unit/unit.h"
 
 #include <QByteArray>

@@ -2,7 +2,7 @@
 
 // The text of the log file: the header line that opens a run and the row of one sample.
 // Pure: bytes in, bytes out; the file and the clock belong to the caller.
-#include "measure/channeldata.h"
+#include "values/channeldata.h"
 
 #include <QByteArray>
 #include <QDateTime>

@@ -1,5 +1,5 @@
 // A calibration page as the main window's slots use it: values in, text shown, values out.
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
 

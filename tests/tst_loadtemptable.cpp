@@ -1,9 +1,9 @@
 // "LoadFromFile" on a calibration page: a curve file fills the page's 100 rows, a file that
 // cannot fill them leaves the table as it was and says why, and the unit is never involved.
 #include "app/dialog.h"
-#include "calibration/calibrationchart.h"
+#include "windows/calibrationchart.h"
 #include "calibration/calibrationfile.h"
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
 #include "tests/support/modalboxes.h"

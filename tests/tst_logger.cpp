@@ -4,7 +4,7 @@
 #include "app/dialog.h"
 #include "logging/chartseries.h"
 #include "logging/logfile.h"
-#include "logging/logger.h"
+#include "windows/logger.h"
 #include "tests/support/fault.h"
 #include "tests/support/fifo.h"
 #include "tests/support/lines.h"

@@ -1,6 +1,6 @@
 #include "tests/support/windowonunit.h"
 
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "tests/support/simunit.h"
 
 #include <QAbstractButton>

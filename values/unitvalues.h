@@ -2,9 +2,9 @@
 
 // What the unit's operations take and give back, as plain values: a page, a file or a command
 // holds them without knowing the unit, its port or any QObject.
-#include "calibration/calibration.h"
+#include "values/calibration.h"
 #include "link/protocol.h"
-#include "measure/channeldata.h"
+#include "values/channeldata.h"
 
 #include <QString>
 #include <QVector>

@@ -1,4 +1,4 @@
-#include "logging/logchart.h"
+#include "windows/logchart.h"
 #include "logging/chartseries.h"
 
 #include <QChart>

@@ -1,4 +1,4 @@
-#include "unit/unitbackup.h"
+#include "calibration/unitbackup.h"
 
 #include "calibration/calibrationfile.h"
 #include "unit/unit.h"

@@ -8,7 +8,7 @@
 // gain(), tableRow() and calibration() give that exact float, and a field's typed value only
 // once its text was edited. So a calibration shown and sent back unedited is the very same.
 #include "calibration/curvefile.h"
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QHash>
 #include <QWidget>

@@ -1,10 +1,10 @@
-#include "logging/logger.h"
+#include "windows/logger.h"
 #include "ui_logger.h"
 
 #include "logging/chartseries.h"
 #include "logging/logfile.h"
-#include "widgets/chooserstart.h"
-#include "widgets/windowfit.h"
+#include "windows/chooserstart.h"
+#include "windows/windowfit.h"
 
 #include <QDir>
 #include <QFileDialog>

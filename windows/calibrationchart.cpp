@@ -1,4 +1,4 @@
-#include "calibration/calibrationchart.h"
+#include "windows/calibrationchart.h"
 #include "calibration/tableshape.h"
 
 #include <QChart>

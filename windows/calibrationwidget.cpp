@@ -1,9 +1,9 @@
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "ui_calibrationwidget.h"
 
 #include "text/numbers.h"
-#include "widgets/chooserstart.h"
-#include "widgets/windowfit.h"
+#include "windows/chooserstart.h"
+#include "windows/windowfit.h"
 
 #include <QCoreApplication>
 #include <QDoubleValidator>
