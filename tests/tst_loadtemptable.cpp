@@ -3,6 +3,7 @@
 #include "app/dialog.h"
 #include "windows/calibrationchart.h"
 #include "calibration/calibrationfile.h"
+#include "link/protocol.h"
 #include "windows/calibrationwidget.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
