@@ -1,9 +1,9 @@
 #include "app/dialog.h"
 #include "ui_dialog.h"
 
+#include "unit/unit.h"
 #include "windows/calibrationwidget.h"
 #include "windows/logger.h"
-#include "unit/unit.h"
 #include "windows/windowfit.h"
 
 #include <QCoreApplication>
