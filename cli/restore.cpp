@@ -51,6 +51,9 @@ public:
                 return false;
             }
             channels = {channel};
+        } else {
+            for (int channel = 0; channel < ChannelCount; ++channel)
+                channels.append(channel);
         }
         store = parser.isSet(storeOption);
         force = parser.isSet(forceOption);
@@ -158,7 +161,7 @@ private:
                                           cliText("send a table whose rows do not run one way")};
 
     QString input;
-    QList<int> channels {0, 1, 2, 3};
+    QList<int> channels;
     bool store = false;
     bool force = false;
     bool backUp = true;

@@ -53,7 +53,8 @@ bool takeReading(Unit &unit, UnitMetrics &metrics)
     metrics.channels = reading->channels;
     metrics.relays.reset();
     if (reading->relays)
-        metrics.relays = std::array<bool, 2> {reading->relays->relay1, reading->relays->relay2};
+        metrics.relays
+            = std::array<bool, RelayCount> {reading->relays->relay1, reading->relays->relay2};
     return true;
 }
 
