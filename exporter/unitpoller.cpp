@@ -47,7 +47,7 @@ QString described(const UnitMetrics &metrics)
 // The one place that knows how the unit hands out a live reading.
 bool takeReading(Unit &unit, UnitMetrics &metrics)
 {
-    const UnitResult<LiveReading> reading = unit.readLive();
+    const Result<LiveReading> reading = unit.readLive();
     if (!reading)
         return false;
     metrics.channels = reading->channels;
