@@ -6,6 +6,7 @@
 #include "link/exchangeguard.h"
 #include "link/portlister.h"
 #include "link/unitports.h"
+#include "unit/unitfollower.h"
 #include "values/channeldata.h"
 #include "values/unitshape.h"
 
@@ -82,6 +83,6 @@ private:
     BackupStore backups;
     PortLister ports = systemPorts;
     QString openedPort; // as the lister named it, which the port object may shorten
-    UnitIdentity runUnit;
+    UnitFollower runUnit;
     int runOfUnit = 0; // the logging run that runUnit belongs to
 };

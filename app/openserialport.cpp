@@ -94,32 +94,24 @@ void Dialog::followRunUnit()
     if (!logger || !logger->isLogging() || followsRunUnit())
         return;
     runOfUnit = logger->run();
-    runUnit = {openedPort, QString()};
+    UnitIdentity identity {openedPort, QString()};
     for (const PortEntry &entry : ports()) {
-        if (entry.portName == runUnit.portName)
-            runUnit.serialNumber = entry.serialNumber;
+        if (entry.portName == identity.portName)
+            identity.serialNumber = entry.serialNumber;
     }
+    // The window opens only the units the system lists, never a port by name.
+    runUnit = UnitFollower(identity, false);
 }
 
 // Quiet while the unit is away: the Logger shows it in a line, and every tick looks again.
 bool Dialog::reopenRunUnit()
 {
-    const QList<PortEntry> listed = ports();
-    const QString name = portOfUnit(listed, runUnit);
-    if (name.isEmpty()) {
-        if (isAnotherUnit(listed, runUnit)) {
-            QString other;
-            for (const PortEntry &entry : listed) {
-                if (entry.portName == runUnit.portName)
-                    other = entry.serialNumber;
-            }
-            logger->stopForAnotherUnit(runUnit.portName, other);
-        }
+    const UnitFollower::Sighting seen = runUnit.look(ports());
+    if (seen.anotherUnit)
+        logger->stopForAnotherUnit(runUnit.unit().portName, seen.otherSerial);
+    if (seen.port.isEmpty() || !unit->open(seen.port).ok())
         return false;
-    }
-    if (!unit->open(name).ok())
-        return false;
-    openedPort = name;
-    logger->unitCameBack(QDateTime::currentDateTime(), name);
+    openedPort = seen.port;
+    logger->unitCameBack(QDateTime::currentDateTime(), seen.port);
     return true;
 }

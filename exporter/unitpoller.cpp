@@ -1,6 +1,7 @@
 #include "exporter/unitpoller.h"
 
 #include "unit/unit.h"
+#include "unit/unitfollower.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -9,7 +10,12 @@
 
 struct UnitPoller::Followed
 {
-    UnitIdentity identity; // the name the lister knows the port by, once it was listed
+    Followed(const UnitFollower &follower, bool named)
+        : follower(follower)
+        , named(named)
+    { }
+
+    UnitFollower follower; // by the name the lister knows the port by, once it was listed
     bool named = false;
     Unit unit;
     UnitMetrics metrics;
@@ -18,23 +24,11 @@ struct UnitPoller::Followed
 
 namespace {
 
-// The lister's name for a path the operator named ("/dev/ttyACM0" is listed as "ttyACM0").
-QString listedName(const QString &named, const QList<PortEntry> &ports)
+// The lister's name for a path the operator named and its serial number, as far as it is listed.
+UnitIdentity listedIdentity(const QString &named, const QList<PortEntry> &ports)
 {
-    for (const PortEntry &entry : ports) {
-        if (entry.portName == named || QStringLiteral("/dev/") + entry.portName == named)
-            return entry.portName;
-    }
-    return named;
-}
-
-QString serialOf(const QString &portName, const QList<PortEntry> &ports)
-{
-    for (const PortEntry &entry : ports) {
-        if (entry.portName == portName)
-            return entry.serialNumber;
-    }
-    return {};
+    const PortEntry *entry = listedPort(ports, named);
+    return entry ? UnitIdentity {entry->portName, entry->serialNumber} : UnitIdentity {named, {}};
 }
 
 QString described(const UnitMetrics &metrics)
@@ -68,12 +62,10 @@ UnitPoller::UnitPoller(const QStringList &named, double everySeconds, PortLister
     clock.start();
     const QList<PortEntry> ports = lister();
     for (const QString &path : named) {
-        auto followed = std::make_unique<Followed>();
-        followed->named = true;
-        followed->identity.portName = listedName(path, ports);
-        followed->identity.serialNumber = serialOf(followed->identity.portName, ports);
+        auto followed
+            = std::make_unique<Followed>(UnitFollower(listedIdentity(path, ports), true), true);
         followed->metrics.port = path;
-        followed->metrics.serial = followed->identity.serialNumber;
+        followed->metrics.serial = followed->follower.unit().serialNumber;
         units.push_back(std::move(followed));
     }
 }
@@ -88,24 +80,18 @@ void UnitPoller::discover(const QList<PortEntry> &ports)
         });
         if (known)
             continue;
-        auto followed = std::make_unique<Followed>();
-        followed->identity = {name, serialOf(name, ports)};
+        auto followed
+            = std::make_unique<Followed>(UnitFollower(listedIdentity(name, ports), false), false);
         followed->metrics.port = name;
-        followed->metrics.serial = followed->identity.serialNumber;
+        followed->metrics.serial = followed->follower.unit().serialNumber;
         followed->dueMs = clock.elapsed();
         units.push_back(std::move(followed));
     }
 }
 
-// A unit is followed by its serial number to whatever port it comes back on. A port the
-// operator named is opened as named while it is not listed (a udev link, a pseudo-terminal),
-// but never once it is known to carry another unit's serial number.
 QString UnitPoller::whereNow(const Followed &followed, const QList<PortEntry> &ports) const
 {
-    const QString listed = portOfUnit(ports, followed.identity);
-    if (!listed.isEmpty() || !followed.named || isAnotherUnit(ports, followed.identity))
-        return listed;
-    return followed.identity.portName;
+    return followed.follower.look(ports).port;
 }
 
 void UnitPoller::read(Followed &followed, const QList<PortEntry> &ports)
@@ -115,15 +101,12 @@ void UnitPoller::read(Followed &followed, const QList<PortEntry> &ports)
     bool complete = false;
     if (!followed.unit.isOpen()) {
         // A named port that was not attached at the start is known by the lister's name now.
-        if (followed.named && followed.identity.serialNumber.isEmpty())
-            followed.identity.portName = listedName(metrics.port, ports);
+        if (followed.named && followed.follower.unit().serialNumber.isEmpty())
+            followed.follower = UnitFollower(listedIdentity(metrics.port, ports), true);
         const QString where = whereNow(followed, ports);
         if (!where.isEmpty() && followed.unit.open(where)) {
-            // A unit first seen without a serial number is followed by the one its port reports.
-            if (followed.identity.serialNumber.isEmpty()) {
-                followed.identity.serialNumber = serialOf(where, ports);
-                metrics.serial = followed.identity.serialNumber;
-            }
+            followed.follower.learnSerialNumber(where, ports);
+            metrics.serial = followed.follower.unit().serialNumber;
         }
     }
     if (followed.unit.isOpen())

@@ -18,21 +18,11 @@ QString shown(const QString &path)
     return QDir::toNativeSeparators(path);
 }
 
-// A port named by its device path ("/dev/ttyACM0") is listed under its short name ("ttyACM0").
-const PortEntry *entryNamed(const QList<PortEntry> &ports, const QString &name)
-{
-    for (const PortEntry &entry : ports) {
-        if (entry.portName == name || QLatin1String("/dev/") + entry.portName == name)
-            return &entry;
-    }
-    return nullptr;
-}
-
 } // namespace
 
 UnitIdentity identityOf(const QList<PortEntry> &ports, const QString &openedName)
 {
-    const PortEntry *entry = entryNamed(ports, openedName);
+    const PortEntry *entry = listedPort(ports, openedName);
     return entry ? UnitIdentity {entry->portName, entry->serialNumber}
                  : UnitIdentity {openedName, QString()};
 }
@@ -40,7 +30,9 @@ UnitIdentity identityOf(const QList<PortEntry> &ports, const QString &openedName
 LogRun::LogRun(Unit &unit, const UnitIdentity &identity, const LogRunSettings &settings, Say say,
                LogClock clock)
     : unit(unit)
-    , identity(identity)
+    // A port the system does not list (a pseudo-terminal, a device path) was named by the
+    // operator; with no serial number to go by, that name is the unit.
+    , follower(identity, identity.serialNumber.isEmpty())
     , settings(settings)
     , say(std::move(say))
     , clock(std::move(clock))
@@ -98,27 +90,18 @@ bool LogRun::startFile(const QString &fileName)
 
 bool LogRun::findUnitAgain()
 {
-    const QList<PortEntry> ports = lister();
-    QString name = portOfUnit(ports, identity);
-    // A port the system does not list (a pseudo-terminal, a device path) was named by the
-    // operator; with no serial number to go by, that name is the unit.
-    if (name.isEmpty() && identity.serialNumber.isEmpty() && !entryNamed(ports, identity.portName))
-        name = identity.portName;
-    if (name.isEmpty()) {
-        if (isAnotherUnit(ports, identity) && !anotherTold) {
-            const PortEntry *other = entryNamed(ports, identity.portName);
-            say(tr("%1: another unit (serial number %2) is on %3; waiting for the logged one "
-                   "(serial number %4).")
-                    .arg(stamp(), other->serialNumber, shown(identity.portName),
-                         identity.serialNumber));
-            anotherTold = true;
-        }
-        return false;
+    const UnitFollower::Sighting seen = follower.look(lister());
+    const UnitIdentity &identity = follower.unit();
+    if (seen.anotherUnit && !anotherTold) {
+        say(tr("%1: another unit (serial number %2) is on %3; waiting for the logged one "
+               "(serial number %4).")
+                .arg(stamp(), seen.otherSerial, shown(identity.portName), identity.serialNumber));
+        anotherTold = true;
     }
-    if (!unit.open(name).ok())
+    if (seen.port.isEmpty() || !unit.open(seen.port).ok())
         return false;
     anotherTold = false;
-    say(tr("%1: the unit is back on %2; logging goes on.").arg(stamp(), shown(name)));
+    say(tr("%1: the unit is back on %2; logging goes on.").arg(stamp(), shown(seen.port)));
     return true;
 }
 
@@ -134,7 +117,7 @@ LogRun::Sample LogRun::sample()
         QCoreApplication::processEvents();
         if (!unit.isOpen()) {
             say(tr("%1: the unit on %2 went away; waiting for it.")
-                    .arg(stamp(), shown(identity.portName)));
+                    .arg(stamp(), shown(follower.unit().portName)));
             return Sample::Away;
         }
         well = false;

@@ -7,6 +7,7 @@
 #include "link/portlister.h"
 #include "link/unitports.h"
 #include "logging/logformat.h"
+#include "unit/unitfollower.h"
 
 #include <QString>
 
@@ -56,7 +57,7 @@ private:
     QString stamp() const;
 
     Unit &unit;
-    UnitIdentity identity;
+    UnitFollower follower;
     LogRunSettings settings;
     Say say;
     LogClock clock;

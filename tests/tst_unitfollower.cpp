@@ -1,0 +1,83 @@
+// Where a unit that went away is found again, from what the system lists.
+#include "unit/unitfollower.h"
+
+#include <QtTest>
+
+Q_DECLARE_METATYPE(QList<PortEntry>)
+
+namespace {
+
+PortEntry unitPort(const QString &name, const QString &serial)
+{
+    return {name, true, UnitVendorId, UnitProductId, serial};
+}
+
+} // namespace
+
+class UnitFollowerTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void unitIsFoundAgain_data();
+    void unitIsFoundAgain();
+};
+
+void UnitFollowerTest::unitIsFoundAgain_data()
+{
+    QTest::addColumn<QString>("port");
+    QTest::addColumn<QString>("serial");
+    QTest::addColumn<bool>("named");
+    QTest::addColumn<QList<PortEntry>>("listed");
+    QTest::addColumn<QString>("found");
+    QTest::addColumn<QString>("another"); // "-": no other unit on its port
+
+    const PortEntry adapter {QStringLiteral("ttyUSB0"), true, 0x0403, 0x6001, QStringLiteral("A1")};
+    QTest::newRow("same serial number on another port")
+        << "ttyACM0"
+        << "S1" << false << QList<PortEntry> {unitPort("ttyACM0", "S2"), unitPort("ttyACM1", "S1")}
+        << "ttyACM1"
+        << "-";
+    QTest::newRow("its own port preferred")
+        << "ttyACM1"
+        << "S1" << false << QList<PortEntry> {unitPort("ttyACM0", "S1"), unitPort("ttyACM1", "S1")}
+        << "ttyACM1"
+        << "-";
+    QTest::newRow("a named port the system does not list")
+        << "/dev/quadmeter"
+        << "" << true << QList<PortEntry> {adapter} << "/dev/quadmeter"
+        << "-";
+    QTest::newRow("a port not named is not opened by name")
+        << "/dev/quadmeter"
+        << "" << false << QList<PortEntry> {adapter} << ""
+        << "-";
+    QTest::newRow("another unit on a named port")
+        << "/dev/ttyACM0"
+        << "S1" << true << QList<PortEntry> {unitPort("ttyACM0", "S2")} << ""
+        << "S2";
+    QTest::newRow("another unit without a serial number")
+        << "ttyACM0"
+        << "S1" << false << QList<PortEntry> {unitPort("ttyACM0", "")} << ""
+        << "";
+    QTest::newRow("the same serial number on a port that is not the unit's")
+        << "ttyUSB0"
+        << "A1" << false << QList<PortEntry> {adapter} << ""
+        << "-";
+    QTest::newRow("nothing while it is away") << "ttyACM0"
+                                              << "S1" << false << QList<PortEntry> {} << ""
+                                              << "-";
+}
+
+void UnitFollowerTest::unitIsFoundAgain()
+{
+    QFETCH(QString, port);
+    QFETCH(QString, serial);
+    QFETCH(bool, named);
+    QFETCH(QList<PortEntry>, listed);
+    const UnitFollower::Sighting seen = UnitFollower({port, serial}, named).look(listed);
+    QTEST(seen.port, "found");
+    QTEST(seen.anotherUnit ? seen.otherSerial : QStringLiteral("-"), "another");
+}
+
+QTEST_GUILESS_MAIN(UnitFollowerTest)
+#include "tst_unitfollower.moc"
