@@ -471,14 +471,16 @@ void CliTest::silenceIsNoSuccess()
     QVERIFY(!host.received().contains('\x22')); // no store to a unit that does not answer
 }
 
-// backup, two channels changed, restore --store: every channel as it was, bit for bit, stored once.
+// backup over an earlier file, two channels changed, restore --store: every channel as it was,
+// bit for bit, stored once; restore --channel sends that channel's own.
 void CliTest::backupRestoreRoundTrip()
 {
     QTemporaryDir dir;
-    const QString file = dir.filePath("unit.txt");
+    const QString file = written(dir, "unit.txt", "an earlier backup");
     host.withFirmware([&](Firmware &unit) {
         unit = Firmware(); // its factory calibration, whatever the tests before left
         unit.setGain(1, 1.0f / 3.0f);
+        unit.setGain(2, 0.25f);
         const auto [resistance, temperature] = unit.tableRow(3, 42);
         unit.setTableRow(3, 42, std::nextafter(resistance, 1e9f), temperature);
     });
@@ -498,6 +500,13 @@ void CliTest::backupRestoreRoundTrip()
         stores += chunk.bytes == QByteArray(1, char(protocol::WriteEeprom));
     QCOMPARE(stores, 1);
     QCOMPARE(held(host), before);
+    host.withFirmware([](Firmware &unit) {
+        unit.setGain(0, 9);
+        unit.setGain(2, 9);
+    });
+    QCOMPARE(cli(QStringList {"restore", file, "--channel", "3", "--no-backup"} + port).exitCode,
+             0);
+    QCOMPARE(onUnit(host, [](Firmware &unit) { return unit.gain(0) + unit.gain(2); }), 9.25f);
 
     // A gain no sensor has is never sent, --force or not.
     QByteArray negative = fileBytes(file);
@@ -560,7 +569,9 @@ void CliTest::setCalKeepsABackupFirst()
     if (writable) {
         const QString path = home + "/quadmeter/backups/" + backups.first();
         QVERIFY2(run.err.contains(path.toLocal8Bit()), run.err);
-        const UnitCalibrationFile backup = readUnitCalibrationFile(fileBytes(path));
+        const QByteArray text = fileBytes(path);
+        QVERIFY(text.contains("\r\n# Port: " + host.portPath().toLocal8Bit() + "\r\n"));
+        const UnitCalibrationFile backup = readUnitCalibrationFile(text);
         QCOMPARE(backup.problem, QString());
         QByteArray saved;
         for (const Calibration &channel : backup.channels)
@@ -595,6 +606,9 @@ void CliTest::unitFaultsFailTheCommand_data()
         << QStringList {"log", "FILE", "--count", "2", "--every", "0"}
         << lost(protocol::GetAdcData, 1) << 1
         << "a reading failed: the unit did not answer in full";
+    QTest::newRow("backup, a table not read")
+        << QStringList {"backup", "FILE"} << lost(protocol::GetTempTable, 2) << 1
+        << "Channel3: the unit did not answer in full; nothing was written.";
 }
 
 // A command ends 0 only when all of it was done; the unit's calibration is stored only when
@@ -618,7 +632,7 @@ void CliTest::unitFaultsFailTheCommand()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(said.isEmpty() ? run.err.isEmpty() : run.err.contains(said.toUtf8()), run.err);
     QVERIFY(eeprom(host) == eepromBefore);
-    if (arguments.first() == "get-cal")
+    if (arguments.first() == "get-cal" || arguments.first() == "backup")
         QCOMPARE(QFile::exists(file), exitCode == 0);
 }
 
