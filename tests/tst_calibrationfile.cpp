@@ -75,15 +75,15 @@ void CalibrationFileTest::unitFileReadsBackOrSaysWhy_data()
     QTest::addColumn<QByteArray>("from");
     QTest::addColumn<QByteArray>("to");
     QTest::addColumn<QString>("problem");
-    QTest::newRow("as written") << QByteArray() << QByteArray() << QString();
-    QTest::newRow("a blank line before Channel1")
-        << QByteArray("# Channel1") << QByteArray("\r\n# Channel1") << QString();
-    QTest::newRow("text before Channel1")
-        << QByteArray("# Channel1") << QByteArray("oops\r\n# Channel1")
-        << "line 6 (\"oops\") is not a comment (\"#\") before \"# Channel1\"";
-    QTest::newRow("a gain line lost")
-        << QByteArray("# Channel3\r\nGain\t1.5\r\n") << QByteArray("# Channel3\r\n")
-        << "in Channel3's section, it has no gain line";
+    const auto row = [](const char *name, const char *from, const char *to, const char *problem) {
+        QTest::newRow(name) << QByteArray(from) << QByteArray(to) << QString(problem);
+    };
+    row("as written", "", "", "");
+    row("a blank line before Channel1", "# Channel1", "\r\n# Channel1", "");
+    row("text before Channel1", "# Channel1", "oops\r\n# Channel1",
+        "line 6 (\"oops\") is not a comment (\"#\") before \"# Channel1\"");
+    row("a gain line lost", "# Channel3\r\nGain\t1.5\r\n", "# Channel3\r\n",
+        "in Channel3's section, it has no gain line");
 }
 
 // A whole unit's file reads back as written; what is not one is named.
@@ -93,8 +93,7 @@ void CalibrationFileTest::unitFileReadsBackOrSaysWhy()
     QFETCH(QByteArray, to);
     QByteArray text = unitCalibrationText({QDateTime::currentDateTime(), "ttyACM0", "Q1", "test"},
                                           QVector<Calibration>(4, fallingSensor()));
-    if (!from.isEmpty())
-        text.replace(from, to);
+    text.replace(from, to);
     const UnitCalibrationFile file = readUnitCalibrationFile(text);
     QTEST(file.problem, "problem");
     QCOMPARE(int(file.channels.size()), file.problem.isEmpty() ? 4 : 0);

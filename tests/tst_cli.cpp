@@ -121,8 +121,6 @@ private slots:
     void readFormats();
     void relay();
     void calibrationRoundTripIsBitExact();
-    void refusedTableSendsNothing_data();
-    void refusedTableSendsNothing();
     void impossibleOrOutOfOrderIsNotSent_data();
     void impossibleOrOutOfOrderIsNotSent();
     void interruptLeavesAWholeTable_data();
@@ -317,34 +315,6 @@ void CliTest::calibrationRoundTripIsBitExact()
     QVERIFY2(full.err.startsWith("quadmeter-cli: the calibration cannot be written: "), full.err);
 }
 
-void CliTest::refusedTableSendsNothing_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<qint64>("size"); // of the file, padded with blank lines
-    QTest::addColumn<QString>("why");
-    QTest::newRow("99 rows") << 99 << qint64(0) << "it holds 99 rows, not 100";
-    QTest::newRow("101 rows") << 101 << qint64(0) << "it holds 101 rows, not 100";
-    QTest::newRow("beyond 16 MiB") << 100 << MaxCurveFileBytes + 1 << "it is too large";
-}
-
-void CliTest::refusedTableSendsNothing()
-{
-    QFETCH(int, rows);
-    QFETCH(qint64, size);
-    QFETCH(QString, why);
-    QTemporaryDir dir;
-    QByteArray text = "Gain\t1\r\n";
-    for (int row = 0; row < rows; ++row)
-        text += QByteArray::number(row + 1) + "\t2\r\n";
-    const QString file = written(dir, "table.tsv",
-                                 text + QByteArray(int(qMax(qint64(0), size - text.size())), '\n'));
-    host.clearReceived();
-    const Run run = cli(QStringList {"set-cal", "1", "--table", file, "--store"} + port);
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(why.toUtf8()), run.err);
-    QVERIFY(host.received().isEmpty());
-}
-
 void CliTest::impossibleOrOutOfOrderIsNotSent_data()
 {
     QTest::addColumn<QByteArray>("table"); // a curve where it starts with "curve:"
@@ -370,10 +340,17 @@ void CliTest::impossibleOrOutOfOrderIsNotSent_data()
         << 1;
     QTest::newRow("no gain") << tableFile("", 100) << QStringList()
                              << "it holds no gain and no --gain was given" << 1;
+    const QStringList store {"--store"};
+    QTest::newRow("99 rows") << tableFile(gain1, 100).replace("199\t201\r\n", "") << store
+                             << "it holds 99 rows, not 100" << 1;
+    QTest::newRow("101 rows") << tableFile(gain1, 100) + "200\t200\r\n"
+                              << store << "it holds 101 rows, not 100" << 1;
+    QTest::newRow("beyond 16 MiB") << tableFile(gain1, 100) + QByteArray(MaxCurveFileBytes, '\n')
+                                   << store << "it is too large" << 1;
 }
 
-// The unit computes the channel's live temperatures from what it is sent: nothing impossible
-// goes, and nothing out of order unless asked for.
+// The unit computes the channel's live temperatures from what it is sent: nothing impossible or
+// not whole goes, and nothing out of order unless asked for.
 void CliTest::impossibleOrOutOfOrderIsNotSent()
 {
     QFETCH(QByteArray, table);
