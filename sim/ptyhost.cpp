@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <utility>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -195,6 +196,7 @@ bool PtyHost::openPty(const QString &avoidPath)
     master = m;
     slave = s;
     path = name;
+    closeFd(unplugged);
     return true;
 }
 
@@ -218,7 +220,12 @@ void PtyHost::stopServing()
     }
     std::lock_guard<std::mutex> lock(mutex);
     closeFd(master);
-    closeFd(slave);
+    // The line stays held, so its number goes to no other program while a tool may still try
+    // the old name: that open fails, as an unplugged unit's port does.
+    if (slave >= 0) {
+        closeFd(unplugged);
+        unplugged = std::exchange(slave, -1);
+    }
     closeFd(wake[0]);
     closeFd(wake[1]);
 }
@@ -226,6 +233,8 @@ void PtyHost::stopServing()
 void PtyHost::stop()
 {
     stopServing();
+    std::lock_guard<std::mutex> lock(mutex);
+    closeFd(unplugged);
 }
 
 void PtyHost::hangUp()
