@@ -150,24 +150,24 @@ void ExporterTest::listenAddresses_data()
 void ExporterTest::listenAddresses()
 {
     QFETCH(QString, text);
-    ListenAddress address;
-    QString problem;
-    const bool read = parseListenAddress(text, address, problem);
+    const Result<ListenAddress> read = parseListenAddress(text);
     QTEST(read ? QStringLiteral("%1 %2%3")
-                     .arg(address.host)
-                     .arg(address.port)
-                     .arg(address.ipv6 ? " IPv6" : "")
-               : problem,
+                     .arg(read->host)
+                     .arg(read->port)
+                     .arg(read->ipv6 ? " IPv6" : "")
+               : read.error(),
           "read");
-    if (!address.ipv6)
+    if (!read || !read->ipv6)
         return;
     QTcpServer probe; // a port free now
     if (!probe.listen(QHostAddress::LocalHostIPv6))
         QSKIP("no IPv6 loopback here");
+    ListenAddress address = *read;
     address.port = probe.serverPort();
     probe.close();
     MetricsServer server;
-    QVERIFY2(server.start(address, problem), qPrintable(problem));
+    const Result<void> started = server.start(address);
+    QVERIFY2(started, qPrintable(started.error()));
     QTcpSocket scraper;
     scraper.connectToHost(QHostAddress(address.host), address.port);
     QVERIFY(scraper.waitForConnected(10000));
@@ -191,8 +191,8 @@ void ExporterTest::httpAnswers()
 {
     QFETCH(QByteArray, request);
     MetricsServer server;
-    QString problem;
-    QVERIFY2(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem), qPrintable(problem));
+    const Result<void> started = server.start({QStringLiteral("127.0.0.1"), 0, false});
+    QVERIFY2(started, qPrintable(started.error()));
     server.publish("up 1\n");
     const QByteArray answer = exchangeHttp(server.port(), request);
     const QByteArray page = answer.mid(answer.indexOf("\r\n\r\n") + 4);
@@ -203,8 +203,7 @@ void ExporterTest::httpAnswers()
 void ExporterTest::requestThatNeverEndsIsCutOff()
 {
     MetricsServer server;
-    QString problem;
-    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem));
+    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}));
     server.publish("up 1\n");
     QTcpSocket stalled;
     stalled.connectToHost(QStringLiteral("127.0.0.1"), server.port());
