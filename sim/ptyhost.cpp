@@ -103,16 +103,16 @@ QList<TimedPiece> shapeAnswer(const QByteArray &answer, const Misbehaviour &m)
         else
             out.append({0, answer.left(std::max(0, int(answer.size()) + m.surplusBytes))});
         break;
-    case Misbehaviour::Garbage: {
-        QByteArray bytes = rubbish(answer.size());
-        if (bytes == answer && !bytes.isEmpty())
+    case Misbehaviour::Garbage:
+    case Misbehaviour::GarbageWrongLength: {
+        QByteArray bytes
+            = rubbish(answer.size() + (m.mode == Misbehaviour::Garbage ? 0 : m.surplusBytes));
+        // Garbage never starts as the answer does, however few its bytes.
+        if (!bytes.isEmpty() && !answer.isEmpty() && bytes.at(0) == answer.at(0))
             bytes[0] = char(~bytes.at(0));
         out.append({0, bytes});
         break;
     }
-    case Misbehaviour::GarbageWrongLength:
-        out.append({0, rubbish(answer.size() + m.surplusBytes)});
-        break;
     case Misbehaviour::LineRate:
         for (int i = 0; i < answer.size(); ++i)
             out.append({(i + 1) * lineByteUsecs, answer.mid(i, 1)});
