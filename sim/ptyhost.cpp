@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <utility>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -102,16 +103,16 @@ QList<TimedPiece> shapeAnswer(const QByteArray &answer, const Misbehaviour &m)
         else
             out.append({0, answer.left(std::max(0, int(answer.size()) + m.surplusBytes))});
         break;
-    case Misbehaviour::Garbage: {
-        QByteArray bytes = rubbish(answer.size());
-        if (bytes == answer && !bytes.isEmpty())
+    case Misbehaviour::Garbage:
+    case Misbehaviour::GarbageWrongLength: {
+        QByteArray bytes
+            = rubbish(answer.size() + (m.mode == Misbehaviour::Garbage ? 0 : m.surplusBytes));
+        // Garbage never starts as the answer does, however few its bytes.
+        if (!bytes.isEmpty() && !answer.isEmpty() && bytes.at(0) == answer.at(0))
             bytes[0] = char(~bytes.at(0));
         out.append({0, bytes});
         break;
     }
-    case Misbehaviour::GarbageWrongLength:
-        out.append({0, rubbish(answer.size() + m.surplusBytes)});
-        break;
     case Misbehaviour::LineRate:
         for (int i = 0; i < answer.size(); ++i)
             out.append({(i + 1) * lineByteUsecs, answer.mid(i, 1)});
@@ -195,6 +196,7 @@ bool PtyHost::openPty(const QString &avoidPath)
     master = m;
     slave = s;
     path = name;
+    closeFd(unplugged);
     return true;
 }
 
@@ -218,7 +220,12 @@ void PtyHost::stopServing()
     }
     std::lock_guard<std::mutex> lock(mutex);
     closeFd(master);
-    closeFd(slave);
+    // The line stays held, so its number goes to no other program while a tool may still try
+    // the old name: that open fails, as an unplugged unit's port does.
+    if (slave >= 0) {
+        closeFd(unplugged);
+        unplugged = std::exchange(slave, -1);
+    }
     closeFd(wake[0]);
     closeFd(wake[1]);
 }
@@ -226,6 +233,8 @@ void PtyHost::stopServing()
 void PtyHost::stop()
 {
     stopServing();
+    std::lock_guard<std::mutex> lock(mutex);
+    closeFd(unplugged);
 }
 
 void PtyHost::hangUp()

@@ -88,7 +88,7 @@ public:
     // port, it places stray bytes at an exact moment of an exchange, where timing cannot.
     bool sendUnasked(const QByteArray &bytes);
 
-    void hangUp(); // close the master, as an unplugged unit does
+    void hangUp(); // close the master, as an unplugged unit does; the old path opens no more
     bool replug(); // come back on a NEW pty (new path), same firmware
 
 private:
@@ -118,6 +118,7 @@ private:
     QString path;
     int master = -1;
     int slave = -1; // kept open so the master does not see a hang-up between the tool's opens
+    int unplugged = -1; // the slave of the line last hung up, until a new one is open
     int wake[2] = {-1, -1};
     std::thread thread;
 };

@@ -6,6 +6,18 @@
 
 #include <QtTest>
 
+namespace {
+
+Calibration fallingSensor()
+{
+    Calibration calibration {1.5f, {}};
+    for (int row = 0; row < 100; ++row)
+        calibration.rows.append({100.0f + row, 300.0f - row});
+    return calibration;
+}
+
+} // namespace
+
 class CalibrationFileTest : public QObject
 {
     Q_OBJECT
@@ -13,62 +25,78 @@ class CalibrationFileTest : public QObject
 private slots:
     void everyLineIsARowOrSaysWhy_data();
     void everyLineIsARowOrSaysWhy();
-    void unitFileWantsEveryGain();
+    void unitFileReadsBackOrSaysWhy_data();
+    void unitFileReadsBackOrSaysWhy();
     void backupsKeepTheNewest();
 };
 
 void CalibrationFileTest::everyLineIsARowOrSaysWhy_data()
 {
-    QTest::addColumn<QByteArray>("line59"); // row 57 of a whole table of a falling sensor
+    // A whole table of a falling sensor, row k (from 1) 99 + k ohms at 301 - k kelvin, on line
+    // k + 2 below the gain line and the header; `line` replaced by `text`.
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QByteArray>("text");
     QTest::addColumn<QString>("problem"); // the file's, or else its values'
-    QTest::newRow("a word") << QByteArray("oops\t123")
-                            << "line 59 (\"oops 123\") is not a row of two numbers";
-    QTest::newRow("beyond a float") << QByteArray("1e39\t300")
-                                    << "line 59 (\"1e39 300\") holds a number beyond the range "
-                                       "of the unit's values";
-    QTest::newRow("decimal comma") << QByteArray("1,5\t300")
-                                   << "line 59 (\"1,5 300\") has a decimal comma; the file's "
-                                      "numbers are written with a point";
-    QTest::newRow("a second header") << QByteArray("Resistance (Ohm)\tTemperature (K)")
-                                     << "line 59 (\"Resistance (Ohm) Temperature (K)\") is not "
-                                        "a row of two numbers";
-    QTest::newRow("close, yet back") << QByteArray("154.99999\t244")
-                                     << "row 57, Resistance (Ohm), goes back (154.999985 after "
-                                        "155)";
-    QTest::newRow("zero kelvin") << QByteArray("156\t0")
-                                 << "row 57, Temperature (K), is not above zero (0)";
-    QTest::newRow("repeated") << QByteArray("155\t244")
-                              << "row 57, Resistance (Ohm), repeats the row above (155)";
+    const auto row = [](const char *name, int line, const char *text, const char *problem) {
+        QTest::newRow(name) << line << QByteArray(text) << QString(problem);
+    };
+    row("a word", 59, "oops\t123", "line 59 (\"oops 123\") is not a row of two numbers");
+    row("beyond a float", 59, "1e39\t300",
+        "line 59 (\"1e39 300\") holds a number beyond the range of the unit's values");
+    row("decimal comma", 59, "1,5\t300",
+        "line 59 (\"1,5 300\") has a decimal comma; the file's numbers are written with a point");
+    row("a second header", 59, "Resistance (Ohm)\tTemperature (K)",
+        "line 59 (\"Resistance (Ohm) Temperature (K)\") is not a row of two numbers");
+    row("gain and more", 1, "Gain\t1.5\t7", "line 1 (\"Gain 1.5 7\") is not \"Gain\" and a number");
+    row("close, yet back", 59, "154.99999\t244",
+        "row 57, Resistance (Ohm), goes back (154.999985 after 155)");
+    row("the last row back", 102, "197\t201",
+        "row 100, Resistance (Ohm), goes back (197 after 198)");
+    row("zero kelvin", 59, "156\t0", "row 57, Temperature (K), is not above zero (0)");
+    row("infinite", 59, "inf\t244", "row 57, Resistance (Ohm), is not a finite number (inf)");
+    row("repeated", 59, "155\t244", "row 57, Resistance (Ohm), repeats the row above (155)");
 }
 
 void CalibrationFileTest::everyLineIsARowOrSaysWhy()
 {
-    QFETCH(QByteArray, line59);
+    QFETCH(int, line);
+    QFETCH(QByteArray, text);
     QFETCH(QString, problem);
-    Calibration calibration {1.5f, {}};
-    for (int row = 0; row < 100; ++row)
-        calibration.rows.append({100.0f + row, 300.0f - row});
-    QList<QByteArray> lines = calibrationFileText(calibration).split('\n');
-    lines[58] = line59 + '\r';
+    QList<QByteArray> lines = calibrationFileText(fallingSensor()).split('\n');
+    lines[line - 1] = text + '\r';
     const CalibrationFile file = readCalibrationFile(lines.join('\n'));
     QCOMPARE(file.problem.isEmpty() ? checkCalibration({*file.gain, file.rows}).problem
                                     : file.problem,
              problem);
 }
 
-// A whole unit's file reads back as written; a section that lost its gain line is named.
-void CalibrationFileTest::unitFileWantsEveryGain()
+void CalibrationFileTest::unitFileReadsBackOrSaysWhy_data()
 {
-    Calibration calibration {1.5f, {}};
-    for (int row = 0; row < 100; ++row)
-        calibration.rows.append({100.0f + row, 300.0f - row});
+    QTest::addColumn<QByteArray>("from");
+    QTest::addColumn<QByteArray>("to");
+    QTest::addColumn<QString>("problem");
+    const auto row = [](const char *name, const char *from, const char *to, const char *problem) {
+        QTest::newRow(name) << QByteArray(from) << QByteArray(to) << QString(problem);
+    };
+    row("as written", "", "", "");
+    row("a blank line before Channel1", "# Channel1", "\r\n# Channel1", "");
+    row("text before Channel1", "# Channel1", "oops\r\n# Channel1",
+        "line 6 (\"oops\") is not a comment (\"#\") before \"# Channel1\"");
+    row("a gain line lost", "# Channel3\r\nGain\t1.5\r\n", "# Channel3\r\n",
+        "in Channel3's section, it has no gain line");
+}
+
+// A whole unit's file reads back as written; what is not one is named.
+void CalibrationFileTest::unitFileReadsBackOrSaysWhy()
+{
+    QFETCH(QByteArray, from);
+    QFETCH(QByteArray, to);
     QByteArray text = unitCalibrationText({QDateTime::currentDateTime(), "ttyACM0", "Q1", "test"},
-                                          QVector<Calibration>(4, calibration));
-    QCOMPARE(readUnitCalibrationFile(text).channels.size(), 4);
-    text.replace("# Channel3\r\nGain\t1.5\r\n", "# Channel3\r\n");
+                                          QVector<Calibration>(4, fallingSensor()));
+    text.replace(from, to);
     const UnitCalibrationFile file = readUnitCalibrationFile(text);
-    QCOMPARE(file.problem, QStringLiteral("in Channel3's section, it has no gain line"));
-    QVERIFY(file.channels.isEmpty());
+    QTEST(file.problem, "problem");
+    QCOMPARE(int(file.channels.size()), file.problem.isEmpty() ? 4 : 0);
 }
 
 // Every backup is kept, two within one second too, until the newest Kept remain; a unit is backed

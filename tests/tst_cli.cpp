@@ -121,8 +121,6 @@ private slots:
     void readFormats();
     void relay();
     void calibrationRoundTripIsBitExact();
-    void refusedTableSendsNothing_data();
-    void refusedTableSendsNothing();
     void impossibleOrOutOfOrderIsNotSent_data();
     void impossibleOrOutOfOrderIsNotSent();
     void interruptLeavesAWholeTable_data();
@@ -317,34 +315,6 @@ void CliTest::calibrationRoundTripIsBitExact()
     QVERIFY2(full.err.startsWith("quadmeter-cli: the calibration cannot be written: "), full.err);
 }
 
-void CliTest::refusedTableSendsNothing_data()
-{
-    QTest::addColumn<int>("rows");
-    QTest::addColumn<qint64>("size"); // of the file, padded with blank lines
-    QTest::addColumn<QString>("why");
-    QTest::newRow("99 rows") << 99 << qint64(0) << "it holds 99 rows, not 100";
-    QTest::newRow("101 rows") << 101 << qint64(0) << "it holds 101 rows, not 100";
-    QTest::newRow("beyond 16 MiB") << 100 << MaxCurveFileBytes + 1 << "it is too large";
-}
-
-void CliTest::refusedTableSendsNothing()
-{
-    QFETCH(int, rows);
-    QFETCH(qint64, size);
-    QFETCH(QString, why);
-    QTemporaryDir dir;
-    QByteArray text = "Gain\t1\r\n";
-    for (int row = 0; row < rows; ++row)
-        text += QByteArray::number(row + 1) + "\t2\r\n";
-    const QString file = written(dir, "table.tsv",
-                                 text + QByteArray(int(qMax(qint64(0), size - text.size())), '\n'));
-    host.clearReceived();
-    const Run run = cli(QStringList {"set-cal", "1", "--table", file, "--store"} + port);
-    QCOMPARE(run.exitCode, 1);
-    QVERIFY2(run.err.contains(why.toUtf8()), run.err);
-    QVERIFY(host.received().isEmpty());
-}
-
 void CliTest::impossibleOrOutOfOrderIsNotSent_data()
 {
     QTest::addColumn<QByteArray>("table"); // a curve where it starts with "curve:"
@@ -370,10 +340,17 @@ void CliTest::impossibleOrOutOfOrderIsNotSent_data()
         << 1;
     QTest::newRow("no gain") << tableFile("", 100) << QStringList()
                              << "it holds no gain and no --gain was given" << 1;
+    const QStringList store {"--store"};
+    QTest::newRow("99 rows") << tableFile(gain1, 100).replace("199\t201\r\n", "") << store
+                             << "it holds 99 rows, not 100" << 1;
+    QTest::newRow("101 rows") << tableFile(gain1, 100) + "200\t200\r\n"
+                              << store << "it holds 101 rows, not 100" << 1;
+    QTest::newRow("beyond 16 MiB") << tableFile(gain1, 100) + QByteArray(MaxCurveFileBytes, '\n')
+                                   << store << "it is too large" << 1;
 }
 
-// The unit computes the channel's live temperatures from what it is sent: nothing impossible
-// goes, and nothing out of order unless asked for.
+// The unit computes the channel's live temperatures from what it is sent: nothing impossible or
+// not whole goes, and nothing out of order unless asked for.
 void CliTest::impossibleOrOutOfOrderIsNotSent()
 {
     QFETCH(QByteArray, table);
@@ -471,14 +448,16 @@ void CliTest::silenceIsNoSuccess()
     QVERIFY(!host.received().contains('\x22')); // no store to a unit that does not answer
 }
 
-// backup, two channels changed, restore --store: every channel as it was, bit for bit, stored once.
+// backup over an earlier file, two channels changed, restore --store: every channel as it was,
+// bit for bit, stored once; restore --channel sends that channel's own.
 void CliTest::backupRestoreRoundTrip()
 {
     QTemporaryDir dir;
-    const QString file = dir.filePath("unit.txt");
+    const QString file = written(dir, "unit.txt", "an earlier backup");
     host.withFirmware([&](Firmware &unit) {
         unit = Firmware(); // its factory calibration, whatever the tests before left
         unit.setGain(1, 1.0f / 3.0f);
+        unit.setGain(2, 0.25f);
         const auto [resistance, temperature] = unit.tableRow(3, 42);
         unit.setTableRow(3, 42, std::nextafter(resistance, 1e9f), temperature);
     });
@@ -498,6 +477,13 @@ void CliTest::backupRestoreRoundTrip()
         stores += chunk.bytes == QByteArray(1, char(protocol::WriteEeprom));
     QCOMPARE(stores, 1);
     QCOMPARE(held(host), before);
+    host.withFirmware([](Firmware &unit) {
+        unit.setGain(0, 9);
+        unit.setGain(2, 9);
+    });
+    QCOMPARE(cli(QStringList {"restore", file, "--channel", "3", "--no-backup"} + port).exitCode,
+             0);
+    QCOMPARE(onUnit(host, [](Firmware &unit) { return unit.gain(0) + unit.gain(2); }), 9.25f);
 
     // A gain no sensor has is never sent, --force or not.
     QByteArray negative = fileBytes(file);
@@ -560,7 +546,9 @@ void CliTest::setCalKeepsABackupFirst()
     if (writable) {
         const QString path = home + "/quadmeter/backups/" + backups.first();
         QVERIFY2(run.err.contains(path.toLocal8Bit()), run.err);
-        const UnitCalibrationFile backup = readUnitCalibrationFile(fileBytes(path));
+        const QByteArray text = fileBytes(path);
+        QVERIFY(text.contains("\r\n# Port: " + host.portPath().toLocal8Bit() + "\r\n"));
+        const UnitCalibrationFile backup = readUnitCalibrationFile(text);
         QCOMPARE(backup.problem, QString());
         QByteArray saved;
         for (const Calibration &channel : backup.channels)
@@ -595,6 +583,9 @@ void CliTest::unitFaultsFailTheCommand_data()
         << QStringList {"log", "FILE", "--count", "2", "--every", "0"}
         << lost(protocol::GetAdcData, 1) << 1
         << "a reading failed: the unit did not answer in full";
+    QTest::newRow("backup, a table not read")
+        << QStringList {"backup", "FILE"} << lost(protocol::GetTempTable, 2) << 1
+        << "Channel3: the unit did not answer in full; nothing was written.";
 }
 
 // A command ends 0 only when all of it was done; the unit's calibration is stored only when
@@ -618,7 +609,7 @@ void CliTest::unitFaultsFailTheCommand()
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(said.isEmpty() ? run.err.isEmpty() : run.err.contains(said.toUtf8()), run.err);
     QVERIFY(eeprom(host) == eepromBefore);
-    if (arguments.first() == "get-cal")
+    if (arguments.first() == "get-cal" || arguments.first() == "backup")
         QCOMPARE(QFile::exists(file), exitCode == 0);
 }
 

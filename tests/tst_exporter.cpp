@@ -1,5 +1,6 @@
 // quadmeter-cli serve: the page Prometheus reads, the HTTP server's bounds, how a unit is followed
 // from port to port, and a whole run against a real Prometheus.
+#include "exporter/listenaddress.h"
 #include "exporter/metricsserver.h"
 #include "exporter/metricstext.h"
 #include "exporter/unitpoller.h"
@@ -79,6 +80,8 @@ private slots:
     void sampleValues_data();
     void sampleValues();
     void unitDownShowsNoStaleReadings();
+    void listenAddresses_data();
+    void listenAddresses();
     void httpAnswers_data();
     void httpAnswers();
     void requestThatNeverEndsIsCutOff();
@@ -127,6 +130,47 @@ void ExporterTest::unitDownShowsNoStaleReadings()
           "quadmeter_last_reading_timestamp_seconds{port=\"a\\\"b\\\\c\\nd\"} 1765152000.25\n"})
         QVERIFY2(page.contains(line), line);
     QCOMPARE(page.count("port=\"a\\\""), 4); // up, the two counters, the time: no readings
+}
+
+void ExporterTest::listenAddresses_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("read"); // "host port", " IPv6" after it, or the problem
+    const auto row = [](const char *text, const char *read) {
+        QTest::newRow(text) << text << read;
+    };
+    row("0.0.0.0:9123", "0.0.0.0 9123");
+    row("[::1]:9123", "::1 9123 IPv6");
+    row("::1", "::1 19340 IPv6");
+    row("127.0.0.1:65536", "\"65536\" is not a TCP port");
+    row("localhost:9123", "\"localhost\" is not an IP address");
+}
+
+// An IPv6 address is listened on at the port it names.
+void ExporterTest::listenAddresses()
+{
+    QFETCH(QString, text);
+    const Result<ListenAddress> read = parseListenAddress(text);
+    QTEST(read ? QStringLiteral("%1 %2%3")
+                     .arg(read->host)
+                     .arg(read->port)
+                     .arg(read->ipv6 ? " IPv6" : "")
+               : read.error(),
+          "read");
+    if (!read || !read->ipv6)
+        return;
+    QTcpServer probe; // a port free now
+    if (!probe.listen(QHostAddress::LocalHostIPv6))
+        QSKIP("no IPv6 loopback here");
+    ListenAddress address = *read;
+    address.port = probe.serverPort();
+    probe.close();
+    MetricsServer server;
+    const Result<void> started = server.start(address);
+    QVERIFY2(started, qPrintable(started.error()));
+    QTcpSocket scraper;
+    scraper.connectToHost(QHostAddress(address.host), address.port);
+    QVERIFY(scraper.waitForConnected(10000));
 }
 
 void ExporterTest::httpAnswers_data()
@@ -205,12 +249,15 @@ void ExporterTest::namedPortsAreAllThatIsRead()
 {
     PtyHost a, b(QString(), 1);
     QVERIFY(a.start() && b.start());
-    UnitPoller poller({a.portPath()}, 0.05, [&a, &b] {
+    UnitPoller poller({a.portPath()}, 2, [&a, &b] {
         return QList<PortEntry> {{a.portPath(), true, UnitVendorId, UnitProductId, "A"},
                                  {b.portPath(), true, UnitVendorId, UnitProductId, "B"}};
     });
     QVERIFY(pollUntil(poller, [&poller] { return poller.metrics().at(0).up; }));
     QCOMPARE(poller.metrics().size(), 1); // the other attached unit is none of its business
+    // The reading due after the interval slept counts, and the next waits for its interval.
+    QVERIFY(poller.pollDue([](const QByteArray &) {}, [](const QString &) {}) > 0);
+    QVERIFY(poller.metrics().at(0).readings > poller.metrics().at(0).failures);
 }
 
 void ExporterTest::prometheusFollowsTheUnit()

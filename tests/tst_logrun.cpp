@@ -95,7 +95,8 @@ void LogRunTest::dailyFilesSwitchAtMidnight()
 
 void LogRunTest::whereTheUnitIsNow_data()
 {
-    QTest::addColumn<QStringList>("listed"); // "port serial", "port serial -" without USB ids
+    // "port serial"; "port serial -" without USB ids, "port serial x" with another maker's
+    QTest::addColumn<QStringList>("listed");
     QTest::addColumn<QString>("serial"); // of the unit first seen on ttyACM0
     QTest::addColumn<QString>("port");
     QTest::addColumn<bool>("another");
@@ -106,6 +107,7 @@ void LogRunTest::whereTheUnitIsNow_data()
     row("no serial, on its port", {"ttyACM1 B", "ttyACM0 "}, "", "ttyACM0", false);
     row("no serial, another unit elsewhere", {"ttyACM1 B"}, "", "", false);
     row("no serial, its port no unit's", {"ttyACM0 B -"}, "", "", false);
+    row("no serial, another maker's adapter on its port", {"ttyACM0  x"}, "", "", false);
     row("moved", {"ttyACM1 B", "ttyACM2 A"}, "A", "ttyACM2", false);
     row("another on its port", {"ttyACM0 B"}, "A", "", true);
 }
@@ -118,7 +120,9 @@ void LogRunTest::whereTheUnitIsNow()
     QList<PortEntry> ports;
     for (const QString &entry : listed) {
         const QStringList parts = entry.split(' ');
-        ports.append({parts[0], parts.size() < 3, UnitVendorId, UnitProductId, parts[1]});
+        const QString ids = parts.value(2);
+        ports.append({parts[0], ids != "-", quint16(ids == "x" ? 0x0403 : UnitVendorId),
+                      UnitProductId, parts[1]});
     }
     const UnitIdentity unit {QStringLiteral("ttyACM0"), serial};
     QTEST(portOfUnit(ports, unit), "port");
@@ -133,7 +137,7 @@ void LogRunTest::runWaitsForItsOwnUnit_data()
 }
 
 // While away: no rows, one line; another unit on its port is told once and never read; the
-// unit's own return is told once and its rows follow.
+// unit's own return is told once and its rows follow. Each time it goes away alike.
 void LogRunTest::runWaitsForItsOwnUnit()
 {
     QFETCH(bool, another);
@@ -155,24 +159,27 @@ void LogRunTest::runWaitsForItsOwnUnit()
     QVERIFY(rig.started && rig.run->start());
     QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
 
-    rig.host.hangUp();
-    strangerThere = another;
-    for (int tick = 0; tick < 4; ++tick)
-        QCOMPARE(rig.run->sample(), LogRun::Sample::Away);
-    QCOMPARE(linesOf(settings.fileName).size(), 2);
-    QVERIFY(rig.host.replug());
-    strangerThere = false;
-    QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
-    QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
+    const int lines = another ? 3 : 2;
+    for (int away = 1; away <= 2; ++away) {
+        rig.host.hangUp();
+        strangerThere = another;
+        for (int tick = 0; tick < 4; ++tick)
+            QCOMPARE(rig.run->sample(), LogRun::Sample::Away);
+        QCOMPARE(linesOf(settings.fileName).size(), 2 * away);
+        QVERIFY(rig.host.replug());
+        strangerThere = false;
+        QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
+        QCOMPARE(rig.run->sample(), LogRun::Sample::Row);
 
-    QCOMPARE(linesOf(settings.fileName).size(), 4);
+        QCOMPARE(rig.said.size(), lines * away);
+        const QStringList told = rig.said.mid(lines * (away - 1));
+        QVERIFY2(told.first().contains("went away"), qPrintable(told.first()));
+        QVERIFY2(told.last().contains("is back on " + rig.host.portPath()),
+                 qPrintable(told.last()));
+        if (another)
+            QVERIFY2(told[1].contains("another unit"), qPrintable(told[1]));
+    }
     QVERIFY(stranger.received().isEmpty());
-    QCOMPARE(rig.said.size(), another ? 3 : 2);
-    QVERIFY2(rig.said.first().contains("went away"), qPrintable(rig.said.first()));
-    QVERIFY2(rig.said.last().contains("is back on " + rig.host.portPath()),
-             qPrintable(rig.said.last()));
-    if (another)
-        QVERIFY2(rig.said[1].contains("another unit"), qPrintable(rig.said[1]));
     // Each line says when: the faked clock's date and offset.
     for (const QString &line : qAsConst(rig.said))
         QVERIFY(line.startsWith("2026-12-07T23:59:58+01:00: "));

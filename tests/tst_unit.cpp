@@ -113,7 +113,8 @@ void UnitTest::failuresSayWhy()
     } else if (strayAfter == -1) {
         host.setMisbehaviour(fault(Misbehaviour::Silent));
     } else if (strayAfter == -2) {
-        Misbehaviour soonAfter = fault(Misbehaviour::Trailing, 0x20, 1, 15);
+        // Well inside the quiet wait after the table, however long a loaded machine takes.
+        Misbehaviour soonAfter = fault(Misbehaviour::Trailing, 0x20, 1, 5);
         soonAfter.surplusBytes = 1;
         host.setMisbehaviour(soonAfter);
     } else {
