@@ -15,12 +15,19 @@
 
 #include <limits>
 
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 namespace {
 
-// Sends `request` as it is; all that came back until the server closed the connection.
-QByteArray exchangeHttp(quint16 port, const QByteArray &request)
+// Sends `request` as it is, from the loopback address `from`; all that came back until the server
+// closed the connection.
+QByteArray exchangeHttp(quint16 port, const QByteArray &request,
+                        const QString &from = QStringLiteral("127.0.0.1"))
 {
     QTcpSocket socket;
+    socket.bind(QHostAddress(from));
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     socket.waitForConnected(10000);
     socket.write(request);
@@ -30,10 +37,11 @@ QByteArray exchangeHttp(quint16 port, const QByteArray &request)
     return answer + socket.readAll();
 }
 
-QByteArray body(quint16 port, const QByteArray &path)
+QByteArray body(quint16 port, const QByteArray &path,
+                const QString &from = QStringLiteral("127.0.0.1"))
 {
-    const QByteArray answer
-        = exchangeHttp(port, "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    const QByteArray answer = exchangeHttp(
+        port, "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", from);
     return answer.mid(answer.indexOf("\r\n\r\n") + 4);
 }
 
@@ -82,6 +90,8 @@ private slots:
     void httpAnswers_data();
     void httpAnswers();
     void requestThatNeverEndsIsCutOff();
+    void idleFloodDoesNotBlind_data();
+    void idleFloodDoesNotBlind();
     void unitFollowedBySerialNumber();
     void namedPortsAreAllThatIsRead();
     void prometheusFollowsTheUnit();
@@ -170,6 +180,44 @@ void ExporterTest::requestThatNeverEndsIsCutOff()
     QCOMPARE(body(server.port(), "/metrics"), QByteArray("up 1\n")); // the others go on
     QTRY_VERIFY_WITH_TIMEOUT(stalled.state() == QAbstractSocket::UnconnectedState,
                              int(MetricsServer::IdleSeconds) * 1000 + 20000);
+}
+
+void ExporterTest::idleFloodDoesNotBlind_data()
+{
+    QTest::addColumn<unsigned>("addressLimit");
+    QTest::addColumn<QString>("scrapeFrom");
+    QTest::newRow("the flood's own address")
+        << MetricsServer::AddressConnectionLimit << QStringLiteral("127.0.0.1");
+    QTest::newRow("another address, the flood's at its limit")
+        << 100u << QStringLiteral("127.0.0.2");
+}
+
+void ExporterTest::idleFloodDoesNotBlind()
+{
+    QFETCH(unsigned, addressLimit);
+    QFETCH(QString, scrapeFrom);
+    MetricsServer server(MetricsServer::ConnectionLimit, addressLimit);
+    QString problem;
+    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem));
+    server.publish("up 1\n");
+    sockaddr_in to {};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(server.port());
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    std::vector<int> flood; // connections from 127.0.0.1 that never say a word
+    for (int i = 0; i < 300; ++i) {
+        flood.push_back(socket(AF_INET, SOCK_STREAM, 0));
+        QVERIFY(::connect(flood.back(), reinterpret_cast<sockaddr *>(&to), sizeof to) == 0);
+    }
+    QElapsedTimer clock;
+    clock.start();
+    QCOMPARE(body(server.port(), "/metrics", scrapeFrom), QByteArray("up 1\n"));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    for (int connection : flood)
+        ::close(connection);
+    clock.restart();
+    QCOMPARE(body(server.port(), "/metrics", scrapeFrom), QByteArray("up 1\n"));
+    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
 }
 
 void ExporterTest::unitFollowedBySerialNumber()
