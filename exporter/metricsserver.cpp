@@ -108,19 +108,24 @@ bool MetricsServer::start(const ListenAddress &address, QString &problem)
     // One thread of libmicrohttpd's own polls every connection with the best loop the system has
     // (epoll on Linux, which is not bound to the first 1024 files as select is), so a client that
     // stalls holds no thread and the others go on being answered.
-    unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD;
-    if (address.ipv6)
-        flags |= MHD_USE_IPv6;
+    const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD;
     const unsigned connections = connectionsFilesAllow(connectionLimit);
     // Where the files allow fewer connections, one address still gets half of them at most.
     const unsigned perAddress = connections < connectionLimit
         ? std::min(addressConnectionLimit, std::max(connections / 2, 1u))
         : addressConnectionLimit;
-    daemon = MHD_start_daemon(
-        flags, address.port, nullptr, nullptr, &answer, this, MHD_OPTION_SOCK_ADDR, where,
-        MHD_OPTION_CONNECTION_LIMIT, connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT, perAddress,
-        MHD_OPTION_CONNECTION_TIMEOUT, IdleSeconds, MHD_OPTION_CONNECTION_MEMORY_LIMIT,
-        ConnectionMemoryBytes, MHD_OPTION_END);
+    const auto listen = [&](unsigned family) {
+        return MHD_start_daemon(
+            flags | family, address.port, nullptr, nullptr, &answer, this, MHD_OPTION_SOCK_ADDR,
+            where, MHD_OPTION_CONNECTION_LIMIT, connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+            perAddress, MHD_OPTION_CONNECTION_TIMEOUT, IdleSeconds,
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, ConnectionMemoryBytes, MHD_OPTION_END);
+    };
+    // An IPv6 address takes IPv4 too where the system lets one socket carry both, as a listener
+    // on [::] is expected to; IPv6 alone where it does not.
+    daemon = address.ipv6 ? listen(MHD_USE_DUAL_STACK) : listen(0);
+    if (!daemon && address.ipv6)
+        daemon = listen(MHD_USE_IPv6);
     if (!daemon) {
         problem = QStringLiteral("cannot listen on %1 port %2 (taken, or not an address of this "
                                  "computer)")

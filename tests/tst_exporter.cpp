@@ -92,6 +92,7 @@ private slots:
     void requestThatNeverEndsIsCutOff();
     void idleFloodDoesNotBlind_data();
     void idleFloodDoesNotBlind();
+    void anyIpv6AddressTakesIpv4Too();
     void unitFollowedBySerialNumber();
     void namedPortsAreAllThatIsRead();
     void prometheusFollowsTheUnit();
@@ -218,6 +219,16 @@ void ExporterTest::idleFloodDoesNotBlind()
     clock.restart();
     QCOMPARE(body(server.port(), "/metrics", scrapeFrom), QByteArray("up 1\n"));
     QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+}
+
+void ExporterTest::anyIpv6AddressTakesIpv4Too()
+{
+    MetricsServer server;
+    QString problem;
+    if (!server.start({QStringLiteral("::"), 0, true}, problem))
+        QSKIP("no IPv6 on this computer");
+    server.publish("up 1\n");
+    QCOMPARE(body(server.port(), "/metrics"), QByteArray("up 1\n")); // from 127.0.0.1
 }
 
 void ExporterTest::unitFollowedBySerialNumber()
