@@ -14,10 +14,7 @@
 #include <QtTest>
 
 #include <limits>
-
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <unistd.h>
+#include <memory>
 
 namespace {
 
@@ -201,24 +198,20 @@ void ExporterTest::idleFloodDoesNotBlind()
     QString problem;
     QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem));
     server.publish("up 1\n");
-    sockaddr_in to {};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(server.port());
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    std::vector<int> flood; // connections from 127.0.0.1 that never say a word
-    for (int i = 0; i < 300; ++i) {
-        flood.push_back(socket(AF_INET, SOCK_STREAM, 0));
-        QVERIFY(::connect(flood.back(), reinterpret_cast<sockaddr *>(&to), sizeof to) == 0);
+    std::vector<std::unique_ptr<QTcpSocket>> flood(300); // from 127.0.0.1, never a word
+    for (auto &connection : flood) {
+        connection = std::make_unique<QTcpSocket>();
+        connection->connectToHost(QStringLiteral("127.0.0.1"), server.port());
+        QVERIFY(connection->waitForConnected(10000));
     }
-    QElapsedTimer clock;
-    clock.start();
-    QCOMPARE(body(server.port(), "/metrics", scrapeFrom), QByteArray("up 1\n"));
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
-    for (int connection : flood)
-        ::close(connection);
-    clock.restart();
-    QCOMPARE(body(server.port(), "/metrics", scrapeFrom), QByteArray("up 1\n"));
-    QVERIFY2(clock.elapsed() < 1000, qPrintable(QString::number(clock.elapsed())));
+    const auto answeredWithinASecond = [&] {
+        QElapsedTimer clock;
+        clock.start();
+        return body(server.port(), "/metrics", scrapeFrom) == "up 1\n" && clock.elapsed() < 1000;
+    };
+    QVERIFY(answeredWithinASecond());
+    flood.clear(); // they go
+    QVERIFY(answeredWithinASecond());
 }
 
 void ExporterTest::anyIpv6AddressTakesIpv4Too()
