@@ -7,6 +7,7 @@
 #include <QCommandLineParser>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 
 #include <cstdio>
@@ -37,7 +38,8 @@ QString realFolder(const QString &path)
 
 // Under its service the log may write only in the folders systemd made for it and names in
 // STATE_DIRECTORY; the rest of the system is read-only there, and a file elsewhere would fail
-// again at every restart. Empty when the file may be written, else those folders.
+// again at every restart. A service of the lab's own may leave other folders writable, and those
+// are taken. Empty when the file may be written, else the service's folders.
 QString foldersTheServiceMayNotLeave(const QString &fileName)
 {
     const QString folders = qEnvironmentVariable("STATE_DIRECTORY");
@@ -49,6 +51,10 @@ QString foldersTheServiceMayNotLeave(const QString &fileName)
         if (folder.startsWith(realFolder(root) + QLatin1Char('/')))
             return {};
     }
+#ifdef Q_OS_UNIX
+    if (::access(QFile::encodeName(QFileInfo(fileName).absolutePath()).constData(), W_OK) == 0)
+        return {};
+#endif
     return allowed.join(QLatin1String(", "));
 }
 
