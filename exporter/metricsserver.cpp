@@ -88,7 +88,7 @@ MetricsServer::~MetricsServer()
         MHD_stop_daemon(daemon);
 }
 
-bool MetricsServer::start(const ListenAddress &address, QString &problem)
+Result<void> MetricsServer::start(const ListenAddress &address)
 {
     sockaddr_in v4 {};
     sockaddr_in6 v6 {};
@@ -127,13 +127,12 @@ bool MetricsServer::start(const ListenAddress &address, QString &problem)
     if (!daemon && address.ipv6)
         daemon = listen(MHD_USE_IPv6);
     if (!daemon) {
-        problem = QStringLiteral("cannot listen on %1 port %2 (taken, or not an address of this "
-                                 "computer)")
-                      .arg(address.host)
-                      .arg(address.port);
-        return false;
+        return Failure {QStringLiteral("cannot listen on %1 port %2 (taken, or not an address of "
+                                       "this computer)")
+                            .arg(address.host)
+                            .arg(address.port)};
     }
-    return true;
+    return {};
 }
 
 quint16 MetricsServer::port() const

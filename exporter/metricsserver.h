@@ -31,10 +31,10 @@ public:
     MetricsServer(const MetricsServer &) = delete;
     MetricsServer &operator=(const MetricsServer &) = delete;
 
-    // Starts listening; false with the reason when the address cannot be taken. Raises the
-    // process's open-file limit as far as the connections need and the system allows, and holds
-    // fewer connections where it allows less.
-    bool start(const ListenAddress &address, QString &problem);
+    // Starts listening; refused when the address cannot be taken. Raises the process's
+    // open-file limit as far as the connections need and the system allows, and holds fewer
+    // connections where it allows less.
+    Result<void> start(const ListenAddress &address);
     quint16 port() const; // the port taken (a free one when the address asked for 0)
 
     // The page for /metrics from now on. Called from the thread that reads the units.

@@ -155,8 +155,8 @@ void ExporterTest::httpAnswers()
 {
     QFETCH(QByteArray, request);
     MetricsServer server;
-    QString problem;
-    QVERIFY2(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem), qPrintable(problem));
+    const Result<void> started = server.start({QStringLiteral("127.0.0.1"), 0, false});
+    QVERIFY2(started, qPrintable(started.error()));
     server.publish("up 1\n");
     const QByteArray answer = exchangeHttp(server.port(), request);
     const QByteArray page = answer.mid(answer.indexOf("\r\n\r\n") + 4);
@@ -167,8 +167,7 @@ void ExporterTest::httpAnswers()
 void ExporterTest::requestThatNeverEndsIsCutOff()
 {
     MetricsServer server;
-    QString problem;
-    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem));
+    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}));
     server.publish("up 1\n");
     QTcpSocket stalled;
     stalled.connectToHost(QStringLiteral("127.0.0.1"), server.port());
@@ -195,8 +194,7 @@ void ExporterTest::idleFloodDoesNotBlind()
     QFETCH(unsigned, addressLimit);
     QFETCH(QString, scrapeFrom);
     MetricsServer server(MetricsServer::ConnectionLimit, addressLimit);
-    QString problem;
-    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem));
+    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}));
     server.publish("up 1\n");
     std::vector<std::unique_ptr<QTcpSocket>> flood(300); // from 127.0.0.1, never a word
     for (auto &connection : flood) {
@@ -217,8 +215,7 @@ void ExporterTest::idleFloodDoesNotBlind()
 void ExporterTest::anyIpv6AddressTakesIpv4Too()
 {
     MetricsServer server;
-    QString problem;
-    if (!server.start({QStringLiteral("::"), 0, true}, problem))
+    if (!server.start({QStringLiteral("::"), 0, true}))
         QSKIP("no IPv6 on this computer");
     server.publish("up 1\n");
     QCOMPARE(body(server.port(), "/metrics"), QByteArray("up 1\n")); // from 127.0.0.1
