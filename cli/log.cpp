@@ -5,7 +5,10 @@
 #include "unit/unit.h"
 
 #include <QCommandLineParser>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
 
 #include <cstdio>
 #include <memory>
@@ -23,6 +26,36 @@ bool stderrIsTerminal()
 #else
     return false;
 #endif
+}
+
+// Where a folder really is: through its links, when it exists.
+QString realFolder(const QString &path)
+{
+    const QFileInfo folder(path);
+    return folder.exists() ? folder.canonicalFilePath()
+                           : QDir::cleanPath(folder.absoluteFilePath());
+}
+
+// Under its service the log may write only in the folders systemd made for it and names in
+// STATE_DIRECTORY; the rest of the system is read-only there, and a file elsewhere would fail
+// again at every restart. A service of the lab's own may leave other folders writable, and those
+// are taken. Empty when the file may be written, else the service's folders.
+QString foldersTheServiceMayNotLeave(const QString &fileName)
+{
+    const QString folders = qEnvironmentVariable("STATE_DIRECTORY");
+    if (folders.isEmpty())
+        return {};
+    const QString folder = realFolder(QFileInfo(fileName).absolutePath()) + QLatin1Char('/');
+    const QStringList allowed = folders.split(QLatin1Char(':'), Qt::SkipEmptyParts);
+    for (const QString &root : allowed) {
+        if (folder.startsWith(realFolder(root) + QLatin1Char('/')))
+            return {};
+    }
+#ifdef Q_OS_UNIX
+    if (::access(QFile::encodeName(QFileInfo(fileName).absolutePath()).constData(), W_OK) == 0)
+        return {};
+#endif
+    return allowed.join(QLatin1String(", "));
 }
 
 class LogCommand : public Command
@@ -61,6 +94,13 @@ public:
         settings.fileName = values.at(0);
         if (settings.fileName.isEmpty()) {
             *error = cliText("log needs a file name");
+            return false;
+        }
+        const QString confined = foldersTheServiceMayNotLeave(settings.fileName);
+        if (!confined.isEmpty()) {
+            *error = cliText("the log file %1 lies outside %2, the only folder this service may "
+                             "write to; give a name inside it")
+                         .arg(shown(settings.fileName), confined);
             return false;
         }
         if (parser.isSet(overwriteOption) && parser.isSet(appendOption)) {

@@ -5,7 +5,9 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -49,7 +51,36 @@ MHD_Result answer(void *cls, MHD_Connection *connection, const char *url, const 
                  MetricsContentType);
 }
 
+// Files the exporter keeps open besides its connections: the listening socket, the event loop's
+// own, the units' ports, the log files and what the libraries hold.
+constexpr rlim_t OtherFiles = 64;
+
+// How many connections the open-file limit lets the server hold, once the limit is raised as far
+// as `wanted` connections need and the system's hard limit allows. A service starts with a small
+// limit (1024 under systemd) that would otherwise cap the connections well below `wanted`.
+unsigned connectionsFilesAllow(unsigned wanted)
+{
+    rlimit files {};
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0)
+        return wanted;
+    const rlim_t needed = wanted + OtherFiles;
+    if (files.rlim_cur < needed) {
+        rlimit raised = files;
+        raised.rlim_cur = std::min(needed, files.rlim_max);
+        if (setrlimit(RLIMIT_NOFILE, &raised) == 0)
+            files = raised;
+    }
+    if (files.rlim_cur >= needed)
+        return wanted;
+    return unsigned(std::max(files.rlim_cur, 2 * OtherFiles) - OtherFiles);
+}
+
 } // namespace
+
+MetricsServer::MetricsServer(unsigned connectionLimit, unsigned addressConnectionLimit)
+    : connectionLimit(connectionLimit)
+    , addressConnectionLimit(addressConnectionLimit)
+{ }
 
 MetricsServer::~MetricsServer()
 {
@@ -74,15 +105,27 @@ Result<void> MetricsServer::start(const ListenAddress &address)
         inet_pton(AF_INET, host.constData(), &v4.sin_addr);
         where = reinterpret_cast<const sockaddr *>(&v4);
     }
-    // One thread of libmicrohttpd's own polls every connection, so a client that stalls holds
-    // no thread and the others go on being answered.
-    unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD;
-    if (address.ipv6)
-        flags |= MHD_USE_IPv6;
-    daemon = MHD_start_daemon(
-        flags, address.port, nullptr, nullptr, &answer, this, MHD_OPTION_SOCK_ADDR, where,
-        MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit, MHD_OPTION_CONNECTION_TIMEOUT, IdleSeconds,
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, ConnectionMemoryBytes, MHD_OPTION_END);
+    // One thread of libmicrohttpd's own polls every connection with the best loop the system has
+    // (epoll on Linux, which is not bound to the first 1024 files as select is), so a client that
+    // stalls holds no thread and the others go on being answered.
+    const unsigned flags = MHD_USE_AUTO_INTERNAL_THREAD;
+    const unsigned connections = connectionsFilesAllow(connectionLimit);
+    // Where the files allow fewer connections, one address still gets half of them at most.
+    const unsigned perAddress = connections < connectionLimit
+        ? std::min(addressConnectionLimit, std::max(connections / 2, 1u))
+        : addressConnectionLimit;
+    const auto listen = [&](unsigned family) {
+        return MHD_start_daemon(
+            flags | family, address.port, nullptr, nullptr, &answer, this, MHD_OPTION_SOCK_ADDR,
+            where, MHD_OPTION_CONNECTION_LIMIT, connections, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
+            perAddress, MHD_OPTION_CONNECTION_TIMEOUT, IdleSeconds,
+            MHD_OPTION_CONNECTION_MEMORY_LIMIT, ConnectionMemoryBytes, MHD_OPTION_END);
+    };
+    // An IPv6 address takes IPv4 too where the system lets one socket carry both, as a listener
+    // on [::] is expected to; IPv6 alone where it does not.
+    daemon = address.ipv6 ? listen(MHD_USE_DUAL_STACK) : listen(0);
+    if (!daemon && address.ipv6)
+        daemon = listen(MHD_USE_IPv6);
     if (!daemon) {
         return Failure {QStringLiteral("cannot listen on %1 port %2 (taken, or not an address of "
                                        "this computer)")

@@ -14,19 +14,26 @@ struct MHD_Daemon;
 class MetricsServer
 {
 public:
-    // Bounds that keep a slow or broken client from holding the server: further connections are
-    // refused beyond the limit, one that stays idle this long is closed, and a request whose line
-    // and headers do not fit in its memory is refused.
-    static constexpr unsigned ConnectionLimit = 32;
+    // Bounds that keep slow, idle or broken clients from blinding the server: it holds thousands
+    // of connections at once, so a flood of idle ones never keeps Prometheus waiting; one address
+    // gets half of them at most and is refused beyond that, so the other addresses always get
+    // in; a connection silent this long is closed, and a request whose line and headers do not
+    // fit in its memory is refused. A client that trickles its request is held until one of
+    // these bounds meets it, while every other client goes on being answered.
+    static constexpr unsigned ConnectionLimit = 4096;
+    static constexpr unsigned AddressConnectionLimit = ConnectionLimit / 2;
     static constexpr unsigned IdleSeconds = 5;
     static constexpr size_t ConnectionMemoryBytes = 16 * 1024;
 
-    MetricsServer() = default;
+    explicit MetricsServer(unsigned connectionLimit = ConnectionLimit,
+                           unsigned addressConnectionLimit = AddressConnectionLimit);
     ~MetricsServer(); // closes every connection, then returns
     MetricsServer(const MetricsServer &) = delete;
     MetricsServer &operator=(const MetricsServer &) = delete;
 
-    // Starts listening; refused when the address cannot be taken.
+    // Starts listening; refused when the address cannot be taken. Raises the process's
+    // open-file limit as far as the connections need and the system allows, and holds fewer
+    // connections where it allows less.
     Result<void> start(const ListenAddress &address);
     quint16 port() const; // the port taken (a free one when the address asked for 0)
 
@@ -36,6 +43,8 @@ public:
     QByteArray latest() const;
 
 private:
+    unsigned connectionLimit;
+    unsigned addressConnectionLimit;
     MHD_Daemon *daemon = nullptr;
     mutable std::mutex pageMutex;
     QByteArray page; // implicitly shared: a scrape takes its own reference under the lock

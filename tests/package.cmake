@@ -38,7 +38,7 @@ foreach(file ${installed})
     endif()
 endforeach()
 set(expected_files bin/quadmeter bin/quadmeter-cli bin/quadmeter-demo bin/quadmeter-sim
-    lib/udev/rules.d/70-quadmeter.rules
+    lib/udev/rules.d/70-quadmeter.rules lib/modules-load.d/quadmeter.conf
     share/applications/quadmeter.desktop
     share/applications/quadmeter-demo.desktop share/metainfo/io.github.quadmeter.Quadmeter.metainfo.xml
     share/quadmeter/curves/PT-100.340 share/doc/quadmeter/copyright

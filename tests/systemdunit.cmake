@@ -1,7 +1,9 @@
 # The logging service's unit template, as one instance, through `systemd-analyze verify`: any
-# complaint about it (an unknown key, a program that is not there) fails.
+# complaint about it (an unknown key, a program that is not there) fails, and so does an exposure
+# of 5.0 or more.
 # Run by CTest with -DANALYZE=<systemd-analyze> -DTEMPLATE=<the .service.in> -DCLI=<quadmeter-cli>
 # -DWORK_DIR=<scratch folder>.
+include(${CMAKE_CURRENT_LIST_DIR}/unitexposure.cmake)
 file(REMOVE_RECURSE ${WORK_DIR})
 file(MAKE_DIRECTORY ${WORK_DIR})
 set(QUADMETER_CLI_PATH ${CLI})
@@ -14,10 +16,12 @@ if(result OR NOT output STREQUAL "")
 endif()
 file(STRINGS ${unit} lines)
 foreach(wanted "ExecStart=${CLI} log $QUADMETER_LOG" "SupplementaryGroups=dialout"
-        "Restart=on-failure" "EnvironmentFile=/etc/quadmeter/%i.conf")
+        "Restart=on-failure" "RestartPreventExitStatus=2" "EnvironmentFile=/etc/quadmeter/%i.conf"
+        "PrivateNetwork=yes" "DeviceAllow=char-ttyACM rw")
     list(FIND lines "${wanted}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "${unit} lacks the line ${wanted}")
     endif()
 endforeach()
+check_exposure(${ANALYZE} ${unit})
 message(STATUS "${unit} verified")

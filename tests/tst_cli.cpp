@@ -180,6 +180,9 @@ void CliTest::commandLines_data()
     row("log no file", {"log"}, "log needs more arguments");
     row("log column", {"log", "f", "--enable", "Voltage0,Voltage4"},
         "unknown column \"Voltage4\" (Voltage0-3, Resistance0-3, Temperature0-3)");
+    row("log outside the service's folder", {"log", "/nonexistent/cooldown.txt"},
+        "the log file /nonexistent/cooldown.txt lies outside " + QDir::currentPath()
+            + ", the only folder this service may write to; give a name inside it");
     row("list opens no port", {"--port", "p", "list"}, "Unknown option 'port'.");
     // The common options stand before the command's name or after it.
     row("port after", {"read", "--port", "p"}, {}, "p");
@@ -193,7 +196,10 @@ void CliTest::commandLines()
     QFETCH(QStringList, arguments);
     QFETCH(QString, error);
     QFETCH(QString, port);
+    // As under the logging service, whose folder is the working directory.
+    qputenv("STATE_DIRECTORY", QDir::currentPath().toLocal8Bit());
     const CommandLine line = parseCommandLine(QStringList {"quadmeter-cli"} + arguments);
+    qunsetenv("STATE_DIRECTORY");
     QCOMPARE(line.error, error);
     QCOMPARE(line.common.port, port);
 }

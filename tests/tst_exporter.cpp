@@ -15,13 +15,17 @@
 #include <QtTest>
 
 #include <limits>
+#include <memory>
 
 namespace {
 
-// Sends `request` as it is; all that came back until the server closed the connection.
-QByteArray exchangeHttp(quint16 port, const QByteArray &request)
+// Sends `request` as it is, from the loopback address `from`; all that came back until the server
+// closed the connection.
+QByteArray exchangeHttp(quint16 port, const QByteArray &request,
+                        const QString &from = QStringLiteral("127.0.0.1"))
 {
     QTcpSocket socket;
+    socket.bind(QHostAddress(from));
     socket.connectToHost(QStringLiteral("127.0.0.1"), port);
     socket.waitForConnected(10000);
     socket.write(request);
@@ -31,10 +35,11 @@ QByteArray exchangeHttp(quint16 port, const QByteArray &request)
     return answer + socket.readAll();
 }
 
-QByteArray body(quint16 port, const QByteArray &path)
+QByteArray body(quint16 port, const QByteArray &path,
+                const QString &from = QStringLiteral("127.0.0.1"))
 {
-    const QByteArray answer
-        = exchangeHttp(port, "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+    const QByteArray answer = exchangeHttp(
+        port, "GET " + path + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n", from);
     return answer.mid(answer.indexOf("\r\n\r\n") + 4);
 }
 
@@ -85,6 +90,9 @@ private slots:
     void httpAnswers_data();
     void httpAnswers();
     void requestThatNeverEndsIsCutOff();
+    void idleFloodDoesNotBlind_data();
+    void idleFloodDoesNotBlind();
+    void anyIpv6AddressTakesIpv4Too();
     void unitFollowedBySerialNumber();
     void namedPortsAreAllThatIsRead();
     void prometheusFollowsTheUnit();
@@ -213,6 +221,48 @@ void ExporterTest::requestThatNeverEndsIsCutOff()
     QCOMPARE(body(server.port(), "/metrics"), QByteArray("up 1\n")); // the others go on
     QTRY_VERIFY_WITH_TIMEOUT(stalled.state() == QAbstractSocket::UnconnectedState,
                              int(MetricsServer::IdleSeconds) * 1000 + 20000);
+}
+
+void ExporterTest::idleFloodDoesNotBlind_data()
+{
+    QTest::addColumn<unsigned>("addressLimit");
+    QTest::addColumn<QString>("scrapeFrom");
+    QTest::newRow("the flood's own address")
+        << MetricsServer::AddressConnectionLimit << QStringLiteral("127.0.0.1");
+    QTest::newRow("another address, the flood's at its limit")
+        << 100u << QStringLiteral("127.0.0.2");
+}
+
+void ExporterTest::idleFloodDoesNotBlind()
+{
+    QFETCH(unsigned, addressLimit);
+    QFETCH(QString, scrapeFrom);
+    MetricsServer server(MetricsServer::ConnectionLimit, addressLimit);
+    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}));
+    server.publish("up 1\n");
+    std::vector<std::unique_ptr<QTcpSocket>> flood(300); // from 127.0.0.1, never a word
+    for (auto &connection : flood) {
+        connection = std::make_unique<QTcpSocket>();
+        connection->connectToHost(QStringLiteral("127.0.0.1"), server.port());
+        QVERIFY(connection->waitForConnected(10000));
+    }
+    const auto answeredWithinASecond = [&] {
+        QElapsedTimer clock;
+        clock.start();
+        return body(server.port(), "/metrics", scrapeFrom) == "up 1\n" && clock.elapsed() < 1000;
+    };
+    QVERIFY(answeredWithinASecond());
+    flood.clear(); // they go
+    QVERIFY(answeredWithinASecond());
+}
+
+void ExporterTest::anyIpv6AddressTakesIpv4Too()
+{
+    MetricsServer server;
+    if (!server.start({QStringLiteral("::"), 0, true}))
+        QSKIP("no IPv6 on this computer");
+    server.publish("up 1\n");
+    QCOMPARE(body(server.port(), "/metrics"), QByteArray("up 1\n")); // from 127.0.0.1
 }
 
 void ExporterTest::unitFollowedBySerialNumber()
