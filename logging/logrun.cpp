@@ -1,6 +1,5 @@
 #include "logging/logrun.h"
 
-#include "logging/logfile.h"
 #include "unit/unit.h"
 
 #include <QCoreApplication>
@@ -41,21 +40,15 @@ LogRun::LogRun(Unit &unit, const UnitIdentity &identity, const LogRunSettings &s
                LogClock clock)
     : unit(unit)
     , identity(identity)
-    , settings(settings)
-    , say(std::move(say))
+    , say(say)
     , clock(std::move(clock))
     , lister(systemPorts)
-    , header(logHeader(settings.enables))
+    , writer(settings, say)
 { }
 
 void LogRun::setPortLister(PortLister replacement)
 {
     lister = std::move(replacement);
-}
-
-QString LogRun::fileFor(const QDateTime &time) const
-{
-    return settings.daily ? dailyLogFileName(settings.fileName, time.date()) : settings.fileName;
 }
 
 QString LogRun::stamp() const
@@ -65,35 +58,7 @@ QString LogRun::stamp() const
 
 bool LogRun::start()
 {
-    return startFile(fileFor(clock()));
-}
-
-bool LogRun::startFile(const QString &fileName)
-{
-    currentFile = fileName;
-    const LogFileContent content = logFileContent(fileName, header);
-    if (content != LogFileContent::Nothing
-        && settings.earlier != LogRunSettings::Earlier::Overwrite) {
-        if (settings.earlier == LogRunSettings::Earlier::Refuse) {
-            say(tr("The log file %1 already holds data; give --overwrite to replace it or "
-                   "--append to go on below it.")
-                    .arg(shown(fileName)));
-            return false;
-        }
-        if (content == LogFileContent::Other) {
-            say(tr("The log file %1 holds other columns than this run's; its rows cannot go on "
-                   "below them. Give --overwrite to replace it, or --enable its columns.")
-                    .arg(shown(fileName)));
-            return false;
-        }
-        return true; // appending: the file's own header stands
-    }
-    const QString error = writeLogLine(fileName, header, LogLineMode::Truncate);
-    if (!error.isNull()) {
-        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), error));
-        return false;
-    }
-    return true;
+    return writer.start(clock());
 }
 
 bool LogRun::findUnitAgain()
@@ -142,29 +107,7 @@ LogRun::Sample LogRun::sample()
         return Sample::NoRow;
     }
 
-    // One look at the clock for both the row's time and its day's file, so a row at midnight
-    // lands in the file of the date it carries.
-    const QDateTime now = clock();
-    const QString fileName = fileFor(now);
-    if (fileName != currentFile && !startFile(fileName))
-        refusedFile = fileName;
-    if (fileName == refusedFile) {
-        well = false;
+    if (!writer.write(clock(), reading->channels.data()))
         return Sample::NoRow;
-    }
-    const QByteArray row = logRow(logTimeText(now, settings.timeStyle, settings.milliseconds),
-                                  reading->channels.data(), settings.enables);
-    const QString error = appendLogRow(fileName, header, row);
-    if (!error.isNull()) {
-        well = false;
-        if (!rowFailureTold) {
-            say(tr("A row could not be written to the log file %1: %2. Logging goes on and "
-                   "tries again at every sample.")
-                    .arg(shown(fileName), error));
-            rowFailureTold = true;
-        }
-        return Sample::NoRow;
-    }
-    ++rowCount;
     return Sample::Row;
 }
