@@ -21,7 +21,7 @@ const QCommandLineOption logOption {
     QStringLiteral("log"),
     cliText("also write each unit's log file, as the log command writes it, into FOLDER: "
             "SERIAL.txt by its USB serial number (PORT.txt where it reports none), a row per "
-            "complete reading, gone on below the rows of a file with the same columns"),
+            "complete reading, continuing a file that holds rows of the same columns"),
     QStringLiteral("FOLDER")};
 
 class ServeCommand : public Command

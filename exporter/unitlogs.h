@@ -14,8 +14,8 @@
 class UnitLogs
 {
 public:
-    // `settings` without a file name: each unit's is made in `folder`. Existing files are gone on
-    // below their rows when their header is this run's, so a restarted exporter keeps its logs.
+    // `settings` without a file name: each unit's is made in `folder`. A file whose header is this
+    // run's is continued below its rows, so a restarted exporter keeps its logs.
     UnitLogs(const QString &folder, const LogRunSettings &settings, LogWriter::Say say);
     ~UnitLogs();
 

@@ -76,8 +76,6 @@ QString notTakenText(const SendCheck &check)
 
 } // namespace
 
-Unit::~Unit() = default;
-
 Unit::Unit(QObject *parent)
     : QObject(parent)
     , port(new QSerialPort(this))
@@ -93,6 +91,8 @@ Unit::Unit(QObject *parent)
             QMetaObject::invokeMethod(this, &Unit::onPortError, Qt::QueuedConnection);
     });
 }
+
+Unit::~Unit() = default;
 
 void Unit::onPortError()
 {
