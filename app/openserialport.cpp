@@ -65,7 +65,7 @@ bool Dialog::chooseUnit(const QStringList &units, QString &chosen)
 
 bool Dialog::openUnit(const QString &name)
 {
-    const UnitResult<void> opened = unit->open(name);
+    const Result<void> opened = unit->open(name);
     if (opened) {
         openedPort = name;
         return true;

@@ -73,11 +73,13 @@ public:
         settings.log.milliseconds = settings.everySeconds < 1;
         if (!takeLogOptions(parser, settings.log, error))
             return false;
-        QString problem;
-        if (parser.isSet(listenOption)
-            && !parseListenAddress(parser.value(listenOption), settings.listen, problem)) {
-            *error = cliText("--listen: %1").arg(problem);
-            return false;
+        if (parser.isSet(listenOption)) {
+            const Result<ListenAddress> listen = parseListenAddress(parser.value(listenOption));
+            if (!listen) {
+                *error = cliText("--listen: %1").arg(listen.error());
+                return false;
+            }
+            settings.listen = *listen;
         }
         return true;
     }

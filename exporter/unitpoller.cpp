@@ -49,13 +49,14 @@ QString described(const UnitMetrics &metrics)
 // The one place that knows how the unit hands out a live reading.
 bool takeReading(Unit &unit, UnitMetrics &metrics)
 {
-    const UnitResult<LiveReading> reading = unit.readLive();
+    const Result<LiveReading> reading = unit.readLive();
     if (!reading)
         return false;
     metrics.channels = reading->channels;
     metrics.relays.reset();
     if (reading->relays)
-        metrics.relays = std::array<bool, 2> {reading->relays->relay1, reading->relays->relay2};
+        metrics.relays
+            = std::array<bool, RelayCount> {reading->relays->relay1, reading->relays->relay2};
     return true;
 }
 
@@ -119,8 +120,8 @@ void UnitPoller::read(Followed &followed, const QList<PortEntry> &ports)
         if (followed.named && followed.identity.serialNumber.isEmpty())
             followed.identity.portName = listedName(metrics.port, ports);
         const QString where = whereNow(followed, ports);
-        const UnitResult<void> opened
-            = where.isEmpty() ? UnitResult<void>() : followed.unit.open(where);
+        const Result<void> opened
+            = where.isEmpty() ? Result<void>() : followed.unit.open(where);
         followed.openFailure = opened.error();
         if (!where.isEmpty() && opened) {
             // A unit first seen without a serial number is followed by the one its port reports.

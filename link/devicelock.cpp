@@ -94,13 +94,13 @@ DeviceLock::DeviceLock() = default;
 
 DeviceLock::~DeviceLock() = default;
 
-QString DeviceLock::take(const QString &device, qintptr handle)
+Result<void> DeviceLock::take(const QString &device, qintptr handle)
 {
     release();
 #ifdef Q_OS_UNIX
     // Only another holder refuses us; a device that takes no locks at all is still the unit.
     if (::flock(int(handle), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
-        return deviceInUseText(device);
+        return Failure {deviceInUseText(device)};
 #else
     Q_UNUSED(handle)
 #endif

@@ -6,6 +6,8 @@
 // taken to the device it reaches, and the open device carries an advisory lock that every program
 // of the tool honours, also as root, where the terminal's exclusive mode does not hold. A record
 // beside it names the holding process for the refused program's message.
+#include "values/result.h"
+
 #include <QString>
 
 #include <memory>
@@ -35,9 +37,9 @@ public:
     DeviceLock();
     ~DeviceLock();
 
-    // Locks the device open on `handle` and records this process as its holder. Empty when taken;
-    // otherwise why not (deviceInUseText). The lock lasts until release() or the handle is closed.
-    QString take(const QString &device, qintptr handle);
+    // Locks the device open on `handle` and records this process as its holder; when another
+    // holds it, why not (deviceInUseText). The lock lasts until release() or the handle is closed.
+    Result<void> take(const QString &device, qintptr handle);
     void release();
 
 private:

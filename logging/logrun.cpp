@@ -94,7 +94,7 @@ LogRun::Sample LogRun::sample()
     if (!unit.isOpen() && !findUnitAgain())
         return Sample::Away;
 
-    const UnitResult<LiveReading> reading = unit.readLive();
+    const Result<LiveReading> reading = unit.readLive();
     if (!reading) {
         QCoreApplication::processEvents();
         if (!unit.isOpen()) {

@@ -59,9 +59,9 @@ bool LogWriter::startFile(const QString &fileName)
         }
         return true; // appending: the file's own header stands
     }
-    const QString error = writeLogLine(fileName, header, LogLineMode::Truncate);
-    if (!error.isNull()) {
-        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), error));
+    const Result<void> written = writeLogLine(fileName, header, LogLineMode::Truncate);
+    if (!written) {
+        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), written.error()));
         return false;
     }
     return true;
@@ -80,13 +80,13 @@ bool LogWriter::write(const QDateTime &time, const ChannelData *records)
     }
     const QByteArray row = logRow(logTimeText(time, settings.timeStyle, settings.milliseconds),
                                   records, settings.enables);
-    const QString error = appendLogRow(fileName, header, row);
-    if (!error.isNull()) {
+    const Result<void> written = appendLogRow(fileName, header, row);
+    if (!written) {
         well = false;
         if (!rowFailureTold) {
             say(tr("A row could not be written to the log file %1: %2. Logging goes on and "
                    "tries again at every sample.")
-                    .arg(shown(fileName), error));
+                    .arg(shown(fileName), written.error()));
             rowFailureTold = true;
         }
         return false;
