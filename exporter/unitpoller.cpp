@@ -120,8 +120,7 @@ void UnitPoller::read(Followed &followed, const QList<PortEntry> &ports)
         if (followed.named && followed.identity.serialNumber.isEmpty())
             followed.identity.portName = listedName(metrics.port, ports);
         const QString where = whereNow(followed, ports);
-        const Result<void> opened
-            = where.isEmpty() ? Result<void>() : followed.unit.open(where);
+        const Result<void> opened = where.isEmpty() ? Result<void>() : followed.unit.open(where);
         followed.openFailure = opened.error();
         if (!where.isEmpty() && opened) {
             // A unit first seen without a serial number is followed by the one its port reports.
