@@ -65,12 +65,18 @@ bool Dialog::chooseUnit(const QStringList &units, QString &chosen)
 
 bool Dialog::openUnit(const QString &name)
 {
-    if (unit->open(name).ok()) {
+    const Result<void> opened = unit->open(name);
+    if (opened) {
         openedPort = name;
         return true;
     }
-    if (tellOpeningFailure())
-        QMessageBox::critical(nullptr, tr("Fatal error"), tr("Can't open device"));
+    if (tellOpeningFailure()) {
+        // Why, below the text: the program that holds the unit, where one does.
+        QMessageBox box(QMessageBox::Critical, tr("Fatal error"), tr("Can't open device"),
+                        QMessageBox::Ok);
+        box.setInformativeText(opened.error());
+        box.exec();
+    }
     return false;
 }
 

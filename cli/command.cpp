@@ -4,6 +4,7 @@
 #include "text/numbers.h"
 #include "unit/unit.h"
 
+#include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
@@ -221,4 +222,31 @@ bool parseLogEnables(const QString &text, LogEnables &enables, QString &problem)
     }
     enables = chosen;
     return true;
+}
+
+QCommandLineOption logEnableOption()
+{
+    return {QStringLiteral("enable"),
+            cliText("the columns to log, comma-separated: Voltage0-3, Resistance0-3, "
+                    "Temperature0-3 (default: all twelve)"),
+            QStringLiteral("COLUMNS")};
+}
+
+QCommandLineOption logDailyOption()
+{
+    return {QStringLiteral("daily"),
+            cliText("one file per local day, FILE with the date before its extension "
+                    "(run-2026-12-07.txt), switching at midnight")};
+}
+
+bool takeLogOptions(const QCommandLineParser &parser, LogRunSettings &settings, QString *error)
+{
+    settings.daily = parser.isSet(QStringLiteral("daily"));
+    if (parser.isSet(QStringLiteral("time"))
+        && !readTimeStyle(parser.value(QStringLiteral("time")), settings.timeStyle)) {
+        *error = cliText("--time is clock or iso");
+        return false;
+    }
+    return !parser.isSet(QStringLiteral("enable"))
+        || parseLogEnables(parser.value(QStringLiteral("enable")), settings.enables, *error);
 }

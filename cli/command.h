@@ -4,6 +4,7 @@
 // unit, the reading loop and reading option values. A new command is a Command of its own in a
 // file of its own, and one row in the table of cli/commandline.cpp.
 #include "logging/logformat.h"
+#include "logging/logwriter.h"
 #include "values/unitvalues.h"
 
 #include <QCommandLineOption>
@@ -104,3 +105,8 @@ QCommandLineOption timeStyleOption();
 bool readTimeStyle(const QString &text, LogTimeStyle &style);
 // "Voltage0,Temperature3" into the ticked cells; false with the unknown name in `problem`.
 bool parseLogEnables(const QString &text, LogEnables &enables, QString &problem);
+// --enable and --daily, for the commands that write log files.
+QCommandLineOption logEnableOption();
+QCommandLineOption logDailyOption();
+// --enable, --daily and --time into a run's settings; false with `error` set.
+bool takeLogOptions(const QCommandLineParser &parser, LogRunSettings &settings, QString *error);

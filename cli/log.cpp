@@ -111,15 +111,8 @@ public:
             settings.earlier = LogRunSettings::Earlier::Overwrite;
         if (parser.isSet(appendOption))
             settings.earlier = LogRunSettings::Earlier::Append;
-        settings.daily = parser.isSet(dailyOption);
-        if (parser.isSet(timeOption)
-            && !readTimeStyle(parser.value(timeOption), settings.timeStyle)) {
-            *error = cliText("--time is clock or iso");
-            return false;
-        }
         settings.milliseconds = every < 1;
-        return !parser.isSet(enableOption)
-            || parseLogEnables(parser.value(enableOption), settings.enables, *error);
+        return takeLogOptions(parser, settings, error);
     }
 
     int run(const CommonOptions &common) override
@@ -165,11 +158,7 @@ private:
     const QCommandLineOption everyOption {
         QStringLiteral("every"), cliText("from the start of one reading to the next (default 1)"),
         QStringLiteral("SECONDS")};
-    const QCommandLineOption enableOption {
-        QStringLiteral("enable"),
-        cliText("the columns to log, comma-separated: Voltage0-3, Resistance0-3, Temperature0-3 "
-                "(default: all twelve)"),
-        QStringLiteral("COLUMNS")};
+    const QCommandLineOption enableOption {logEnableOption()};
     const QCommandLineOption countOption {
         QStringLiteral("count"), cliText("take N readings, then stop (default: until stopped)"),
         QStringLiteral("N")};
@@ -179,10 +168,7 @@ private:
         QStringLiteral("append"),
         cliText("go on below the rows of a file that already holds data, when its header is "
                 "this run's")};
-    const QCommandLineOption dailyOption {
-        QStringLiteral("daily"),
-        cliText("one file per local day, FILE with the date before its extension "
-                "(run-2026-12-07.txt), switching at midnight")};
+    const QCommandLineOption dailyOption {logDailyOption()};
     const QCommandLineOption timeOption {timeStyleOption()};
 
     int count = 0; // 0: until stopped

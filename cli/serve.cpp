@@ -3,6 +3,7 @@
 #include "exporter/exporter.h"
 
 #include <QCommandLineParser>
+#include <QFileInfo>
 
 #include <memory>
 
@@ -16,6 +17,12 @@ const QCommandLineOption listenOption {
 const QCommandLineOption everyOption {
     QStringLiteral("every"), cliText("how often each unit is read, in seconds (default 5)"),
     QStringLiteral("SECONDS")};
+const QCommandLineOption logOption {
+    QStringLiteral("log"),
+    cliText("also write each unit's log file, as the log command writes it, into FOLDER: "
+            "SERIAL.txt by its USB serial number (PORT.txt where it reports none), a row per "
+            "complete reading, continuing a file that holds rows of the same columns"),
+    QStringLiteral("FOLDER")};
 
 class ServeCommand : public Command
 {
@@ -32,8 +39,10 @@ public:
             "--every seconds; a scrape gets the latest readings at once. A unit that goes\n"
             "away stays listed with quadmeter_up 0 and is read again when it comes back, on\n"
             "another port too when it reports the same USB serial number. Only GET and HEAD\n"
-            "of /metrics and / are answered. Exit status 1 when the address cannot be taken.");
-        options = {listenOption, everyOption};
+            "of /metrics and / are answered. With --log it writes each unit's log file too\n"
+            "(--enable, --daily and --time as for log). Exit status 1 when the address\n"
+            "cannot be taken or the log folder is no folder.");
+        options = {listenOption, everyOption, logOption, enableOption, dailyOption, timeOption};
         runsUntilStopped = true;
     }
 
@@ -50,6 +59,20 @@ public:
             *error = cliText("--every takes seconds above 0");
             return false;
         }
+        settings.logFolder = parser.value(logOption);
+        if (parser.isSet(logOption) && settings.logFolder.isEmpty()) {
+            *error = cliText("--log needs a folder");
+            return false;
+        }
+        if (settings.logFolder.isEmpty()
+            && (parser.isSet(enableOption) || parser.isSet(dailyOption)
+                || parser.isSet(timeOption))) {
+            *error = cliText("--enable, --daily and --time go with --log");
+            return false;
+        }
+        settings.log.milliseconds = settings.everySeconds < 1;
+        if (!takeLogOptions(parser, settings.log, error))
+            return false;
         if (parser.isSet(listenOption)) {
             const Result<ListenAddress> listen = parseListenAddress(parser.value(listenOption));
             if (!listen) {
@@ -63,12 +86,19 @@ public:
 
     int run(const CommonOptions &common) override
     {
+        if (!settings.logFolder.isEmpty() && !QFileInfo(settings.logFolder).isDir()) {
+            say(cliText("--log: %1 is not a folder").arg(shown(settings.logFolder)));
+            return ExitFailure;
+        }
         settings.ports
             = ports.isEmpty() && !common.port.isEmpty() ? QStringList {common.port} : ports;
         return runExporter(settings, stopIsRequested, say) ? ExitSuccess : ExitFailure;
     }
 
 private:
+    const QCommandLineOption enableOption {logEnableOption()};
+    const QCommandLineOption dailyOption {logDailyOption()};
+    const QCommandLineOption timeOption {timeStyleOption()};
     QStringList ports;
     ExporterSettings settings;
 };

@@ -2,6 +2,7 @@
 
 #include "exporter/metricsserver.h"
 #include "exporter/metricstext.h"
+#include "exporter/unitlogs.h"
 #include "exporter/unitpoller.h"
 
 #include <QCoreApplication>
@@ -24,6 +25,9 @@ bool runExporter(const ExporterSettings &settings, const std::function<bool()> &
             .arg(server.port()));
 
     UnitPoller poller(settings.ports, settings.everySeconds, settings.lister);
+    UnitLogs logs(settings.logFolder, settings.log, say);
+    if (!settings.logFolder.isEmpty())
+        poller.setReadingTaken([&logs](const UnitMetrics &unit) { logs.take(unit); });
     server.publish(metricsText(poller.metrics()));
     const auto publish = [&server](const QByteArray &page) {
         server.publish(page);

@@ -20,6 +20,8 @@ struct UnitPoller::Followed
     Unit unit;
     UnitMetrics metrics;
     qint64 dueMs = 0;
+    QString openFailure; // why its port would not open at the last try, another program holding it
+    QString toldFailure;
 };
 
 namespace {
@@ -104,7 +106,9 @@ void UnitPoller::read(Followed &followed, const QList<PortEntry> &ports)
         if (followed.named && followed.follower.unit().serialNumber.isEmpty())
             followed.follower = UnitFollower(listedIdentity(metrics.port, ports), true);
         const QString where = whereNow(followed, ports);
-        if (!where.isEmpty() && followed.unit.open(where)) {
+        const Result<void> opened = where.isEmpty() ? Result<void>() : followed.unit.open(where);
+        followed.openFailure = opened.error();
+        if (!where.isEmpty() && opened) {
             followed.follower.learnSerialNumber(where, ports);
             metrics.serial = followed.follower.unit().serialNumber;
         }
@@ -146,16 +150,30 @@ qint64 UnitPoller::pollDue(const std::function<void(const QByteArray &)> &publis
         const bool wasUp = followed->metrics.up;
         const bool firstTry = followed->metrics.readings == 0;
         read(*followed, ports);
-        if (followed->metrics.up != wasUp || (firstTry && !followed->metrics.up))
-            say(followed->metrics.up
-                    ? QStringLiteral("%1: readings come").arg(described(followed->metrics))
-                    : QStringLiteral("%1: no complete reading").arg(described(followed->metrics)));
+        const bool up = followed->metrics.up;
+        if (up != wasUp || (firstTry && !up)
+            || (!up && followed->openFailure != followed->toldFailure)) {
+            const QString why = followed->openFailure.isEmpty()
+                ? QString()
+                : QStringLiteral(": %1").arg(followed->openFailure);
+            say(up ? QStringLiteral("%1: readings come").arg(described(followed->metrics))
+                   : QStringLiteral("%1: no complete reading%2")
+                         .arg(described(followed->metrics), why));
+            followed->toldFailure = followed->openFailure;
+        }
+        if (up && readingTaken)
+            readingTaken(followed->metrics);
         publish(metricsText(metrics()));
     }
     qint64 next = intervalMs;
     for (const auto &followed : units)
         next = std::min(next, followed->dueMs - clock.elapsed());
     return std::max<qint64>(0, next);
+}
+
+void UnitPoller::setReadingTaken(std::function<void(const UnitMetrics &)> taken)
+{
+    readingTaken = std::move(taken);
 }
 
 QList<UnitMetrics> UnitPoller::metrics() const

@@ -33,6 +33,9 @@ public:
 
     QList<UnitMetrics> metrics() const;
 
+    // Called with the unit's metrics after each of its complete readings, for the log files.
+    void setReadingTaken(std::function<void(const UnitMetrics &unit)> taken);
+
 private:
     struct Followed;
 
@@ -45,6 +48,7 @@ private:
     qint64 nextDiscoveryMs = 0;
     qint64 intervalMs;
     PortLister lister;
+    std::function<void(const UnitMetrics &)> readingTaken;
     QElapsedTimer clock;
     std::vector<std::unique_ptr<Followed>> units;
 };

@@ -1,6 +1,5 @@
 #include "logging/logrun.h"
 
-#include "logging/logfile.h"
 #include "unit/unit.h"
 
 #include <QCoreApplication>
@@ -33,21 +32,16 @@ LogRun::LogRun(Unit &unit, const UnitIdentity &identity, const LogRunSettings &s
     // A port the system does not list (a pseudo-terminal, a device path) was named by the
     // operator; with no serial number to go by, that name is the unit.
     , follower(identity, identity.serialNumber.isEmpty())
-    , settings(settings)
-    , say(std::move(say))
+    // Copied, not moved: the writer below tells its own troubles through the same function.
+    , say(say)
     , clock(std::move(clock))
     , lister(systemPorts)
-    , header(logHeader(settings.enables))
+    , writer(settings, say)
 { }
 
 void LogRun::setPortLister(PortLister replacement)
 {
     lister = std::move(replacement);
-}
-
-QString LogRun::fileFor(const QDateTime &time) const
-{
-    return settings.daily ? dailyLogFileName(settings.fileName, time.date()) : settings.fileName;
 }
 
 QString LogRun::stamp() const
@@ -57,35 +51,7 @@ QString LogRun::stamp() const
 
 bool LogRun::start()
 {
-    return startFile(fileFor(clock()));
-}
-
-bool LogRun::startFile(const QString &fileName)
-{
-    currentFile = fileName;
-    const LogFileContent content = logFileContent(fileName, header);
-    if (content != LogFileContent::Nothing
-        && settings.earlier != LogRunSettings::Earlier::Overwrite) {
-        if (settings.earlier == LogRunSettings::Earlier::Refuse) {
-            say(tr("The log file %1 already holds data; give --overwrite to replace it or "
-                   "--append to go on below it.")
-                    .arg(shown(fileName)));
-            return false;
-        }
-        if (content == LogFileContent::Other) {
-            say(tr("The log file %1 holds other columns than this run's; its rows cannot go on "
-                   "below them. Give --overwrite to replace it, or --enable its columns.")
-                    .arg(shown(fileName)));
-            return false;
-        }
-        return true; // appending: the file's own header stands
-    }
-    const Result<void> written = writeLogLine(fileName, header, LogLineMode::Truncate);
-    if (!written) {
-        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), written.error()));
-        return false;
-    }
-    return true;
+    return writer.start(clock());
 }
 
 bool LogRun::findUnitAgain()
@@ -125,29 +91,7 @@ LogRun::Sample LogRun::sample()
         return Sample::NoRow;
     }
 
-    // One look at the clock for both the row's time and its day's file, so a row at midnight
-    // lands in the file of the date it carries.
-    const QDateTime now = clock();
-    const QString fileName = fileFor(now);
-    if (fileName != currentFile && !startFile(fileName))
-        refusedFile = fileName;
-    if (fileName == refusedFile) {
-        well = false;
+    if (!writer.write(clock(), reading->channels.data()))
         return Sample::NoRow;
-    }
-    const QByteArray row = logRow(logTimeText(now, settings.timeStyle, settings.milliseconds),
-                                  reading->channels.data(), settings.enables);
-    const Result<void> written = appendLogRow(fileName, header, row);
-    if (!written) {
-        well = false;
-        if (!rowFailureTold) {
-            say(tr("A row could not be written to the log file %1: %2. Logging goes on and "
-                   "tries again at every sample.")
-                    .arg(shown(fileName), written.error()));
-            rowFailureTold = true;
-        }
-        return Sample::NoRow;
-    }
-    ++rowCount;
     return Sample::Row;
 }

@@ -7,6 +7,7 @@
 #include "link/portlister.h"
 #include "link/unitports.h"
 #include "logging/logformat.h"
+#include "logging/logwriter.h"
 #include "unit/unitfollower.h"
 
 #include <QString>
@@ -14,17 +15,6 @@
 #include <functional>
 
 class Unit;
-
-struct LogRunSettings
-{
-    QString fileName; // with `daily`, the name each day's date goes into
-    LogEnables enables = allLogEnables();
-    LogTimeStyle timeStyle = LogTimeStyle::Clock;
-    bool milliseconds = false; // in ISO time stamps, for runs of more than a row a second
-    bool daily = false;
-    enum class Earlier { Refuse, Overwrite, Append };
-    Earlier earlier = Earlier::Refuse; // a file that already holds data
-};
 
 class LogRun
 {
@@ -46,29 +36,22 @@ public:
     // One reading and its row; while the unit is away, one look for it.
     Sample sample();
 
-    int rows() const { return rowCount; }
+    int rows() const { return writer.rows(); }
     // False once a reading or a row has failed.
-    bool allWell() const { return well; }
+    bool allWell() const { return well && writer.allWell(); }
 
 private:
     bool findUnitAgain();
-    bool startFile(const QString &fileName);
-    QString fileFor(const QDateTime &time) const;
     QString stamp() const;
 
     Unit &unit;
     UnitFollower follower;
-    LogRunSettings settings;
     Say say;
     LogClock clock;
     PortLister lister;
-    QByteArray header;
-    QString currentFile;
-    QString refusedFile; // a day's file that held other data: its rows are not written
+    LogWriter writer;
     bool anotherTold = false;
-    bool rowFailureTold = false;
-    bool well = true;
-    int rowCount = 0;
+    bool well = true; // false once a reading has failed
 };
 
 // The unit a run starts with: the port it was opened on, as the lister names it, and that port's

@@ -136,6 +136,8 @@ private slots:
     void logWritesTheLoggersFile();
     void logRefusesAndStopsCleanly();
     void logCountsReadingsNotTimeAway();
+    void oneProgramPerUnit_data();
+    void oneProgramPerUnit();
 
 private:
     PtyHost host;
@@ -706,6 +708,41 @@ void CliTest::logCountsReadingsNotTimeAway()
     err += process.readAllStandardError();
     QVERIFY2(process.exitCode() == 0, err);
     QCOMPARE(int(fileBytes(file).count('\n')), 1 + 5);
+}
+
+void CliTest::oneProgramPerUnit_data()
+{
+    QTest::addColumn<bool>("firstByLink");
+    QTest::addColumn<bool>("secondByLink");
+    QTest::newRow("its own name, then a link") << false << true;
+    QTest::newRow("a link, then its own name") << true << false;
+}
+
+// Two programs on one unit would interleave their exchanges; whichever name reaches it, the
+// second is refused and told who holds it, and the first logs every reading whole.
+void CliTest::oneProgramPerUnit()
+{
+    QFETCH(bool, firstByLink);
+    QFETCH(bool, secondByLink);
+    QTemporaryDir dir;
+    const QString link = dir.filePath("by-id");
+    const QString file = dir.filePath("run.log");
+    QVERIFY(QFile::link(host.portPath(), link));
+    QProcess first;
+    first.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                {"log", file, "--every", "0.05", "--port", firstByLink ? link : host.portPath()});
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 2, 10000);
+
+    const Run second = cli(
+        {"read", "--every", "0", "--count", "20", "--port", secondByLink ? link : host.portPath()});
+    QCOMPARE(second.exitCode, 1);
+    const QString holder = QStringLiteral("%1 is in use by quadmeter-cli (process %2)")
+                               .arg(host.portPath().mid(int(strlen("/dev/"))))
+                               .arg(first.processId());
+    QVERIFY2(second.err.contains(holder.toUtf8()), second.err);
+    first.terminate();
+    QVERIFY(first.waitForFinished(5000));
+    QVERIFY2(first.exitCode() == 0, first.readAllStandardError());
 }
 
 QTEST_GUILESS_MAIN(CliTest)

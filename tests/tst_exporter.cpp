@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <limits>
@@ -96,6 +97,7 @@ private slots:
     void unitFollowedBySerialNumber();
     void namedPortsAreAllThatIsRead();
     void prometheusFollowsTheUnit();
+    void serveLogsEachUnitAsLogDoes();
 };
 
 void ExporterTest::sampleValues_data()
@@ -372,6 +374,70 @@ void ExporterTest::prometheusFollowsTheUnit()
     QVERIFY(QFile::link(host.portPath(), link));
     QTRY_COMPARE_WITH_TIMEOUT(query(webPort, "quadmeter_up"), QStringLiteral("1"), 30000);
     QTRY_COMPARE_WITH_TIMEOUT(query(webPort, temperature), QStringLiteral("291.25"), 30000);
+}
+
+// serve --log writes of each unit the file log writes, named by the unit. An unplugged unit's
+// file gets no rows while it is away, and its rows go on below the earlier ones once it is back.
+void ExporterTest::serveLogsEachUnitAsLogDoes()
+{
+    PtyHost a, b(QString(), 1);
+    QVERIFY(a.start() && b.start());
+    QTemporaryDir dir;
+    const QStringList links {dir.filePath("unitA"), dir.filePath("unitB")};
+    const QStringList files {dir.filePath("unitA.txt"), dir.filePath("unitB.txt")};
+    const auto lines = [](const QString &path) {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll().split('\n') : QList<QByteArray>();
+    };
+    for (int unit = 0; unit < 2; ++unit) {
+        (unit == 0 ? a : b).withFirmware([unit](Firmware &firmware) {
+            firmware.forceRaw(0, 4, bitsOf(291.25f + float(unit)));
+            firmware.forceRaw(1, 1, bitsOf(0.5f));
+        });
+        QVERIFY(QFile::link((unit == 0 ? a : b).portPath(), links.at(unit)));
+    }
+    const QStringList columns {"--enable", "Temperature0,Voltage1", "--time", "iso"};
+    Child serve;
+    serve.process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                        QStringList {"serve", "--port", links.at(0), "--port", links.at(1),
+                                     "--listen", "127.0.0.1:0", "--every", "0.2", "--log",
+                                     dir.path()}
+                            + columns);
+    QTRY_VERIFY_WITH_TIMEOUT(lines(files.at(0)).size() > 3 && lines(files.at(1)).size() > 3, 30000);
+
+    QVERIFY(QFile::remove(links.at(0))); // first, as the terminal's number may be given out anew
+    a.hangUp();
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT(
+        (said += serve.process.readAllStandardError()).contains("unitA: no complete reading"),
+        30000);
+    const int beforeAway = int(lines(files.at(0)).size());
+    QTest::qWait(1000);
+    QCOMPARE(int(lines(files.at(0)).size()), beforeAway);
+    QVERIFY(a.replug());
+    QVERIFY(QFile::link(a.portPath(), links.at(0)));
+    QTRY_VERIFY_WITH_TIMEOUT(lines(files.at(0)).size() > beforeAway + 1, 30000);
+    serve.process.terminate();
+    QVERIFY(serve.process.waitForFinished(10000));
+
+    for (int unit = 0; unit < 2; ++unit) {
+        const QString logged = dir.filePath(QStringLiteral("log%1.txt").arg(unit));
+        QProcess log;
+        log.start(
+            QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+            QStringList {"log", logged, "--count", "1", "--every", "0", "--port", links.at(unit)}
+                + columns);
+        QVERIFY(log.waitForFinished(20000) && log.exitCode() == 0);
+        const QList<QByteArray> expected = lines(logged);
+        const QByteArray row = expected.at(1);
+        QList<QByteArray> served = lines(files.at(unit));
+        QCOMPARE(served.takeFirst(), expected.at(0));
+        QCOMPARE(served.takeLast(), QByteArray()); // the last row ends its line too
+        for (const QByteArray &line : qAsConst(served)) {
+            QCOMPARE(line.mid(line.indexOf('\t')), row.mid(row.indexOf('\t')));
+            QCOMPARE(line.indexOf('\t'), row.indexOf('\t')); // the time written alike
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(ExporterTest)

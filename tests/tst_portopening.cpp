@@ -4,12 +4,14 @@
 #include "tests/support/debugrecorder.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
+#include "unit/unit.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QtTest>
 
 #include <memory>
@@ -209,29 +211,43 @@ void PortOpeningTest::refusedChoiceEndsTheApplication()
 void PortOpeningTest::failedOpeningToldOnEveryOperation_data()
 {
     QTest::addColumn<QList<PortEntry>>("ports"); // listed until the unit is plugged in
-    QTest::addColumn<bool>("heldElsewhere"); // the unit listed, but another program holds its port
+    QTest::addColumn<int>("held"); // the unit listed, but its port held: 1 elsewhere, 2 by the tool
     QTest::addColumn<QString>("title");
     QTest::addColumn<QString>("text");
     const QString cannotOpen = QStringLiteral("Can't open device");
-    QTest::newRow("no serial ports") << QList<PortEntry>() << false << "Fatal Error" << NoUnitText;
-    QTest::newRow("only other devices") << strangers() << false << "Fatal Error" << NoUnitText;
+    QTest::newRow("no serial ports") << QList<PortEntry>() << 0 << "Fatal Error" << NoUnitText;
+    QTest::newRow("only other devices") << strangers() << 0 << "Fatal Error" << NoUnitText;
     QTest::newRow("name that leads nowhere")
-        << QList<PortEntry> {{"/dev/quadmeter-nowhere", true, 1155, 22336, {}}} << false
+        << QList<PortEntry> {{"/dev/quadmeter-nowhere", true, 1155, 22336, {}}} << 0
         << "Fatal error" << cannotOpen;
     QTest::newRow("held by another program")
-        << QList<PortEntry>() << true << "Fatal error" << cannotOpen;
+        << QList<PortEntry>() << 1 << "Fatal error" << cannotOpen;
+    QTest::newRow("held by the tool through a link")
+        << QList<PortEntry>() << 2 << "Fatal error" << cannotOpen;
 }
 
 void PortOpeningTest::failedOpeningToldOnEveryOperation()
 {
     QFETCH(QList<PortEntry>, ports);
-    QFETCH(bool, heldElsewhere);
+    QFETCH(int, held);
     QFETCH(QString, title);
     QFETCH(QString, text);
     QSerialPort holder;
-    if (heldElsewhere)
+    Unit tool;
+    QTemporaryDir dir;
+    const QString link = dir.filePath("unit");
+    const QString device = first->portPath().mid(int(strlen("/dev/")));
+    QString holderText;
+    if (held == 1) {
         QVERIFY(openUnitPort(holder, *first));
-    bool plugged = heldElsewhere;
+        holderText = device + " is in use by another program";
+    } else if (held == 2) {
+        QVERIFY(QFile::link(first->portPath(), link) && tool.open(link));
+        holderText = QStringLiteral("%1 is in use by %2 (process %3)")
+                         .arg(device, QCoreApplication::applicationName())
+                         .arg(QCoreApplication::applicationPid());
+    }
+    bool plugged = held != 0;
     ModalAnswerer answerer;
     Dialog w;
     w.setPortLister([&] { return plugged ? unitsLister({first.get()}, strangers())() : ports; });
@@ -246,6 +262,8 @@ void PortOpeningTest::failedOpeningToldOnEveryOperation()
         QCOMPARE(box.text, text);
         QCOMPARE(box.buttonCount, 1);
         QVERIFY(!box.hasParent);
+        if (held != 0)
+            QCOMPARE(box.informativeText, holderText);
     }
     QCOMPARE(answerer.mostMessageBoxesAtOnce, 1);
     auto *port = w.findChild<QSerialPort *>();
@@ -257,6 +275,7 @@ void PortOpeningTest::failedOpeningToldOnEveryOperation()
 
     // Plugged in, or let go, later: the next operation finds it, no restart needed.
     holder.close();
+    tool.close();
     plugged = true;
     operate(w);
     QTRY_COMPARE(first->received().toHex(), QByteArray("1c01"));

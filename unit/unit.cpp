@@ -1,5 +1,6 @@
 #include "unit/unit.h"
 
+#include "link/devicelock.h"
 #include "link/exchange.h"
 #include "link/protocol.h"
 #include "link/unitports.h"
@@ -79,6 +80,7 @@ Unit::Unit(QObject *parent)
     : QObject(parent)
     , port(new QSerialPort(this))
     , lister(systemPorts)
+    , lock(std::make_unique<DeviceLock>())
 {
     // An unplugged unit (or a hung-up line) leaves the port open but dead; closing it lets the
     // next operation search again. The error may be raised from inside a wait on this very port,
@@ -90,13 +92,16 @@ Unit::Unit(QObject *parent)
     });
 }
 
+Unit::~Unit() = default;
+
 void Unit::onPortError()
 {
     if (!port->isOpen())
         return; // several errors of one loss: close and report once
-    const QString name = port->portName();
+    const QString name = openedName;
     qCDebug(unitLog).noquote() << QStringLiteral("Device went away: %1").arg(name);
     port->close();
+    lock->release();
     emit wentAway(name);
 }
 
@@ -114,16 +119,30 @@ Result<void> Unit::open(const QString &portName)
 {
     if (port->isOpen())
         return {};
-    port->setPortName(portName);
+    // The device itself, not the name that reached it, so that every name of one unit meets
+    // the same lock.
+    const QString device = portDevice(portName);
+    port->setPortName(device);
     openedName = portName;
     port->setBaudRate(UnitBaudRate, QSerialPort::AllDirections);
     port->setDataBits(QSerialPort::Data8);
     port->setParity(QSerialPort::NoParity);
-    if (port->open(QIODevice::ReadWrite))
-        return {};
-    qCDebug(unitLog).noquote()
-        << QStringLiteral("Cannot open %1: %2").arg(portName, port->errorString());
-    return Failure {port->errorString()};
+    QString reason;
+    if (port->open(QIODevice::ReadWrite)) {
+        const Result<void> locked = lock->take(device, port->handle());
+        if (locked)
+            return {};
+        port->close();
+        reason = locked.error();
+    } else {
+        reason = port->errorString();
+        // The serial library says "permission" also when another program holds the port; where
+        // this program may open the device, that is what it means.
+        if (port->error() == QSerialPort::PermissionError && permitsOpening(device))
+            reason = deviceInUseText(device);
+    }
+    qCDebug(unitLog).noquote() << QStringLiteral("Cannot open %1: %2").arg(portName, reason);
+    return Failure {reason};
 }
 
 bool Unit::isOpen() const
@@ -152,6 +171,7 @@ UnitIdentity Unit::identity() const
 void Unit::close()
 {
     port->close();
+    lock->release();
 }
 
 Result<LiveReading> Unit::readLive()

@@ -11,6 +11,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class DeviceLock;
 class QSerialPort;
 
 class Unit : public QObject
@@ -19,13 +22,16 @@ class Unit : public QObject
 
 public:
     explicit Unit(QObject *parent = nullptr);
+    ~Unit() override;
 
     // Where the unit is looked for; the system's serial ports unless replaced.
     void setPortLister(PortLister lister);
     // The ports that carry the unit's USB identifiers, in the system's enumeration order.
     QStringList attachedUnits() const;
 
-    // Opens the named port with the unit's line settings; on failure the port's own reason.
+    // Opens the device the name reaches (a link is followed) with the unit's line settings and
+    // locks it for this program. On failure why not: the port's own reason, or the program that
+    // holds the unit ("ttyACM0 is in use by quadmeter-cli (process 1234)").
     Result<void> open(const QString &portName);
     bool isOpen() const;
     QString portName() const;
@@ -61,4 +67,5 @@ private:
     QSerialPort *port;
     PortLister lister;
     QString openedName; // as the lister or the operator named the port
+    std::unique_ptr<DeviceLock> lock;
 };

@@ -59,6 +59,7 @@ void ModalAnswerer::poll()
         s.hasParent = modal->parentWidget() != nullptr;
         if (auto *box = qobject_cast<QMessageBox *>(modal)) {
             s.text = box->text();
+            s.informativeText = box->informativeText();
             s.icon = box->icon();
             s.buttonCount = box->buttons().size();
         }

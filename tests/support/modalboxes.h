@@ -19,6 +19,7 @@ public:
         QString className;
         QString title;
         QString text;
+        QString informativeText;
         QMessageBox::Icon icon = QMessageBox::NoIcon;
         int buttonCount = 0;
         bool hasParent = false;

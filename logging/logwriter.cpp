@@ -1,0 +1,96 @@
+#include "logging/logwriter.h"
+
+#include "logging/logfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+namespace {
+
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("LogRun", text);
+}
+
+QString shown(const QString &path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+} // namespace
+
+LogWriter::LogWriter(const LogRunSettings &settings, Say say)
+    : settings(settings)
+    , say(std::move(say))
+    , header(logHeader(settings.enables))
+{ }
+
+QString LogWriter::fileFor(const QDateTime &time) const
+{
+    return settings.daily ? dailyLogFileName(settings.fileName, time.date()) : settings.fileName;
+}
+
+bool LogWriter::start(const QDateTime &now)
+{
+    return startFile(fileFor(now));
+}
+
+bool LogWriter::startFile(const QString &fileName)
+{
+    currentFile = fileName;
+    const LogFileContent content = logFileContent(fileName, header);
+    if (content != LogFileContent::Nothing
+        && settings.earlier != LogRunSettings::Earlier::Overwrite) {
+        if (settings.earlier == LogRunSettings::Earlier::Refuse) {
+            say(tr("The log file %1 already holds data; give --overwrite to replace it or "
+                   "--append to go on below it.")
+                    .arg(shown(fileName)));
+            return false;
+        }
+        if (content == LogFileContent::Other) {
+            say((settings.offersOverwrite
+                     ? tr("The log file %1 holds other columns than this run's; its rows cannot go "
+                          "on below them. Give --overwrite to replace it, or --enable its "
+                          "columns.")
+                     : tr("The log file %1 holds other columns than this run's; its rows cannot go "
+                          "on below them. Move it away, or --enable its columns."))
+                    .arg(shown(fileName)));
+            return false;
+        }
+        return true; // appending: the file's own header stands
+    }
+    const Result<void> written = writeLogLine(fileName, header, LogLineMode::Truncate);
+    if (!written) {
+        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), written.error()));
+        return false;
+    }
+    return true;
+}
+
+bool LogWriter::write(const QDateTime &time, const ChannelData *records)
+{
+    // One time for both the row and its day's file, so a row at midnight lands in the file of
+    // the date it carries.
+    const QString fileName = fileFor(time);
+    if (fileName != currentFile && !startFile(fileName))
+        refusedFile = fileName;
+    if (fileName == refusedFile) {
+        well = false;
+        return false;
+    }
+    const QByteArray row = logRow(logTimeText(time, settings.timeStyle, settings.milliseconds),
+                                  records, settings.enables);
+    const Result<void> written = appendLogRow(fileName, header, row);
+    if (!written) {
+        well = false;
+        if (!rowFailureTold) {
+            say(tr("A row could not be written to the log file %1: %2. Logging goes on and "
+                   "tries again at every sample.")
+                    .arg(shown(fileName), written.error()));
+            rowFailureTold = true;
+        }
+        return false;
+    }
+    ++rowCount;
+    return true;
+}
