@@ -1,10 +1,12 @@
 #include "calibration/backupstore.h"
 
+#include "files/wholefile.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -67,9 +69,9 @@ QString BackupStore::write(const UnitIdentity &unit, const QByteArray &text, con
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = folder.filePath(name.chopped(4) + QStringLiteral("-%1.txt").arg(n));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        *error = file.errorString();
+    const QString reason = writeWholeFile(path, text);
+    if (!reason.isEmpty()) {
+        *error = reason;
         return QString();
     }
     backedUp.insert(unitKey(unit));
@@ -85,6 +87,12 @@ QString BackupStore::write(const UnitIdentity &unit, const QByteArray &text, con
     for (int i = Kept - 1; i < backups.size(); ++i)
         folder.remove(backups.at(i));
     return path;
+}
+
+void BackupStore::discard(const UnitIdentity &unit, const QString &path)
+{
+    QFile::remove(path);
+    backedUp.remove(unitKey(unit));
 }
 
 QString backupFileName(const UnitIdentity &unit, const QDateTime &when)

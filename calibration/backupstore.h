@@ -33,6 +33,10 @@ public:
     QString write(const UnitIdentity &unit, const QByteArray &text, const QDateTime &when,
                   QString *error);
 
+    // Takes back a backup `write` made that proved no way back: the file goes, and the unit wants
+    // its backup again.
+    void discard(const UnitIdentity &unit, const QString &path);
+
 private:
     QString folderPath;
     QSet<QString> backedUp; // the units backed up in this run

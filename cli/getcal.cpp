@@ -1,11 +1,10 @@
 // quadmeter-cli get-cal: a channel's calibration as a text file.
 #include "calibration/calibrationfile.h"
 #include "cli/command.h"
-#include "files/regularfile.h"
+#include "files/wholefile.h"
 #include "unit/unit.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
 #include <memory>
 
@@ -57,15 +56,9 @@ public:
         const QByteArray text = calibrationFileText(*read);
         if (output.isEmpty())
             return printResult(text, cliText("the calibration")) ? ExitSuccess : ExitFailure;
-        QFile file;
-        QString reason;
-        if (openRegularFile(file, output, QIODevice::WriteOnly | QIODevice::Truncate, &reason)
-            != FileOpening::Opened) {
+        const QString reason = writeWholeFile(output, text);
+        if (!reason.isEmpty()) {
             say(cliText("%1 cannot be written: %2.").arg(shown(output), reason));
-            return ExitFailure;
-        }
-        if (file.write(text) != text.size() || !file.flush()) {
-            say(cliText("%1 cannot be written: %2.").arg(shown(output), file.errorString()));
             return ExitFailure;
         }
         return ExitSuccess;

@@ -130,6 +130,7 @@ private slots:
     void silenceIsNoSuccess_data();
     void silenceIsNoSuccess();
     void backupRestoreRoundTrip();
+    void backupOnAFullDiskKeepsTheOldFile();
     void setCalKeepsABackupFirst_data();
     void setCalKeepsABackupFirst();
     void unitFaultsFailTheCommand_data();
@@ -506,6 +507,44 @@ void CliTest::backupRestoreRoundTrip()
     const QString refused = written(dir, "negative.txt", negative);
     QCOMPARE(cli(QStringList {"restore", refused, "--force", "--no-backup"} + port).exitCode, 1);
     QVERIFY(host.received().isEmpty());
+}
+
+// A file system with 4 KiB left takes the first block of a backup and refuses the rest: the
+// backup fails and the whole one from before stays. Where no file system can be mounted (not
+// root), a file size limit of 4 KiB on the tool stands in for the full disk.
+void CliTest::backupOnAFullDiskKeepsTheOldFile()
+{
+    QTemporaryDir dir;
+    const QString small = dir.filePath("small");
+    QVERIFY(QDir().mkpath(small));
+    const bool mounted
+        = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            QProcess::execute("umount", {small});
+    });
+    const QString file = small + "/unit.txt";
+    QCOMPARE(cli(QStringList {"backup", file} + port).exitCode, 0);
+    const QByteArray before = fileBytes(file);
+    QStringList command {"backup", file, "--overwrite"};
+    if (mounted) {
+        QFile filler(small + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'f')) == 4096) { }
+        QVERIFY(filler.resize(filler.size() - 4096));
+    } else {
+        command = QStringList {"-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"",
+                               QUADMETER_CLI_EXECUTABLE}
+            + command;
+    }
+    QProcess process;
+    process.start(mounted ? QUADMETER_CLI_EXECUTABLE : "/bin/sh", command + port);
+    QVERIFY(process.waitForFinished(20000));
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains(file.toUtf8() + " cannot be written"), err);
+    QCOMPARE(fileBytes(file), before);
+    QCOMPARE(QDir(small).entryList(QDir::Files), QStringList({"filler", "unit.txt"}).mid(!mounted));
 }
 
 void CliTest::setCalKeepsABackupFirst_data()
