@@ -20,9 +20,9 @@ public:
         description = cliText(
             "The gain and the 100 rows of the channel's temperature table, as a text file a\n"
             "spreadsheet opens: a line \"Gain<TAB>value\", a header line, then one\n"
-            "\"resistance<TAB>temperature\" line per row, CR LF line ends. Every value reads\n"
-            "back to the same single-precision number, so set-cal --table sends exactly\n"
-            "what was read. The file also loads as a curve (LoadFromFile). Nothing is\n"
+            "\"resistance<TAB>temperature\" line per row and the end line \"# end: 100 rows\",\n"
+            "CR LF line ends. Every value reads back to the same single-precision number,\n"
+            "so set-cal --table and LoadFromFile take exactly what was read. Nothing is\n"
             "written when the unit does not answer in full.");
         options = {outputOption};
         arguments = {{QStringLiteral("CHANNEL"), cliText("the channel, 1-4")}};

@@ -6,6 +6,7 @@
 #include "link/protocol.h"
 #include "logging/logformat.h"
 #include "sim/ptyhost.h"
+#include "tests/support/cutfiles.h"
 #include "tests/support/fault.h"
 #include "tests/support/fifo.h"
 #include "tests/support/floatbits.h"
@@ -131,6 +132,8 @@ private slots:
     void silenceIsNoSuccess();
     void backupRestoreRoundTrip();
     void backupOnAFullDiskKeepsTheOldFile();
+    void cutOrMisplacedFileSendsNothing_data();
+    void cutOrMisplacedFileSendsNothing();
     void setCalKeepsABackupFirst_data();
     void setCalKeepsABackupFirst();
     void unitFaultsFailTheCommand_data();
@@ -545,6 +548,45 @@ void CliTest::backupOnAFullDiskKeepsTheOldFile()
     QVERIFY2(err.contains(file.toUtf8() + " cannot be written"), err);
     QCOMPARE(fileBytes(file), before);
     QCOMPARE(QDir(small).entryList(QDir::Files), QStringList({"filler", "unit.txt"}).mid(!mounted));
+}
+
+void CliTest::cutOrMisplacedFileSendsNothing_data()
+{
+    QTest::addColumn<QStringList>("command"); // "FILE" stands for the file
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("why");
+    const QVector<Calibration> channels = savedChannels();
+    const QByteArray backup
+        = unitCalibrationText({QDateTime::currentDateTime(), "ttyACM0", "Q1", "test"}, channels);
+    const QByteArray table = calibrationFileText(channels.at(3));
+    const QStringList restore {"restore", "FILE", "--store"};
+    const QStringList setCal {"set-cal", "4", "--table", "FILE", "--store"};
+    for (const int cut : cutPositions(backup))
+        QTest::addRow("backup cut at %d", cut) << restore << backup.left(cut) << "was not loaded";
+    for (const int cut : cutPositions(table))
+        QTest::addRow("get-cal file cut at %d", cut)
+            << setCal << table.left(cut) << "was not loaded";
+    for (const QByteArray &saved : {backup, table})
+        QTest::addRow("%s as a curve", saved == table ? "get-cal file" : "backup")
+            << QStringList {"set-cal", "3", "--curve", "FILE"} << saved
+            << "it is a calibration file, not a curve; give it with --table";
+}
+
+// A file cut at any byte, inside a number or between rows or sections, is refused before the unit
+// is asked anything, and so is a saved calibration given as a curve to be resampled.
+void CliTest::cutOrMisplacedFileSendsNothing()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    command.replaceInStrings(QRegularExpression("^FILE$"), written(dir, "saved.txt", bytes));
+    host.clearReceived();
+    const Run run = cli(command + QStringList {"--no-backup"} + port);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(why.toUtf8()) && run.err.contains("Nothing was sent to the unit."),
+             run.err);
+    QVERIFY(host.received().isEmpty());
 }
 
 void CliTest::setCalKeepsABackupFirst_data()
