@@ -76,10 +76,15 @@ QString BackupStore::write(const UnitIdentity &unit, const QByteArray &text, con
     }
     backedUp.insert(unitKey(unit));
 
-    // The names begin with the date and time, so their order is the order they were taken in.
+    // The names begin with the date and time, so their order is the order they were taken in. Only
+    // this unit's are counted: a script that calibrates one unit many times must never take
+    // another unit's way back.
+    const QRegularExpression ownName(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}_%1(-\\d+)?\\.txt$")
+            .arg(QRegularExpression::escape(backupFileName(unit, when).mid(20).chopped(4))));
     QStringList backups;
     for (const QString &entry : folder.entryList(QDir::Files, QDir::Name | QDir::Reversed)) {
-        if (backupName().match(entry).hasMatch())
+        if (backupName().match(entry).hasMatch() && ownName.match(entry).hasMatch())
             backups.append(entry);
     }
     // A clock set back could put the new file among the oldest; it stays all the same.

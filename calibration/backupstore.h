@@ -13,7 +13,8 @@
 class BackupStore
 {
 public:
-    // At least this many of the newest backups stay; older ones are removed as new ones come.
+    // At least this many of the newest backups of each unit stay; older ones are removed as new
+    // ones of the same unit come. Another unit's backups are never touched.
     static constexpr int Kept = 50;
 
     // The "backups" folder in the data folder of `program` as the system names it for the user
@@ -28,8 +29,9 @@ public:
     bool isDue(const UnitIdentity &unit) const;
 
     // Writes `text`, the unit's calibration read at `when`, as a new file of the folder (made when
-    // missing), marks the unit as backed up in this run and removes the oldest backups beyond the
-    // newest Kept. The file's path; empty when it could not be written, with the reason in `error`.
+    // missing), marks the unit as backed up in this run and removes the unit's oldest backups
+    // beyond its newest Kept, the new one always among them. The file's path; empty when it could
+    // not be written, with the reason in `error`.
     QString write(const UnitIdentity &unit, const QByteArray &text, const QDateTime &when,
                   QString *error);
 

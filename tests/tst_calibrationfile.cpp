@@ -71,21 +71,24 @@ void CalibrationFileTest::unitFileWantsEveryGain()
     QVERIFY(file.channels.isEmpty());
 }
 
-// Every backup is kept, two within one second too, until the newest Kept remain; a unit is backed
-// up once a run.
+// Every backup is kept, two within one second too, until the newest Kept of the unit remain; the
+// older backup of another unit stays; a unit is backed up once a run.
 void CalibrationFileTest::backupsKeepTheNewest()
 {
     QTemporaryDir dir;
-    BackupStore store(dir.path());
-    const UnitIdentity unit {QStringLiteral("ttyACM0"), QStringLiteral("Q1")};
     const QDateTime first(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
     QString error;
+    const UnitIdentity other {QStringLiteral("ttyACM1"), QStringLiteral("Q12")};
+    QVERIFY(!BackupStore(dir.path()).write(other, "x", first.addSecs(-3600), &error).isEmpty());
+    BackupStore store(dir.path());
+    const UnitIdentity unit {QStringLiteral("ttyACM0"), QStringLiteral("Q1")};
     for (int n = 0; n <= BackupStore::Kept; ++n) // two a second
         QVERIFY(!store.write(unit, "x", first.addSecs(n / 2), &error).isEmpty());
     QVERIFY(!store.isDue(unit));
     const QStringList kept = QDir(dir.path()).entryList(QDir::Files);
-    QCOMPARE(int(kept.size()), BackupStore::Kept);
+    QCOMPARE(int(kept.size()), BackupStore::Kept + 1);
     QCOMPARE(int(kept.filter(QStringLiteral("12-00-00_")).size()), 1); // the oldest went
+    QCOMPARE(int(kept.filter(QStringLiteral("_Q12.txt")).size()), 1);
 }
 
 QTEST_GUILESS_MAIN(CalibrationFileTest)
