@@ -248,6 +248,14 @@ CalibrationFile readCalibrationFile(const QByteArray &text)
 namespace {
 
 const QLatin1String unitFileTitle("# Quadmeter calibration of the whole unit");
+const QLatin1String serialLabel("# USB serial number: ");
+const QLatin1String portLabel("# Port: ");
+
+void headerValue(const QString &line, const QLatin1String &label, QString &value)
+{
+    if (line.startsWith(label))
+        value = line.mid(label.size()).trimmed();
+}
 
 // "# Channel3" for channel index 2.
 QString sectionLine(int channel)
@@ -264,9 +272,9 @@ QByteArray unitCalibrationText(const UnitCalibrationHeader &header,
         unitFileTitle,
         QStringLiteral("# Taken: %1")
             .arg(header.taken.toOffsetFromUtc(header.taken.offsetFromUtc()).toString(Qt::ISODate)),
-        QStringLiteral("# Port: %1").arg(header.portName)};
+        portLabel + header.portName};
     if (!header.serialNumber.isEmpty())
-        lines.append(QStringLiteral("# USB serial number: %1").arg(header.serialNumber));
+        lines.append(serialLabel + header.serialNumber);
     lines.append(QStringLiteral("# Tool: %1").arg(header.tool));
     QString text = lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
     for (int channel = 0; channel < channels.size(); ++channel)
@@ -292,6 +300,10 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
             if (starts.size() == protocol::ChannelCount)
                 break;
             continue;
+        }
+        if (starts.isEmpty()) {
+            headerValue(line, serialLabel, file.serialNumber);
+            headerValue(line, portLabel, file.portName);
         }
         // Before the first section only comments; within one, the section's reader judges.
         if (starts.isEmpty() && !line.isEmpty() && !line.startsWith(QLatin1Char('#'))) {

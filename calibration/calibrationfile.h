@@ -74,6 +74,9 @@ QByteArray unitCalibrationText(const UnitCalibrationHeader &header,
 struct UnitCalibrationFile
 {
     QVector<Calibration> channels; // all four in channel order when the file is whole, else none
+    // The unit it was taken from, as its header names it; empty where it names none.
+    QString serialNumber;
+    QString portName;
     // Empty when whole. Otherwise a clause as for a get-cal file, its line counted from the start
     // of the whole file: "in Channel2's section, line 210 ("oops") is not a row of two numbers".
     QString problem;

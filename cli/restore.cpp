@@ -32,7 +32,8 @@ public:
             "Sends each channel of FILE (or only --channel) to the unit and reads it back to\n"
             "see that the unit took it, bit for bit. A file that is not whole, or a value no\n"
             "sensor has, is refused before anything is sent; a table whose rows do not run\n"
-            "one way only with --force. --store writes the EEPROM only when every channel\n"
+            "one way only with --force, and so is a backup of another unit (by its USB\n"
+            "serial number). --store writes the EEPROM only when every channel\n"
             "sent was verified. Ctrl-C ends it after the channel under way, with exit\n"
             "status 130.");
         options = {channelOption, storeOption, forceOption, noBackupOption()};
@@ -64,7 +65,7 @@ public:
         if (!readFile(saved))
             return ExitFailure;
         Unit unit;
-        if (!openUnit(unit, common) || (backUp && !keepBackup(unit)))
+        if (!openUnit(unit, common) || !isThisUnits(unit) || (backUp && !keepBackup(unit)))
             return ExitFailure;
 
         QList<int> verified;
@@ -94,7 +95,7 @@ public:
 
 private:
     // The file's calibrations, each one that is to go checked; false after saying why not.
-    bool readFile(QVector<Calibration> &saved) const
+    bool readFile(QVector<Calibration> &saved)
     {
         QFile file;
         QString reason;
@@ -126,7 +127,21 @@ private:
             return false;
         }
         saved = read.channels;
+        savedFrom = read.serialNumber;
         return true;
+    }
+
+    // Another unit's calibration fits no sensor of this one: sent only when asked for by name.
+    bool isThisUnits(const Unit &unit) const
+    {
+        const QString serial = unit.identity().serialNumber;
+        if (force || savedFrom.isEmpty() || serial.isEmpty() || serial == savedFrom)
+            return true;
+        say(cliText("The backup file \"%1\" was taken from the unit with USB serial number %2, "
+                    "not from this one (%3); --force restores it all the same. Nothing was sent "
+                    "to the unit.")
+                .arg(shown(input), savedFrom, serial));
+        return false;
     }
 
     QString sentSoFar(const QList<int> &verified) const
@@ -154,10 +169,13 @@ private:
     const QCommandLineOption storeOption {
         QStringLiteral("store"),
         cliText("when every channel sent was verified, make the unit keep them in its EEPROM")};
-    const QCommandLineOption forceOption {QStringLiteral("force"),
-                                          cliText("send a table whose rows do not run one way")};
+    const QCommandLineOption forceOption {
+        QStringLiteral("force"),
+        cliText("send a table whose rows do not run one way, or a backup of another unit (by its "
+                "USB serial number)")};
 
     QString input;
+    QString savedFrom; // the USB serial number of the unit the file was taken from, if it says
     QList<int> channels {0, 1, 2, 3};
     bool store = false;
     bool force = false;

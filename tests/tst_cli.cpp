@@ -134,6 +134,7 @@ private slots:
     void backupOnAFullDiskKeepsTheOldFile();
     void cutOrMisplacedFileSendsNothing_data();
     void cutOrMisplacedFileSendsNothing();
+    void restoreOntoAnotherUnitNeedsForce();
     void setCalKeepsABackupFirst_data();
     void setCalKeepsABackupFirst();
     void unitFaultsFailTheCommand_data();
@@ -587,6 +588,27 @@ void CliTest::cutOrMisplacedFileSendsNothing()
     QVERIFY2(run.err.contains(why.toUtf8()) && run.err.contains("Nothing was sent to the unit."),
              run.err);
     QVERIFY(host.received().isEmpty());
+}
+
+// A backup of another unit, told by its USB serial number, goes onto this one only with --force.
+// In process, so that the pseudo-terminal is listed with a serial number as a real unit is.
+void CliTest::restoreOntoAnotherUnitNeedsForce()
+{
+    QTemporaryDir dir;
+    const QString file = written(
+        dir, "other.txt",
+        unitCalibrationText({QDateTime::currentDateTime(), "ttyACM1", "2065376B5748", "test"},
+                            savedChannels()));
+    for (const QStringList &force : {QStringList(), QStringList {"--force"}}) {
+        CommandLine line = parseCommandLine(
+            QStringList {"quadmeter-cli", "restore", file, "--no-backup"} + force + port);
+        line.common.lister = [this] {
+            return QList<PortEntry> {{host.portPath(), true, 0x2341, 0x8036, "55736313B9C1"}};
+        };
+        host.clearReceived();
+        QCOMPARE(line.command->run(line.common), force.isEmpty() ? 1 : 0);
+        QCOMPARE(host.received().isEmpty(), force.isEmpty());
+    }
 }
 
 void CliTest::setCalKeepsABackupFirst_data()
