@@ -1,5 +1,7 @@
 #include "calibration/calibrationfile.h"
 
+#include "text/numbers.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringList>
@@ -23,11 +25,10 @@ enum class Field { Number, DecimalComma, OutOfRange, NotANumber };
 
 Field readField(const QString &text, float &value)
 {
-    bool ok = false;
-    value = text.toFloat(&ok);
-    if (ok)
+    if (readReal(text, value))
         return Field::Number;
     // A double that is no float is a number beyond what the unit keeps (1e39, 1e-50).
+    bool ok = false;
     (void)text.toDouble(&ok);
     if (ok)
         return Field::OutOfRange;

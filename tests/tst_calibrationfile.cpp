@@ -13,6 +13,8 @@ class CalibrationFileTest : public QObject
 private slots:
     void everyLineIsARowOrSaysWhy_data();
     void everyLineIsARowOrSaysWhy();
+    void everyFloatReadsBack_data();
+    void everyFloatReadsBack();
     void unitFileWantsEveryGain();
     void backupsKeepTheNewest();
 };
@@ -54,6 +56,25 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy()
     QCOMPARE(file.problem.isEmpty() ? checkCalibration({*file.gain, file.rows}).problem
                                     : file.problem,
              problem);
+}
+
+void CalibrationFileTest::everyFloatReadsBack_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::newRow("the largest float") << std::numeric_limits<float>::max();
+    QTest::newRow("the smallest subnormal") << std::numeric_limits<float>::denorm_min();
+    QTest::newRow("the smallest normal") << std::numeric_limits<float>::min();
+}
+
+// What the tool writes with nine digits it reads back to the same bits, at the ends of the range.
+void CalibrationFileTest::everyFloatReadsBack()
+{
+    QFETCH(float, value);
+    Calibration calibration {value, QVector<protocol::TableEntry>(100, {value, value})};
+    const CalibrationFile file = readCalibrationFile(calibrationFileText(calibration));
+    QCOMPARE(file.problem, QString());
+    QCOMPARE(protocol::floatBits(*file.gain), protocol::floatBits(value));
+    QCOMPARE(protocol::floatBits(file.rows.at(99).temperature), protocol::floatBits(value));
 }
 
 // A whole unit's file reads back as written; a section that lost its gain line is named.
