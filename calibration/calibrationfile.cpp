@@ -65,8 +65,16 @@ QString lineProblem(int number, const QString &line, Field read, const QString &
 {
     const QString where = lineWhere(number, line);
     switch (read) {
-    case Field::DecimalComma:
-        return tr("%1 has a decimal comma; the file's numbers are written with a point").arg(where);
+    case Field::DecimalComma: {
+        // The number with the comma, so that it is found at once in a long line.
+        const QStringList fields = line.simplified().split(QLatin1Char(' '));
+        const auto comma = std::find_if(fields.cbegin(), fields.cend(), [](const QString &f) {
+            float ignored;
+            return readField(f, ignored) == Field::DecimalComma;
+        });
+        return tr("%1 has a decimal comma in \"%2\"; the file's numbers are written with a point")
+            .arg(where, comma == fields.cend() ? QString() : *comma);
+    }
     case Field::OutOfRange:
         return tr("%1 holds a number beyond the range of the unit's values").arg(where);
     default:

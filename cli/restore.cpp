@@ -9,12 +9,15 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 QString titles(const QList<int> &channels)
 {
+    if (channels == QList<int> {0, 1, 2, 3})
+        return QStringLiteral("Channel1–Channel4");
     QStringList names;
     for (const int channel : channels)
         names.append(channelTitle(channel));
@@ -46,12 +49,20 @@ public:
     {
         input = values.at(0);
         if (parser.isSet(channelOption)) {
-            int channel = 0;
-            if (!readChannel(parser.value(channelOption), channel)) {
-                *error = cliText("the channel is 1, 2, 3 or 4");
-                return false;
+            channels.clear();
+            for (const QString &value : parser.values(channelOption)) {
+                int channel = 0;
+                if (!readChannel(value, channel)) {
+                    *error = cliText("the channel is 1, 2, 3 or 4");
+                    return false;
+                }
+                if (channels.contains(channel)) {
+                    *error = cliText("--channel names each channel once");
+                    return false;
+                }
+                channels.append(channel);
             }
-            channels = {channel};
+            std::sort(channels.begin(), channels.end());
         }
         store = parser.isSet(storeOption);
         force = parser.isSet(forceOption);
@@ -74,22 +85,25 @@ public:
                 return interrupted(verified);
             const UnitResult<void> sent = unit.sendCalibration(channel, saved.at(channel));
             if (!sent) {
-                say(cliText("%1: the unit did not take the saved calibration (%2).%3")
-                        .arg(channelTitle(channel), sent.error(), sentSoFar(verified)));
+                say(cliText("%1.%2").arg(
+                    Unit::notTakenSentence(channelTitle(channel), cliText("saved"), sent),
+                    sentSoFar(verified)));
                 return ExitFailure;
             }
             verified.append(channel);
         }
         if (stopIsRequested())
             return interrupted(verified);
-        if (!store)
+        if (!store) {
+            say(cliText("restored %1, verified; not stored").arg(titles(channels)));
             return ExitSuccess;
+        }
         const UnitResult<void> stored = unit.storeEeprom();
         if (!stored) {
             say(cliText("the calibration was sent but not stored: %1").arg(stored.error()));
             return ExitFailure;
         }
-        say(cliText("stored"));
+        say(cliText("restored %1, verified; stored").arg(titles(channels)));
         return ExitSuccess;
     }
 
@@ -146,9 +160,10 @@ private:
 
     QString sentSoFar(const QList<int> &verified) const
     {
-        QString text = verified.isEmpty() ? QString()
-                                          : cliText(" %1 sent and verified;").arg(titles(verified));
-        return text + (store ? cliText(" nothing was stored.") : QString());
+        if (verified.isEmpty())
+            return store ? cliText(" Nothing was stored.") : QString();
+        return cliText(" %1 sent and verified;").arg(titles(verified))
+            + (store ? cliText(" nothing was stored.") : QString());
     }
 
     int interrupted(const QList<int> &verified) const
@@ -165,7 +180,10 @@ private:
     }
 
     const QCommandLineOption channelOption {
-        QStringLiteral("channel"), cliText("send only this channel, 1-4"), QStringLiteral("N")};
+        QStringLiteral("channel"),
+        cliText("send only this channel, 1-4; given again, each channel named is sent, in channel "
+                "order"),
+        QStringLiteral("N")};
     const QCommandLineOption storeOption {
         QStringLiteral("store"),
         cliText("when every channel sent was verified, make the unit keep them in its EEPROM")};

@@ -96,12 +96,11 @@ public:
         if (stopIsRequested())
             return interrupted(
                 sent ? cliText("%1 was sent and verified; nothing was stored").arg(title)
-                     : cliText("%1 was sent but the unit did not take it (%2); "
-                               "nothing was stored")
-                           .arg(title, sent.error()));
+                     : cliText("%1; nothing was stored")
+                           .arg(Unit::notTakenSentence(title, cliText("new"), sent)));
         if (!sent) {
-            say(cliText("%1: the unit did not take the new calibration (%2).%3")
-                    .arg(title, sent.error(), store ? cliText(" Nothing was stored.") : QString()));
+            say(cliText("%1.%2").arg(Unit::notTakenSentence(title, cliText("new"), sent),
+                                     store ? cliText(" Nothing was stored.") : QString()));
             return ExitFailure;
         }
         if (!store)

@@ -28,9 +28,10 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy_data()
     QTest::newRow("beyond a float") << QByteArray("1e39\t300")
                                     << "line 59 (\"1e39 300\") holds a number beyond the range "
                                        "of the unit's values";
-    QTest::newRow("decimal comma") << QByteArray("1,5\t300")
-                                   << "line 59 (\"1,5 300\") has a decimal comma; the file's "
-                                      "numbers are written with a point";
+    QTest::newRow("decimal comma")
+        << QByteArray("1,5\t300")
+        << "line 59 (\"1,5 300\") has a decimal comma in \"1,5\"; the file's "
+           "numbers are written with a point";
     QTest::newRow("a second header") << QByteArray("Resistance (Ohm)\tTemperature (K)")
                                      << "line 59 (\"Resistance (Ohm) Temperature (K)\") is not "
                                         "a row of two numbers";

@@ -184,6 +184,8 @@ void CliTest::commandLines_data()
     row("gain beyond a float", {"set-cal", "1", "--table", "t", "--gain", "1e39"},
         "--gain takes a number");
     row("extra", {"store", "now"}, "unexpected argument \"now\"");
+    row("channel twice", {"restore", "f", "--channel", "2", "--channel", "2"},
+        "--channel names each channel once");
     row("log no file", {"log"}, "log needs more arguments");
     row("log column", {"log", "f", "--enable", "Voltage0,Voltage4"},
         "unknown column \"Voltage4\" (Voltage0-3, Resistance0-3, Temperature0-3)");
@@ -496,7 +498,9 @@ void CliTest::backupRestoreRoundTrip()
     host.clearReceived();
 
     const Run run = cli(QStringList {"restore", file, "--store"} + port);
-    QVERIFY2(run.exitCode == 0 && run.err.contains("calibration was backed up to"), run.err);
+    QVERIFY2(run.exitCode == 0 && run.err.contains("calibration was backed up to")
+                 && run.err.endsWith("restored Channel1–Channel4, verified; stored\n"),
+             run.err);
     QTRY_VERIFY(host.received().endsWith(char(protocol::WriteEeprom)));
     int stores = 0;
     for (const Received &chunk : host.receivedChunks())

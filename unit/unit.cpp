@@ -4,6 +4,7 @@
 #include "link/unitports.h"
 #include "measure/readings.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QSerialPort>
 
@@ -37,6 +38,11 @@ QString notInFullText()
     return Unit::tr("the unit did not answer in full");
 }
 
+QString unansweredReadBack()
+{
+    return QStringLiteral("it did not answer the read-back in full");
+}
+
 // What the unit holds after a calibration was sent, against what was sent.
 struct SendCheck
 {
@@ -55,7 +61,7 @@ QString notTakenText(const SendCheck &check)
         return QStringLiteral("rows %1–100 were not sent")
             .arg(protocol::TableRows - check.rowsNotSent + 1);
     if (!check.readBackComplete)
-        return QStringLiteral("it did not answer the read-back in full");
+        return unansweredReadBack();
     QStringList parts;
     if (check.gainDiffers)
         parts.append(QStringLiteral("gain"));
@@ -224,6 +230,17 @@ UnitResult<Calibration> Unit::readCalibration(int channel)
         && exchange::staysQuiet(port, CalibrationQuietMs))
         return calibration;
     return UnitFailure {notInFullText()};
+}
+
+QString Unit::notTakenSentence(const QString &title, const QString &what,
+                               const UnitResult<void> &sent)
+{
+    if (sent.error() == unansweredReadBack())
+        return QCoreApplication::translate(
+                   "Unit", "%1 was sent but not verified: the unit did not answer the read-back")
+            .arg(title);
+    return QCoreApplication::translate("Unit", "%1: the unit did not take the %2 calibration (%3)")
+        .arg(title, what, sent.error());
 }
 
 UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibration)
