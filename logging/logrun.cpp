@@ -71,7 +71,7 @@ bool LogRun::start()
 bool LogRun::startFile(const QString &fileName)
 {
     currentFile = fileName;
-    const LogFileContent content = logFileContent(fileName, header);
+    const LogFileContent content = logFileContent(fileName, header, settings.timeStyle);
     if (content != LogFileContent::Nothing
         && settings.earlier != LogRunSettings::Earlier::Overwrite) {
         if (settings.earlier == LogRunSettings::Earlier::Refuse) {
@@ -80,13 +80,29 @@ bool LogRun::startFile(const QString &fileName)
                     .arg(shown(fileName)));
             return false;
         }
+        if (content == LogFileContent::OtherTimeStyle) {
+            say(tr("The log file %1 tells the time of its rows the other way (%2); this run's rows "
+                   "cannot go on below them. Give --overwrite to replace it, or --time %3.")
+                    .arg(shown(fileName),
+                         settings.timeStyle == LogTimeStyle::Iso ? tr("as times of day")
+                                                                 : tr("with dates"),
+                         settings.timeStyle == LogTimeStyle::Iso ? QStringLiteral("clock")
+                                                                 : QStringLiteral("iso")));
+            return false;
+        }
         if (content == LogFileContent::Other) {
             say(tr("The log file %1 holds other columns than this run's; its rows cannot go on "
                    "below them. Give --overwrite to replace it, or --enable its columns.")
                     .arg(shown(fileName)));
             return false;
         }
-        return true; // appending: the file's own header stands
+        // Appending: the file's own header stands.
+        const QString error = endCutLastRow(fileName);
+        if (!error.isNull()) {
+            say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), error));
+            return false;
+        }
+        return true;
     }
     const QString error = writeLogLine(fileName, header, LogLineMode::Truncate);
     if (!error.isNull()) {
@@ -154,16 +170,25 @@ LogRun::Sample LogRun::sample()
     }
     const QByteArray row = logRow(logTimeText(now, settings.timeStyle, settings.milliseconds),
                                   reading->channels.data(), settings.enables);
-    const QString error = appendLogRow(fileName, header, row);
+    bool madeAgain = false;
+    const QString error = appendLogRow(fileName, header, row, &madeAgain);
     if (!error.isNull()) {
         well = false;
-        if (!rowFailureTold) {
-            say(tr("A row could not be written to the log file %1: %2. Logging goes on and "
+        if (rowsLost++ == 0)
+            say(tr("%1: a row could not be written to the log file %2: %3. Logging goes on and "
                    "tries again at every sample.")
-                    .arg(shown(fileName), error));
-            rowFailureTold = true;
-        }
+                    .arg(stamp(), shown(fileName), error));
         return Sample::NoRow;
+    }
+    if (madeAgain)
+        say(tr("%1: the log file %2 was gone or emptied; it was made again, with the run's "
+               "header.")
+                .arg(stamp(), shown(fileName)));
+    if (rowsLost > 0) {
+        say(tr("%1: rows are written to the log file %2 again; %3 lost meanwhile.")
+                .arg(stamp(), shown(fileName),
+                     rowsLost == 1 ? tr("1 row was") : tr("%1 rows were").arg(rowsLost)));
+        rowsLost = 0;
     }
     ++rowCount;
     return Sample::Row;

@@ -65,7 +65,7 @@ private:
     QString currentFile;
     QString refusedFile; // a day's file that held other data: its rows are not written
     bool anotherTold = false;
-    bool rowFailureTold = false;
+    int rowsLost = 0; // rows not written since the last one that was
     bool well = true;
     int rowCount = 0;
 };
