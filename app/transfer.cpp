@@ -1,9 +1,9 @@
 #include "app/dialog.h"
 
 #include "calibration/calibrationcheck.h"
-#include "calibration/calibrationwidget.h"
+#include "calibration/unitbackup.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
+#include "windows/calibrationwidget.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -173,10 +173,9 @@ CalibrationFile readTable(const QStringList &lines, int first, int end)
         file.problem = lineProblem(index + 1, line, read, tr("a row of two numbers"));
         return file;
     }
-    if (file.rows.size() != protocol::TableRows)
-        file.problem
-            = tr("it holds %1 rows, not %2")
-                  .arg(QString::number(file.rows.size()), QString::number(protocol::TableRows));
+    if (file.rows.size() != TableRows)
+        file.problem = tr("it holds %1 rows, not %2")
+                           .arg(QString::number(file.rows.size()), QString::number(TableRows));
     return file;
 }
 
@@ -230,7 +229,7 @@ QString rowsText(const Calibration &calibration)
 {
     QString text = QStringLiteral("Gain\t%1\r\nResistance (Ohm)\tTemperature (K)\r\n")
                        .arg(exactReal(calibration.gain));
-    for (const protocol::TableEntry &row : calibration.rows)
+    for (const TableEntry &row : calibration.rows)
         text += exactReal(row.resistance) + QLatin1Char('\t') + exactReal(row.temperature)
             + QStringLiteral("\r\n");
     return text;
@@ -306,7 +305,7 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
         const QString line = lines.at(index).trimmed();
         if (line == sectionLine(starts.size())) {
             starts.append(index + 1);
-            if (starts.size() == protocol::ChannelCount)
+            if (starts.size() == ChannelCount)
                 break;
             continue;
         }
@@ -321,7 +320,7 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
             return file;
         }
     }
-    if (starts.size() < protocol::ChannelCount) {
+    if (starts.size() < ChannelCount) {
         file.problem = tr("it holds no section \"%1\"").arg(sectionLine(starts.size()));
         return file;
     }
@@ -330,7 +329,7 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
     if (!file.problem.isEmpty())
         return file;
     starts.append(end + 1);
-    for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         // Up to the next section's "#" line, or the end line.
         const CalibrationFile table
             = readTable(lines, starts.at(channel), starts.at(channel + 1) - 1);

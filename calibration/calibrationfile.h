@@ -12,7 +12,7 @@
 // Every value is written with nine significant digits and a decimal point, so it reads back to
 // the very same float. The end line shows the file was written to its end: a file cut short by a
 // crash or a full disk, even inside its last number, is never taken for a table.
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -26,7 +26,7 @@ QByteArray calibrationFileText(const Calibration &calibration);
 struct CalibrationFile
 {
     std::optional<float> gain; // absent when the file has no gain line
-    QVector<protocol::TableEntry> rows;
+    QVector<TableEntry> rows;
     // Empty when the file holds a whole table. Otherwise a clause to follow the file's name,
     // as in "line 57 ("1,5 300") has a decimal comma; ..." or "it holds 99 rows, not 100".
     QString problem;

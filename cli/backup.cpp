@@ -1,9 +1,9 @@
 // quadmeter-cli backup: the whole unit's calibration in one file.
+#include "calibration/unitbackup.h"
 #include "cli/command.h"
 #include "files/regularfile.h"
 #include "files/wholefile.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
 
 #include <QCommandLineParser>
 #include <QFileInfo>

@@ -5,7 +5,7 @@
 // file of its own, and one row in the table of cli/commandline.cpp.
 #include "link/portlister.h"
 #include "logging/logformat.h"
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QCommandLineOption>
 #include <QList>

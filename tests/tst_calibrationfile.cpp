@@ -3,6 +3,7 @@
 #include "calibration/backupstore.h"
 #include "calibration/calibrationcheck.h"
 #include "calibration/calibrationfile.h"
+#include "tests/support/floatbits.h"
 
 #include <QtTest>
 
@@ -71,11 +72,11 @@ void CalibrationFileTest::everyFloatReadsBack_data()
 void CalibrationFileTest::everyFloatReadsBack()
 {
     QFETCH(float, value);
-    Calibration calibration {value, QVector<protocol::TableEntry>(100, {value, value})};
+    Calibration calibration {value, QVector<TableEntry>(100, {value, value})};
     const CalibrationFile file = readCalibrationFile(calibrationFileText(calibration));
     QCOMPARE(file.problem, QString());
-    QCOMPARE(protocol::floatBits(*file.gain), protocol::floatBits(value));
-    QCOMPARE(protocol::floatBits(file.rows.at(99).temperature), protocol::floatBits(value));
+    QCOMPARE(bitsOf(*file.gain), bitsOf(value));
+    QCOMPARE(bitsOf(file.rows.at(99).temperature), bitsOf(value));
 }
 
 // A whole unit's file reads back as written; a section that lost its gain line is named.

@@ -1,7 +1,7 @@
 // A calibration page as the main window's slots use it: values in, text shown, values out.
-#include "calibration/calibrationwidget.h"
 #include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
+#include "windows/calibrationwidget.h"
 
 #include <QFileDialog>
 #include <QLineEdit>

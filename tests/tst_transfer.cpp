@@ -1,8 +1,6 @@
 // "Get Data", "Set Data" and "Write EEPROM" against the simulated unit: bytes on the wire, what
 // the page shows, what a broken reply leaves alone, and a calibration that survives a restart.
 #include "app/dialog.h"
-#include "calibration/calibrationchart.h"
-#include "calibration/calibrationwidget.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fault.h"
@@ -11,6 +9,8 @@
 #include "tests/support/simunit.h"
 #include "tests/support/windowonunit.h"
 #include "unit/unit.h"
+#include "windows/calibrationchart.h"
+#include "windows/calibrationwidget.h"
 
 #include <QChartView>
 #include <QLineEdit>

@@ -8,7 +8,7 @@
 // gain(), tableRow() and calibration() give that exact float, and a field's typed value only
 // once its text was edited. So a calibration shown and sent back unedited is the very same.
 #include "calibration/curvefile.h"
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QHash>
 #include <QWidget>
@@ -52,8 +52,7 @@ public:
     // Shows the 100 rows made from a curve file, and the file's points beside them on the chart.
     // Tells, on "Set Data", where the unit's calibration went before this run first changed it.
     void showBackup(const QString &path);
-    void showCurveTable(const QVector<protocol::TableEntry> &rows,
-                        const QVector<CurvePoint> &curve);
+    void showCurveTable(const QVector<TableEntry> &rows, const QVector<CurvePoint> &curve);
 
 signals:
     void getEepromData(QWidget *widget);
@@ -75,7 +74,7 @@ private:
     std::optional<float> exactValue(const QLineEdit *field) const;
     float value(const QLineEdit *field) const;
     // The rows as the page holds them; a cell that holds no number reads as not a number.
-    QVector<protocol::TableEntry> shownRows() const;
+    QVector<TableEntry> shownRows() const;
     void redrawChart();
 
     Ui::calibrationWidget *ui;

@@ -1,7 +1,8 @@
-#include "unit/unitbackup.h"
+#include "calibration/unitbackup.h"
 
 #include "calibration/calibrationfile.h"
 #include "files/regularfile.h"
+#include "link/protocol.h"
 #include "unit/unit.h"
 
 #include <QCoreApplication>
@@ -52,7 +53,7 @@ QString readBack(const QString &path, const QVector<Calibration> &channels)
 UnitResult<QVector<Calibration>> readUnitCalibration(Unit &unit)
 {
     QVector<Calibration> channels;
-    for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         const UnitResult<Calibration> read = unit.readCalibration(channel);
         if (!read)
             return UnitFailure {QStringLiteral("Channel%1: %2").arg(channel + 1).arg(read.error())};
