@@ -76,7 +76,7 @@ public:
         if (!readFile(saved))
             return ExitFailure;
         Unit unit;
-        if (!openUnit(unit, common) || !isThisUnits(unit) || (backUp && !keepBackup(unit)))
+        if (!openUnit(unit, common) || !isFromThisUnit(unit) || (backUp && !keepBackup(unit)))
             return ExitFailure;
 
         QList<int> verified;
@@ -146,7 +146,7 @@ private:
     }
 
     // Another unit's calibration fits no sensor of this one: sent only when asked for by name.
-    bool isThisUnits(const Unit &unit) const
+    bool isFromThisUnit(const Unit &unit) const
     {
         const QString serial = unit.identity().serialNumber;
         if (force || savedFrom.isEmpty() || serial.isEmpty() || serial == savedFrom)
@@ -162,8 +162,9 @@ private:
     {
         if (verified.isEmpty())
             return store ? cliText(" Nothing was stored.") : QString();
-        return cliText(" %1 sent and verified;").arg(titles(verified))
-            + (store ? cliText(" nothing was stored.") : QString());
+        return (store ? cliText(" %1 sent and verified; nothing was stored.")
+                      : cliText(" %1 sent and verified."))
+            .arg(titles(verified));
     }
 
     int interrupted(const QList<int> &verified) const
