@@ -54,14 +54,14 @@ bool BackupStore::isDue(const UnitIdentity &unit) const
     return !backedUp.contains(unitKey(unit));
 }
 
-QString BackupStore::write(const UnitIdentity &unit, const QByteArray &text, const QDateTime &when,
-                           QString *error)
+Result<QString> BackupStore::write(const UnitIdentity &unit, const QByteArray &text,
+                                   const QDateTime &when)
 {
     QDir folder(folderPath);
     if (!folder.mkpath(QStringLiteral("."))) {
-        *error = QCoreApplication::translate("BackupStore", "the folder \"%1\" cannot be made")
-                     .arg(QDir::toNativeSeparators(folderPath));
-        return QString();
+        return Failure {
+            QCoreApplication::translate("BackupStore", "the folder \"%1\" cannot be made")
+                .arg(QDir::toNativeSeparators(folderPath))};
     }
     // Two runs within one second (a script) each keep their own file.
     const QString name = backupFileName(unit, when);
@@ -69,11 +69,9 @@ QString BackupStore::write(const UnitIdentity &unit, const QByteArray &text, con
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = folder.filePath(name.chopped(4) + QStringLiteral("-%1.txt").arg(n));
 
-    const QString reason = writeWholeFile(path, text);
-    if (!reason.isEmpty()) {
-        *error = reason;
-        return QString();
-    }
+    const Result<void> written = writeWholeFile(path, text);
+    if (!written)
+        return Failure {written.error()};
     backedUp.insert(unitKey(unit));
 
     // The names begin with the date and time, so their order is the order they were taken in. Only

@@ -58,15 +58,15 @@ public:
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
-        const UnitResult<QByteArray> text
+        const Result<QByteArray> text
             = unitCalibrationFromUnit(unit, QStringLiteral("quadmeter-cli " QUADMETER_VERSION));
         if (!text) {
             say(cliText("%1; nothing was written.").arg(text.error()));
             return ExitFailure;
         }
-        const QString reason = writeWholeFile(output, *text);
-        if (!reason.isEmpty()) {
-            say(cliText("%1 cannot be written: %2.").arg(shown(output), reason));
+        const Result<void> written = writeWholeFile(output, *text);
+        if (!written) {
+            say(cliText("%1 cannot be written: %2.").arg(shown(output), written.error()));
             return ExitFailure;
         }
         return ExitSuccess;

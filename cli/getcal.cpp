@@ -47,7 +47,7 @@ public:
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
-        const UnitResult<Calibration> read = unit.readCalibration(channel);
+        const Result<Calibration> read = unit.readCalibration(channel);
         if (!read) {
             say(cliText("%1: the unit did not answer in full; nothing was written.")
                     .arg(channelTitle(channel)));
@@ -56,9 +56,9 @@ public:
         const QByteArray text = calibrationFileText(*read);
         if (output.isEmpty())
             return printResult(text, cliText("the calibration")) ? ExitSuccess : ExitFailure;
-        const QString reason = writeWholeFile(output, text);
-        if (!reason.isEmpty()) {
-            say(cliText("%1 cannot be written: %2.").arg(shown(output), reason));
+        const Result<void> written = writeWholeFile(output, text);
+        if (!written) {
+            say(cliText("%1 cannot be written: %2.").arg(shown(output), written.error()));
             return ExitFailure;
         }
         return ExitSuccess;

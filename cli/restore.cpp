@@ -16,8 +16,8 @@ namespace {
 
 QString titles(const QList<int> &channels)
 {
-    if (channels == QList<int> {0, 1, 2, 3})
-        return QStringLiteral("Channel1–Channel4");
+    if (channels.size() == ChannelCount)
+        return QStringLiteral("Channel1–Channel%1").arg(ChannelCount);
     QStringList names;
     for (const int channel : channels)
         names.append(channelTitle(channel));
@@ -63,6 +63,9 @@ public:
                 channels.append(channel);
             }
             std::sort(channels.begin(), channels.end());
+        } else {
+            for (int channel = 0; channel < ChannelCount; ++channel)
+                channels.append(channel);
         }
         store = parser.isSet(storeOption);
         force = parser.isSet(forceOption);
@@ -83,7 +86,7 @@ public:
         for (const int channel : channels) {
             if (stopIsRequested())
                 return interrupted(verified);
-            const UnitResult<void> sent = unit.sendCalibration(channel, saved.at(channel));
+            const Result<void> sent = unit.sendCalibration(channel, saved.at(channel));
             if (!sent) {
                 say(cliText("%1.%2").arg(
                     Unit::notTakenSentence(channelTitle(channel), cliText("saved"), sent),
@@ -98,7 +101,7 @@ public:
             say(cliText("restored %1, verified; not stored").arg(titles(channels)));
             return ExitSuccess;
         }
-        const UnitResult<void> stored = unit.storeEeprom();
+        const Result<void> stored = unit.storeEeprom();
         if (!stored) {
             say(cliText("the calibration was sent but not stored: %1").arg(stored.error()));
             return ExitFailure;
@@ -195,7 +198,7 @@ private:
 
     QString input;
     QString savedFrom; // the USB serial number of the unit the file was taken from, if it says
-    QList<int> channels {0, 1, 2, 3};
+    QList<int> channels;
     bool store = false;
     bool force = false;
     bool backUp = true;

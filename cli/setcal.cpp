@@ -78,7 +78,7 @@ public:
             return ExitFailure;
         if (!hasGain && !fileHasGain) {
             // A curve carries no gain: the channel keeps the one it has.
-            const UnitResult<Calibration> present = unit.readCalibration(channel);
+            const Result<Calibration> present = unit.readCalibration(channel);
             if (!present) {
                 say(cliText("%1: the unit did not tell its present gain; nothing was sent. Give "
                             "--gain.")
@@ -92,7 +92,7 @@ public:
 
         if (stopIsRequested())
             return interrupted(cliText("nothing was sent"));
-        const UnitResult<void> sent = unit.sendCalibration(channel, calibration);
+        const Result<void> sent = unit.sendCalibration(channel, calibration);
         if (stopIsRequested())
             return interrupted(
                 sent ? cliText("%1 was sent and verified; nothing was stored").arg(title)
@@ -105,7 +105,7 @@ public:
         }
         if (!store)
             return ExitSuccess;
-        const UnitResult<void> stored = unit.storeEeprom();
+        const Result<void> stored = unit.storeEeprom();
         if (!stored) {
             say(cliText("%1: the calibration was sent but not stored: %2")
                     .arg(title, stored.error()));

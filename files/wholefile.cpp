@@ -55,25 +55,24 @@ void syncFolder(const QString &path)
 
 } // namespace
 
-QString writeWholeFile(const QString &path, const QByteArray &bytes)
+Result<void> writeWholeFile(const QString &path, const QByteArray &bytes)
 {
     const QFileInfo existing(path);
     if (existing.exists() && !existing.isFile())
-        return notRegularFileText();
+        return Failure {notRegularFileText()};
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
+        return Failure {file.errorString()};
     // The write only fills a buffer: the file system's refusal (a full disk) shows at the flush,
     // and a commit after a failed flush would still put the cut file in place of the old one.
     QString reason;
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
-        reason = file.errorString();
-    } else if (syncToDisk(file.handle(), &reason) && file.commit()) {
+    if (file.write(bytes) == bytes.size() && file.flush() && syncToDisk(file.handle(), &reason)
+        && file.commit()) {
         syncFolder(path);
-        return QString();
-    } else if (reason.isEmpty()) {
-        reason = file.errorString();
+        return {};
     }
+    if (reason.isEmpty())
+        reason = file.errorString();
     file.cancelWriting();
-    return reason;
+    return Failure {reason};
 }

@@ -9,7 +9,7 @@
 
 #include <csignal>
 
-QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode)
+Result<void> writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode)
 {
     QFile file;
     // Unbuffered: a failed write must not linger in a buffer that close() would try again after
@@ -18,44 +18,44 @@ QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMod
         | (mode == LogLineMode::Truncate ? QIODevice::Truncate : QIODevice::Append);
     QString reason;
     if (openRegularFile(file, fileName, openMode, &reason) != FileOpening::Opened)
-        return reason;
+        return Failure {reason};
     return writeLogLine(file, line);
 }
 
-QString appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row,
-                     bool *madeAgain)
+Result<void> appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row,
+                          bool *madeAgain)
 {
     QFile file;
     QString reason;
     if (openRegularFile(file, fileName,
                         QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Append, &reason)
         != FileOpening::Opened)
-        return reason;
+        return Failure {reason};
     const bool empty = file.size() == 0;
-    reason = writeLogLine(file, empty ? header + row : row);
+    const Result<void> written = writeLogLine(file, empty ? header + row : row);
     if (madeAgain)
-        *madeAgain = empty && reason.isNull();
-    return reason;
+        *madeAgain = empty && written;
+    return written;
 }
 
-QString endCutLastRow(const QString &fileName)
+Result<void> endCutLastRow(const QString &fileName)
 {
     QFile file;
     QString reason;
     if (openRegularFile(file, fileName, QIODevice::ReadOnly, &reason) != FileOpening::Opened)
-        return reason;
+        return Failure {reason};
     const qint64 size = file.size();
     if (size == 0 || !file.seek(size - 1) || file.read(1) == "\n")
-        return QString();
+        return {};
     file.close();
     return writeLogLine(fileName, "\r\n", LogLineMode::Append);
 }
 
-QString writeLogLine(QFile &file, const QByteArray &line)
+Result<void> writeLogLine(QFile &file, const QByteArray &line)
 {
     const qint64 lineStart = file.isSequential() ? -1 : file.size();
     if (file.write(line) == line.size())
-        return QString();
+        return {};
     // A write cut short (the file size limit reached) sets no error of its own.
     const QString error = file.error() == QFileDevice::NoError
         ? QCoreApplication::translate("Logger", "only part of the line could be written")
@@ -63,7 +63,7 @@ QString writeLogLine(QFile &file, const QByteArray &line)
     // A half row (the disk filled up mid-line) would glue itself to the next row.
     if (lineStart >= 0)
         file.resize(lineStart);
-    return error;
+    return Failure {error};
 }
 
 bool logFileHoldsData(const QString &fileName)

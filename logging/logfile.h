@@ -4,6 +4,7 @@
 // (or a name not taken yet) takes a log, no open ever waits, a line lands whole or not at all,
 // and a reader that goes away fails a write instead of ending the process. GUI-free.
 #include "logging/logformat.h"
+#include "values/result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -13,23 +14,23 @@ class QFile;
 enum class LogLineMode { Truncate, Append };
 
 // Opens the file for this one line and closes it again, so the log can be read or copied at any
-// time and a closed window leaves no open handle. Truncate empties the file first. Returns the
-// reason, to follow a colon, when the line did not land; a null string when it did.
-QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode);
+// time and a closed window leaves no open handle. Truncate empties the file first. Refused, with
+// a reason to follow a colon, when the line did not land.
+Result<void> writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode);
 
 // Appends a row to a run's file; a file that is gone or was emptied meanwhile (moved away, rotated)
 // gets the run's header first, so it stays readable on its own, and `madeAgain` (where given)
-// says so. Returns the reason as above.
-QString appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row,
-                     bool *madeAgain = nullptr);
+// says so. Refused as above.
+Result<void> appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row,
+                          bool *madeAgain = nullptr);
 
 // Before a run goes on below an earlier one: a last row without its line end (a crash, a pulled
-// disk) gets one, so the first new row starts on a line of its own. Returns the reason as above.
-QString endCutLastRow(const QString &fileName);
+// disk) gets one, so the first new row starts on a line of its own. Refused as above.
+Result<void> endCutLastRow(const QString &fileName);
 
 // Writes one line to a file already open unbuffered for writing (standard output, say). A line
-// that lands only in part is cut back off a regular file. Returns the reason as above.
-QString writeLogLine(QFile &file, const QByteArray &line);
+// that lands only in part is cut back off a regular file. Refused as above.
+Result<void> writeLogLine(QFile &file, const QByteArray &line);
 
 // True when the name is a regular file with something in it, which a new run would replace.
 bool logFileHoldsData(const QString &fileName);

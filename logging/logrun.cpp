@@ -97,16 +97,16 @@ bool LogRun::startFile(const QString &fileName)
             return false;
         }
         // Appending: the file's own header stands.
-        const QString error = endCutLastRow(fileName);
-        if (!error.isNull()) {
-            say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), error));
+        const Result<void> ended = endCutLastRow(fileName);
+        if (!ended) {
+            say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), ended.error()));
             return false;
         }
         return true;
     }
-    const QString error = writeLogLine(fileName, header, LogLineMode::Truncate);
-    if (!error.isNull()) {
-        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), error));
+    const Result<void> written = writeLogLine(fileName, header, LogLineMode::Truncate);
+    if (!written) {
+        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), written.error()));
         return false;
     }
     return true;
@@ -145,7 +145,7 @@ LogRun::Sample LogRun::sample()
     if (!unit.isOpen() && !findUnitAgain())
         return Sample::Away;
 
-    const UnitResult<LiveReading> reading = unit.readLive();
+    const Result<LiveReading> reading = unit.readLive();
     if (!reading) {
         QCoreApplication::processEvents();
         if (!unit.isOpen()) {
@@ -171,13 +171,13 @@ LogRun::Sample LogRun::sample()
     const QByteArray row = logRow(logTimeText(now, settings.timeStyle, settings.milliseconds),
                                   reading->channels.data(), settings.enables);
     bool madeAgain = false;
-    const QString error = appendLogRow(fileName, header, row, &madeAgain);
-    if (!error.isNull()) {
+    const Result<void> written = appendLogRow(fileName, header, row, &madeAgain);
+    if (!written) {
         well = false;
         if (rowsLost++ == 0)
             say(tr("%1: a row could not be written to the log file %2: %3. Logging goes on and "
                    "tries again at every sample.")
-                    .arg(stamp(), shown(fileName), error));
+                    .arg(stamp(), shown(fileName), written.error()));
         return Sample::NoRow;
     }
     if (madeAgain)

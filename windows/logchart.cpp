@@ -372,5 +372,5 @@ QString LogChart::saveImage(const QString &fileName)
     buffer.open(QIODevice::WriteOnly);
     if (!grab().save(&buffer, "PNG"))
         return tr("the picture could not be made");
-    return writeWholeFile(fileName, picture);
+    return writeWholeFile(fileName, picture).error();
 }

@@ -132,15 +132,15 @@ void Logger::on_pbStart_clicked()
         return;
     }
     // Going on below an earlier run: a last row cut short gets its line end first.
-    const QString error = earlier == Earlier::Replace
+    const Result<void> written = earlier == Earlier::Replace
         ? writeLogLine(fileName, header, LogLineMode::Truncate)
         : endCutLastRow(fileName);
-    if (!error.isNull()) {
+    if (!written) {
         // A run that cannot write its file would look like logging and leave nothing behind.
         stayIdle();
         QMessageBox::warning(this, tr("Warning"),
                              tr("The log file %1 cannot be written: %2.\nLogging has not started.")
-                                 .arg(shownName(fileName), error));
+                                 .arg(shownName(fileName), written.error()));
         return;
     }
     runHeader = header;
@@ -235,12 +235,12 @@ void Logger::dataUpdated()
     const QDateTime now = QDateTime::currentDateTime();
     const QByteArray row = logRow(logTimeText(now, timeStyle()), readings, enables());
     bool madeAgain = false;
-    const QString error = appendLogRow(fileName, runHeader, row, &madeAgain);
-    if (!error.isNull()) {
+    const Result<void> written = appendLogRow(fileName, runHeader, row, &madeAgain);
+    if (!written) {
         if (rowsLost++ == 0)
-            ui->lbUnit->setText(
-                tr("%1: rows cannot be written to the log file: %2.").arg(shownTime(now), error));
-        reportRowFailure(fileName, error);
+            ui->lbUnit->setText(tr("%1: rows cannot be written to the log file: %2.")
+                                    .arg(shownTime(now), written.error()));
+        reportRowFailure(fileName, written.error());
         return;
     }
     if (madeAgain)
