@@ -67,6 +67,9 @@ private:
     bool keepBackup(calibrationWidget *page);
     // Fills the page from a get-cal file or the page's own channel of a whole unit's file.
     void loadCalibrationFile(calibrationWidget *page, const QString &path, const QByteArray &text);
+    // Whether a backup taken from the unit with USB serial number `savedFrom` goes on the page:
+    // yes unless the open unit is known to be another one and the operator says no.
+    bool mayLoadBackupOf(calibrationWidget *page, const QString &path, const QString &savedFrom);
     // A logging run stays with the unit it started on: after an unplug only that unit, found by
     // its serial number on whichever port, is opened again; another one stops the run.
     void followRunUnit();

@@ -3,6 +3,7 @@
 #include "calibration/calibrationfile.h"
 #include "calibration/curvefile.h"
 #include "files/regularfile.h"
+#include "unit/unit.h"
 #include "windows/calibrationwidget.h"
 
 #include <QDir>
@@ -69,6 +70,8 @@ void Dialog::loadCalibrationFile(calibrationWidget *page, const QString &path,
     } else if (calibrationFileKind(text) == CalibrationFileKind::Unit) {
         const UnitCalibrationFile read = readUnitCalibrationFile(text);
         problem = read.problem;
+        if (problem.isEmpty() && !mayLoadBackupOf(page, path, read.serialNumber))
+            return;
         if (problem.isEmpty())
             calibration = read.channels.at(page->channel());
     } else {
@@ -84,4 +87,22 @@ void Dialog::loadCalibrationFile(calibrationWidget *page, const QString &path,
         return;
     }
     page->showCalibration(calibration);
+}
+
+bool Dialog::mayLoadBackupOf(calibrationWidget *page, const QString &path, const QString &savedFrom)
+{
+    // Only a unit already open is asked who it is: loading a file never goes looking for one.
+    if (savedFrom.isEmpty() || !unit->isOpen())
+        return true;
+    const QString serial = unit->identity().serialNumber;
+    if (serial.isEmpty() || serial == savedFrom)
+        return true;
+    return QMessageBox::question(
+               page, tr("LoadFromFile"),
+               tr("The backup file \"%1\" was taken from the unit with USB serial number %2, not "
+                  "from the unit attached (%3). Load its %4 all the same?")
+                   .arg(QDir::toNativeSeparators(path), savedFrom, serial,
+                        QStringLiteral("Channel%1").arg(page->channel() + 1)),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        == QMessageBox::Yes;
 }

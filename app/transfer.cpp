@@ -80,11 +80,9 @@ void Dialog::setEepromData(QWidget *widget)
     const Result<void> sent = unit->sendCalibration(page->channel(), *calibration);
     if (sent)
         return;
-    QMessageBox::warning(
-        page, tr("Warning"),
-        tr("%1: the unit did not take the new calibration (%2). Send it again before \"Write "
-           "EEPROM\".")
-            .arg(channelTitle(page), sent.error()));
+    QMessageBox::warning(page, tr("Warning"),
+                         tr("%1. Send it again before \"Write EEPROM\".")
+                             .arg(Unit::notTakenSentence(channelTitle(page), tr("new"), sent)));
 }
 
 bool Dialog::keepBackup(calibrationWidget *page)

@@ -1,10 +1,12 @@
 #include "calibration/backupstore.h"
 
+#include "files/wholefile.h"
+
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSaveFile>
 #include <QStandardPaths>
 
 #include <algorithm>
@@ -67,16 +69,20 @@ Result<QString> BackupStore::write(const UnitIdentity &unit, const QByteArray &t
     for (int n = 2; QFileInfo::exists(path); ++n)
         path = folder.filePath(name.chopped(4) + QStringLiteral("-%1.txt").arg(n));
 
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        return Failure {file.errorString()};
-    }
+    const Result<void> written = writeWholeFile(path, text);
+    if (!written)
+        return Failure {written.error()};
     backedUp.insert(unitKey(unit));
 
-    // The names begin with the date and time, so their order is the order they were taken in.
+    // The names begin with the date and time, so their order is the order they were taken in. Only
+    // this unit's are counted: a script that calibrates one unit many times must never take
+    // another unit's way back.
+    const QRegularExpression ownName(
+        QStringLiteral("^\\d{4}-\\d{2}-\\d{2}_\\d{2}-\\d{2}-\\d{2}_%1(-\\d+)?\\.txt$")
+            .arg(QRegularExpression::escape(backupFileName(unit, when).mid(20).chopped(4))));
     QStringList backups;
     for (const QString &entry : folder.entryList(QDir::Files, QDir::Name | QDir::Reversed)) {
-        if (backupName().match(entry).hasMatch())
+        if (backupName().match(entry).hasMatch() && ownName.match(entry).hasMatch())
             backups.append(entry);
     }
     // A clock set back could put the new file among the oldest; it stays all the same.
@@ -84,6 +90,12 @@ Result<QString> BackupStore::write(const UnitIdentity &unit, const QByteArray &t
     for (int i = Kept - 1; i < backups.size(); ++i)
         folder.remove(backups.at(i));
     return path;
+}
+
+void BackupStore::discard(const UnitIdentity &unit, const QString &path)
+{
+    QFile::remove(path);
+    backedUp.remove(unitKey(unit));
 }
 
 QString backupFileName(const UnitIdentity &unit, const QDateTime &when)

@@ -14,7 +14,8 @@
 class BackupStore
 {
 public:
-    // At least this many of the newest backups stay; older ones are removed as new ones come.
+    // At least this many of the newest backups of each unit stay; older ones are removed as new
+    // ones of the same unit come. Another unit's backups are never touched.
     static constexpr int Kept = 50;
 
     // The "backups" folder in the data folder of `program` as the system names it for the user
@@ -29,9 +30,14 @@ public:
     bool isDue(const UnitIdentity &unit) const;
 
     // Writes `text`, the unit's calibration read at `when`, as a new file of the folder (made when
-    // missing), marks the unit as backed up in this run and removes the oldest backups beyond the
-    // newest Kept. The file's path, or why it could not be written.
+    // missing), marks the unit as backed up in this run and removes the unit's oldest backups
+    // beyond its newest Kept, the new one always among them. The file's path, or why it could not
+    // be written.
     Result<QString> write(const UnitIdentity &unit, const QByteArray &text, const QDateTime &when);
+
+    // Takes back a backup `write` made that proved no way back: the file goes, and the unit wants
+    // its backup again.
+    void discard(const UnitIdentity &unit, const QString &path);
 
 private:
     QString folderPath;

@@ -1,5 +1,7 @@
 #include "calibration/calibrationfile.h"
 
+#include "text/numbers.h"
+
 #include <QCoreApplication>
 #include <QRegularExpression>
 #include <QStringList>
@@ -23,11 +25,10 @@ enum class Field { Number, DecimalComma, OutOfRange, NotANumber };
 
 Field readField(const QString &text, float &value)
 {
-    bool ok = false;
-    value = text.toFloat(&ok);
-    if (ok)
+    if (readReal(text, value))
         return Field::Number;
     // A double that is no float is a number beyond what the unit keeps (1e39, 1e-50).
+    bool ok = false;
     (void)text.toDouble(&ok);
     if (ok)
         return Field::OutOfRange;
@@ -50,16 +51,30 @@ Field readFields(const QStringList &fields, float *values)
     return worst;
 }
 
-QString lineProblem(int number, const QString &line, Field read, const QString &expected)
+// "line 57 ("1,5 300")", the line shortened where long.
+QString lineWhere(int number, const QString &line)
 {
     constexpr int shownCharacters = 40;
     QString shown = line.simplified();
     if (shown.size() > shownCharacters)
         shown = shown.left(shownCharacters - 1) + QChar(0x2026);
-    const QString where = tr("line %1 (\"%2\")").arg(QString::number(number), shown);
+    return tr("line %1 (\"%2\")").arg(QString::number(number), shown);
+}
+
+QString lineProblem(int number, const QString &line, Field read, const QString &expected)
+{
+    const QString where = lineWhere(number, line);
     switch (read) {
-    case Field::DecimalComma:
-        return tr("%1 has a decimal comma; the file's numbers are written with a point").arg(where);
+    case Field::DecimalComma: {
+        // The number with the comma, so that it is found at once in a long line.
+        const QStringList fields = line.simplified().split(QLatin1Char(' '));
+        const auto comma = std::find_if(fields.cbegin(), fields.cend(), [](const QString &f) {
+            float ignored;
+            return readField(f, ignored) == Field::DecimalComma;
+        });
+        return tr("%1 has a decimal comma in \"%2\"; the file's numbers are written with a point")
+            .arg(where, comma == fields.cend() ? QString() : *comma);
+    }
     case Field::OutOfRange:
         return tr("%1 holds a number beyond the range of the unit's values").arg(where);
     default:
@@ -67,27 +82,62 @@ QString lineProblem(int number, const QString &line, Field read, const QString &
     }
 }
 
-} // namespace
-
-QByteArray calibrationFileText(const Calibration &calibration)
+// The file's lines, whatever its line ends (CR LF, LF or CR), or why it is no text to read.
+struct TextLines
 {
-    QString text = QStringLiteral("Gain\t%1\r\nResistance (Ohm)\tTemperature (K)\r\n")
-                       .arg(exactReal(calibration.gain));
-    for (const TableEntry &row : calibration.rows)
-        text += exactReal(row.resistance) + QLatin1Char('\t') + exactReal(row.temperature)
-            + QStringLiteral("\r\n");
-    return text.toUtf8();
+    QStringList lines;
+    bool lastLineEnded = true; // false when the last line that holds anything has no line end
+    QString problem;
+};
+
+const QByteArray utf8Mark("\xEF\xBB\xBF");
+
+// An editor on Windows may put a byte-order mark first; UTF-16 (and UTF-32) text puts NUL bytes
+// between the characters.
+bool isWideText(const QByteArray &bytes)
+{
+    return bytes.startsWith("\xFF\xFE") || bytes.startsWith("\xFE\xFF")
+        || bytes.left(512).contains('\0');
 }
 
-CalibrationFile readCalibrationFile(const QByteArray &text)
+QByteArray withoutMark(const QByteArray &bytes)
+{
+    return bytes.startsWith(utf8Mark) ? bytes.mid(utf8Mark.size()) : bytes;
+}
+
+TextLines textLines(const QByteArray &bytes)
+{
+    TextLines read;
+    if (isWideText(bytes)) {
+        read.problem = tr("it is written as UTF-16 (or another wide encoding); save it as UTF-8 "
+                          "or plain ASCII text");
+        return read;
+    }
+    const QByteArray body = withoutMark(bytes);
+    QString text = QString::fromUtf8(body);
+    if (text.toUtf8() != body) {
+        read.problem = tr("it is not UTF-8 text (it may be Latin-1 or another encoding); save it "
+                          "as UTF-8 or plain ASCII text");
+        return read;
+    }
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    read.lines = text.split(QLatin1Char('\n'));
+    read.lastLineEnded = read.lines.constLast().trimmed().isEmpty();
+    return read;
+}
+
+// A calibration's table read from the lines [first, end): an optional "Gain" line, at most one
+// column-header line, then rows of exactly two numbers. Lines are named by their number in the
+// whole file.
+CalibrationFile readTable(const QStringList &lines, int first, int end)
 {
     CalibrationFile file;
-    const QList<QByteArray> lines = text.split('\n');
     static const QRegularExpression blanks(QStringLiteral("[\\t ]+"));
     bool gainMayCome = true;
     bool headerMayCome = true;
-    for (int index = 0; index < lines.size(); ++index) {
-        const QString line = QString::fromUtf8(lines.at(index)).trimmed();
+    for (int index = first; index < end; ++index) {
+        const QString line = lines.at(index).trimmed();
         if (line.isEmpty())
             continue;
         const QStringList fields = line.split(blanks);
@@ -129,23 +179,96 @@ CalibrationFile readCalibrationFile(const QByteArray &text)
     return file;
 }
 
+const QLatin1String tableEndLine("# end: 100 rows");
+const QLatin1String unitEndLine("# end: 4 channels");
+
+int lastFilledLine(const QStringList &lines)
+{
+    int index = lines.size() - 1;
+    while (index >= 0 && lines.at(index).trimmed().isEmpty())
+        --index;
+    return index;
+}
+
+// How a file shows it was written to its end. A file written with its end line has it last; a
+// file of the kind written before end lines were (whose rows are counted, each line ended) is
+// whole when its last line has its line end, so a cut inside the last number still shows.
+// `end` becomes the index of the end line, or the number of lines where there is none. Empty
+// when whole; otherwise what is missing.
+QString wholeness(const TextLines &text, int from, const QLatin1String &endLine, int &end)
+{
+    const int last = lastFilledLine(text.lines);
+    end = text.lines.size();
+    int candidate = -1;
+    for (int index = from; index <= last && candidate < 0; ++index) {
+        if (text.lines.at(index).trimmed().startsWith(QLatin1Char('#')))
+            candidate = index;
+    }
+    if (candidate >= 0) {
+        end = candidate;
+        if (text.lines.at(candidate).trimmed() != endLine)
+            return lineProblem(candidate + 1, text.lines.at(candidate), Field::NotANumber,
+                               tr("the end line \"%1\"").arg(endLine));
+        if (candidate == last)
+            return QString();
+        return lineProblem(last + 1, text.lines.at(last), Field::NotANumber,
+                           tr("allowed after the end line \"%1\"").arg(endLine));
+    }
+    if (text.lastLineEnded || last < 0)
+        return QString();
+    return tr("it ends inside %1, without a line end and without the end line \"%2\": the file "
+              "was cut short")
+        .arg(lineWhere(last + 1, text.lines.at(last)), endLine);
+}
+
+} // namespace
+
+namespace {
+
+QString rowsText(const Calibration &calibration)
+{
+    QString text = QStringLiteral("Gain\t%1\r\nResistance (Ohm)\tTemperature (K)\r\n")
+                       .arg(exactReal(calibration.gain));
+    for (const TableEntry &row : calibration.rows)
+        text += exactReal(row.resistance) + QLatin1Char('\t') + exactReal(row.temperature)
+            + QStringLiteral("\r\n");
+    return text;
+}
+
+} // namespace
+
+QByteArray calibrationFileText(const Calibration &calibration)
+{
+    return (rowsText(calibration) + tableEndLine + QLatin1String("\r\n")).toUtf8();
+}
+
+CalibrationFile readCalibrationFile(const QByteArray &text)
+{
+    CalibrationFile file;
+    const TextLines read = textLines(text);
+    int end = 0;
+    file.problem = read.problem.isEmpty() ? wholeness(read, 0, tableEndLine, end) : read.problem;
+    if (!file.problem.isEmpty())
+        return file;
+    return readTable(read.lines, 0, end);
+}
+
 namespace {
 
 const QLatin1String unitFileTitle("# Quadmeter calibration of the whole unit");
+const QLatin1String serialLabel("# USB serial number: ");
+const QLatin1String portLabel("# Port: ");
+
+void headerValue(const QString &line, const QLatin1String &label, QString &value)
+{
+    if (line.startsWith(label))
+        value = line.mid(label.size()).trimmed();
+}
 
 // "# Channel3" for channel index 2.
 QString sectionLine(int channel)
 {
     return QStringLiteral("# Channel%1").arg(channel + 1);
-}
-
-QByteArray firstLine(const QByteArray &text)
-{
-    for (const QByteArray &line : text.split('\n')) {
-        if (!line.trimmed().isEmpty())
-            return line.trimmed();
-    }
-    return QByteArray();
 }
 
 } // namespace
@@ -157,29 +280,38 @@ QByteArray unitCalibrationText(const UnitCalibrationHeader &header,
         unitFileTitle,
         QStringLiteral("# Taken: %1")
             .arg(header.taken.toOffsetFromUtc(header.taken.offsetFromUtc()).toString(Qt::ISODate)),
-        QStringLiteral("# Port: %1").arg(header.portName)};
+        portLabel + header.portName};
     if (!header.serialNumber.isEmpty())
-        lines.append(QStringLiteral("# USB serial number: %1").arg(header.serialNumber));
+        lines.append(serialLabel + header.serialNumber);
     lines.append(QStringLiteral("# Tool: %1").arg(header.tool));
-    QByteArray text = lines.join(QLatin1String("\r\n")).toUtf8() + "\r\n";
+    QString text = lines.join(QLatin1String("\r\n")) + QLatin1String("\r\n");
     for (int channel = 0; channel < channels.size(); ++channel)
-        text += sectionLine(channel).toUtf8() + "\r\n" + calibrationFileText(channels.at(channel));
-    return text;
+        text += sectionLine(channel) + QLatin1String("\r\n") + rowsText(channels.at(channel));
+    return (text + unitEndLine + QLatin1String("\r\n")).toUtf8();
 }
 
 UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
 {
     UnitCalibrationFile file;
-    const QList<QByteArray> lines = text.split('\n');
+    const TextLines read = textLines(text);
+    if (!read.problem.isEmpty()) {
+        file.problem = read.problem;
+        return file;
+    }
+    const QStringList &lines = read.lines;
     // Where each channel's section starts: the index of the line after its "# ChannelN".
     QVector<int> starts;
     for (int index = 0; index < lines.size(); ++index) {
-        const QString line = QString::fromUtf8(lines.at(index)).trimmed();
+        const QString line = lines.at(index).trimmed();
         if (line == sectionLine(starts.size())) {
             starts.append(index + 1);
             if (starts.size() == ChannelCount)
                 break;
             continue;
+        }
+        if (starts.isEmpty()) {
+            headerValue(line, serialLabel, file.serialNumber);
+            headerValue(line, portLabel, file.portName);
         }
         // Before the first section only comments; within one, the section's reader judges.
         if (starts.isEmpty() && !line.isEmpty() && !line.startsWith(QLatin1Char('#'))) {
@@ -192,17 +324,17 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
         file.problem = tr("it holds no section \"%1\"").arg(sectionLine(starts.size()));
         return file;
     }
-    starts.append(lines.size() + 1);
+    int end = 0;
+    file.problem = wholeness(read, starts.constLast(), unitEndLine, end);
+    if (!file.problem.isEmpty())
+        return file;
+    starts.append(end + 1);
     for (int channel = 0; channel < ChannelCount; ++channel) {
-        const int first = starts.at(channel);
-        const int end = starts.at(channel + 1) - 1; // the next section's "#" line, or the end
-        // Empty lines in place of the file's lines before the section keep its line numbers.
-        QByteArray section(first, '\n');
-        for (int index = first; index < end; ++index)
-            section += lines.at(index) + '\n';
-        const CalibrationFile read = readCalibrationFile(section);
-        QString problem = read.problem;
-        if (problem.isEmpty() && !read.gain)
+        // Up to the next section's "#" line, or the end line.
+        const CalibrationFile table
+            = readTable(lines, starts.at(channel), starts.at(channel + 1) - 1);
+        QString problem = table.problem;
+        if (problem.isEmpty() && !table.gain)
             problem = tr("it has no gain line");
         if (!problem.isEmpty()) {
             file.problem
@@ -210,14 +342,25 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
             file.channels.clear();
             return file;
         }
-        file.channels.append(Calibration {*read.gain, read.rows});
+        file.channels.append(Calibration {*table.gain, table.rows});
     }
     return file;
 }
 
 CalibrationFileKind calibrationFileKind(const QByteArray &text)
 {
-    const QByteArray first = firstLine(text);
+    // Wide text is told by its characters alone, so its reader can refuse it by name.
+    QByteArray probe = withoutMark(text.left(4096));
+    if (isWideText(probe))
+        probe.replace('\0', QByteArray()).replace("\xFF\xFE", "").replace("\xFE\xFF", "");
+    probe.replace('\r', '\n');
+    QByteArray first;
+    for (const QByteArray &line : probe.split('\n')) {
+        if (!line.trimmed().isEmpty()) {
+            first = line.trimmed();
+            break;
+        }
+    }
     if (first.startsWith(QByteArray(unitFileTitle.data(), unitFileTitle.size())))
         return CalibrationFileKind::Unit;
     const QByteArray word = first.split('\t').first().split(' ').first();

@@ -1,10 +1,54 @@
 #include "calibration/unitbackup.h"
 
 #include "calibration/calibrationfile.h"
+#include "files/regularfile.h"
+#include "link/protocol.h"
 #include "unit/unit.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QDir>
+#include <QFile>
+
+namespace {
+
+bool sameBits(const Calibration &a, const Calibration &b)
+{
+    if (protocol::floatBits(a.gain) != protocol::floatBits(b.gain)
+        || a.rows.size() != b.rows.size())
+        return false;
+    for (int row = 0; row < a.rows.size(); ++row) {
+        if (protocol::floatBits(a.rows.at(row).resistance)
+                != protocol::floatBits(b.rows.at(row).resistance)
+            || protocol::floatBits(a.rows.at(row).temperature)
+                != protocol::floatBits(b.rows.at(row).temperature))
+            return false;
+    }
+    return true;
+}
+
+// The backup as a restore would read it off the disk: only a file that gives back every value the
+// unit held, bit for bit, is a way back.
+Result<void> readBack(const QString &path, const QVector<Calibration> &channels)
+{
+    QFile file;
+    QString reason;
+    if (openRegularFile(file, path, QIODevice::ReadOnly, &reason) != FileOpening::Opened)
+        return Failure {reason};
+    const UnitCalibrationFile read = readUnitCalibrationFile(file.readAll());
+    if (!read.problem.isEmpty())
+        return Failure {read.problem};
+    for (int channel = 0; channel < channels.size(); ++channel) {
+        if (read.channels.size() != channels.size()
+            || !sameBits(read.channels.at(channel), channels.at(channel)))
+            return Failure {QCoreApplication::translate(
+                                "BackupStore", "Channel%1 does not read back as the unit holds it")
+                                .arg(channel + 1)};
+    }
+    return {};
+}
+
+} // namespace
 
 Result<QVector<Calibration>> readUnitCalibration(Unit &unit)
 {
@@ -45,5 +89,12 @@ Result<QString> backUpBeforeChange(Unit &unit, BackupStore &store, const QString
         return Failure {
             QCoreApplication::translate("BackupStore", "the backup could not be written: %1")
                 .arg(path.error())};
+    const Result<void> readsBack = readBack(*path, *channels);
+    if (!readsBack) {
+        store.discard(who, *path);
+        return Failure {
+            QCoreApplication::translate("BackupStore", "the backup %1 did not read back whole: %2")
+                .arg(QDir::toNativeSeparators(*path), readsBack.error())};
+    }
     return path;
 }

@@ -2,10 +2,11 @@
 #include "calibration/unitbackup.h"
 #include "cli/command.h"
 #include "files/regularfile.h"
+#include "files/wholefile.h"
 #include "unit/unit.h"
 
+#include <QCommandLineParser>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <memory>
 
@@ -23,17 +24,20 @@ public:
             "header of comment lines (time, port, USB serial number, tool), then one section\n"
             "per channel in the get-cal format, every value exact. Exit status 1 when a\n"
             "channel is not read whole or the file cannot be written (it is then left as it\n"
-            "was). restore sends it back.");
+            "was). A file that already holds data is replaced only with --overwrite.\n"
+            "restore sends it back.");
+        options = {overwriteOption};
         arguments = {{QStringLiteral("FILE"), cliText("the file to write")}};
     }
 
-    bool take(const QCommandLineParser &, const QStringList &values, QString *error) override
+    bool take(const QCommandLineParser &parser, const QStringList &values, QString *error) override
     {
         output = values.at(0);
         if (output.isEmpty()) {
             *error = cliText("backup needs a file name");
             return false;
         }
+        overwrite = parser.isSet(overwriteOption);
         return true;
     }
 
@@ -45,6 +49,12 @@ public:
             say(cliText("%1 cannot be written: %2.").arg(shown(output), notRegularFileText()));
             return ExitFailure;
         }
+        // An earlier backup may be the only way back: replaced only when asked.
+        if (existing.exists() && existing.size() > 0 && !overwrite) {
+            say(cliText("%1 already holds data; give --overwrite to replace it.")
+                    .arg(shown(output)));
+            return ExitFailure;
+        }
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
@@ -54,17 +64,20 @@ public:
             say(cliText("%1; nothing was written.").arg(text.error()));
             return ExitFailure;
         }
-        QSaveFile file(output);
-        if (!file.open(QIODevice::WriteOnly) || file.write(*text) != text->size()
-            || !file.commit()) {
-            say(cliText("%1 cannot be written: %2.").arg(shown(output), file.errorString()));
+        const Result<void> written = writeWholeFile(output, *text);
+        if (!written) {
+            say(cliText("%1 cannot be written: %2.").arg(shown(output), written.error()));
             return ExitFailure;
         }
         return ExitSuccess;
     }
 
 private:
+    const QCommandLineOption overwriteOption {QStringLiteral("overwrite"),
+                                              cliText("replace a file that already holds data")};
+
     QString output;
+    bool overwrite = false;
 };
 
 } // namespace

@@ -66,6 +66,8 @@ QString channelTitle(int channel)
 
 bool openUnit(Unit &unit, const CommonOptions &common, QString *openedName)
 {
+    if (common.lister)
+        unit.setPortLister(common.lister);
     QString name = common.port;
     if (name.isEmpty()) {
         const QStringList attached = unit.attachedUnits();

@@ -3,6 +3,7 @@
 // One command of quadmeter-cli, and what the commands share: talking to the operator, opening the
 // unit, the reading loop and reading option values. A new command is a Command of its own in a
 // file of its own, and one row in the table of cli/commandline.cpp.
+#include "link/portlister.h"
 #include "logging/logformat.h"
 #include "logging/logwriter.h"
 #include "values/unitvalues.h"
@@ -25,6 +26,7 @@ struct CommonOptions
 {
     QString port; // empty: find the unit by its USB identifiers
     bool verbose = false;
+    PortLister lister; // where the unit is looked for; empty: the system's serial ports
 };
 
 class Command

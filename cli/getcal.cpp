@@ -1,11 +1,10 @@
 // quadmeter-cli get-cal: a channel's calibration as a text file.
 #include "calibration/calibrationfile.h"
 #include "cli/command.h"
-#include "files/regularfile.h"
+#include "files/wholefile.h"
 #include "unit/unit.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
 #include <memory>
 
@@ -21,9 +20,9 @@ public:
         description = cliText(
             "The gain and the 100 rows of the channel's temperature table, as a text file a\n"
             "spreadsheet opens: a line \"Gain<TAB>value\", a header line, then one\n"
-            "\"resistance<TAB>temperature\" line per row, CR LF line ends. Every value reads\n"
-            "back to the same single-precision number, so set-cal --table sends exactly\n"
-            "what was read. The file also loads as a curve (LoadFromFile). Nothing is\n"
+            "\"resistance<TAB>temperature\" line per row and the end line \"# end: 100 rows\",\n"
+            "CR LF line ends. Every value reads back to the same single-precision number,\n"
+            "so set-cal --table and LoadFromFile take exactly what was read. Nothing is\n"
             "written when the unit does not answer in full.");
         options = {outputOption};
         arguments = {{QStringLiteral("CHANNEL"), cliText("the channel, 1-4")}};
@@ -57,15 +56,9 @@ public:
         const QByteArray text = calibrationFileText(*read);
         if (output.isEmpty())
             return printResult(text, cliText("the calibration")) ? ExitSuccess : ExitFailure;
-        QFile file;
-        QString reason;
-        if (openRegularFile(file, output, QIODevice::WriteOnly | QIODevice::Truncate, &reason)
-            != FileOpening::Opened) {
-            say(cliText("%1 cannot be written: %2.").arg(shown(output), reason));
-            return ExitFailure;
-        }
-        if (file.write(text) != text.size() || !file.flush()) {
-            say(cliText("%1 cannot be written: %2.").arg(shown(output), file.errorString()));
+        const Result<void> written = writeWholeFile(output, text);
+        if (!written) {
+            say(cliText("%1 cannot be written: %2.").arg(shown(output), written.error()));
             return ExitFailure;
         }
         return ExitSuccess;

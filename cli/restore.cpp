@@ -9,12 +9,15 @@
 #include <QCommandLineParser>
 #include <QFile>
 
+#include <algorithm>
 #include <memory>
 
 namespace {
 
 QString titles(const QList<int> &channels)
 {
+    if (channels.size() == ChannelCount)
+        return QStringLiteral("Channel1–Channel%1").arg(ChannelCount);
     QStringList names;
     for (const int channel : channels)
         names.append(channelTitle(channel));
@@ -32,7 +35,8 @@ public:
             "Sends each channel of FILE (or only --channel) to the unit and reads it back to\n"
             "see that the unit took it, bit for bit. A file that is not whole, or a value no\n"
             "sensor has, is refused before anything is sent; a table whose rows do not run\n"
-            "one way only with --force. --store writes the EEPROM only when every channel\n"
+            "one way only with --force, and so is a backup of another unit (by its USB\n"
+            "serial number). --store writes the EEPROM only when every channel\n"
             "sent was verified. Ctrl-C ends it after the channel under way, with exit\n"
             "status 130.");
         options = {channelOption, storeOption, forceOption, noBackupOption()};
@@ -45,12 +49,20 @@ public:
     {
         input = values.at(0);
         if (parser.isSet(channelOption)) {
-            int channel = 0;
-            if (!readChannel(parser.value(channelOption), channel)) {
-                *error = cliText("the channel is 1, 2, 3 or 4");
-                return false;
+            channels.clear();
+            for (const QString &value : parser.values(channelOption)) {
+                int channel = 0;
+                if (!readChannel(value, channel)) {
+                    *error = cliText("the channel is 1, 2, 3 or 4");
+                    return false;
+                }
+                if (channels.contains(channel)) {
+                    *error = cliText("--channel names each channel once");
+                    return false;
+                }
+                channels.append(channel);
             }
-            channels = {channel};
+            std::sort(channels.begin(), channels.end());
         } else {
             for (int channel = 0; channel < ChannelCount; ++channel)
                 channels.append(channel);
@@ -67,7 +79,7 @@ public:
         if (!readFile(saved))
             return ExitFailure;
         Unit unit;
-        if (!openUnit(unit, common) || (backUp && !keepBackup(unit)))
+        if (!openUnit(unit, common) || !isFromThisUnit(unit) || (backUp && !keepBackup(unit)))
             return ExitFailure;
 
         QList<int> verified;
@@ -76,28 +88,31 @@ public:
                 return interrupted(verified);
             const Result<void> sent = unit.sendCalibration(channel, saved.at(channel));
             if (!sent) {
-                say(cliText("%1: the unit did not take the saved calibration (%2).%3")
-                        .arg(channelTitle(channel), sent.error(), sentSoFar(verified)));
+                say(cliText("%1.%2").arg(
+                    Unit::notTakenSentence(channelTitle(channel), cliText("saved"), sent),
+                    sentSoFar(verified)));
                 return ExitFailure;
             }
             verified.append(channel);
         }
         if (stopIsRequested())
             return interrupted(verified);
-        if (!store)
+        if (!store) {
+            say(cliText("restored %1, verified; not stored").arg(titles(channels)));
             return ExitSuccess;
+        }
         const Result<void> stored = unit.storeEeprom();
         if (!stored) {
             say(cliText("the calibration was sent but not stored: %1").arg(stored.error()));
             return ExitFailure;
         }
-        say(cliText("stored"));
+        say(cliText("restored %1, verified; stored").arg(titles(channels)));
         return ExitSuccess;
     }
 
 private:
     // The file's calibrations, each one that is to go checked; false after saying why not.
-    bool readFile(QVector<Calibration> &saved) const
+    bool readFile(QVector<Calibration> &saved)
     {
         QFile file;
         QString reason;
@@ -129,14 +144,30 @@ private:
             return false;
         }
         saved = read.channels;
+        savedFrom = read.serialNumber;
         return true;
+    }
+
+    // Another unit's calibration fits no sensor of this one: sent only when asked for by name.
+    bool isFromThisUnit(const Unit &unit) const
+    {
+        const QString serial = unit.identity().serialNumber;
+        if (force || savedFrom.isEmpty() || serial.isEmpty() || serial == savedFrom)
+            return true;
+        say(cliText("The backup file \"%1\" was taken from the unit with USB serial number %2, "
+                    "not from this one (%3); --force restores it all the same. Nothing was sent "
+                    "to the unit.")
+                .arg(shown(input), savedFrom, serial));
+        return false;
     }
 
     QString sentSoFar(const QList<int> &verified) const
     {
-        QString text = verified.isEmpty() ? QString()
-                                          : cliText(" %1 sent and verified;").arg(titles(verified));
-        return text + (store ? cliText(" nothing was stored.") : QString());
+        if (verified.isEmpty())
+            return store ? cliText(" Nothing was stored.") : QString();
+        return (store ? cliText(" %1 sent and verified; nothing was stored.")
+                      : cliText(" %1 sent and verified."))
+            .arg(titles(verified));
     }
 
     int interrupted(const QList<int> &verified) const
@@ -153,14 +184,20 @@ private:
     }
 
     const QCommandLineOption channelOption {
-        QStringLiteral("channel"), cliText("send only this channel, 1-4"), QStringLiteral("N")};
+        QStringLiteral("channel"),
+        cliText("send only this channel, 1-4; given again, each channel named is sent, in channel "
+                "order"),
+        QStringLiteral("N")};
     const QCommandLineOption storeOption {
         QStringLiteral("store"),
         cliText("when every channel sent was verified, make the unit keep them in its EEPROM")};
-    const QCommandLineOption forceOption {QStringLiteral("force"),
-                                          cliText("send a table whose rows do not run one way")};
+    const QCommandLineOption forceOption {
+        QStringLiteral("force"),
+        cliText("send a table whose rows do not run one way, or a backup of another unit (by its "
+                "USB serial number)")};
 
     QString input;
+    QString savedFrom; // the USB serial number of the unit the file was taken from, if it says
     QList<int> channels;
     bool store = false;
     bool force = false;

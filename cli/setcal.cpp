@@ -28,7 +28,8 @@ public:
             "Before the first send, all four channels are read and kept in the backups\n"
             "folder (the path is printed); when that fails, nothing is sent.\n"
             "Ctrl-C lets a transfer under way finish, then exits 130 saying what the unit holds.");
-        options = {curveOption, tableOption, gainOption, storeOption, forceOption, noBackupOption()};
+        options
+            = {curveOption, tableOption, gainOption, storeOption, forceOption, noBackupOption()};
         finishesTransfers = true;
         arguments = {{QStringLiteral("CHANNEL"), cliText("the channel, 1-4")}};
     }
@@ -95,12 +96,11 @@ public:
         if (stopIsRequested())
             return interrupted(
                 sent ? cliText("%1 was sent and verified; nothing was stored").arg(title)
-                     : cliText("%1 was sent but the unit did not take it (%2); "
-                               "nothing was stored")
-                           .arg(title, sent.error()));
+                     : cliText("%1; nothing was stored")
+                           .arg(Unit::notTakenSentence(title, cliText("new"), sent)));
         if (!sent) {
-            say(cliText("%1: the unit did not take the new calibration (%2).%3")
-                    .arg(title, sent.error(), store ? cliText(" Nothing was stored.") : QString()));
+            say(cliText("%1.%2").arg(Unit::notTakenSentence(title, cliText("new"), sent),
+                                     store ? cliText(" Nothing was stored.") : QString()));
             return ExitFailure;
         }
         if (!store)
@@ -139,6 +139,19 @@ private:
     bool rowsToSend(Calibration &calibration, bool &fileHasGain) const
     {
         if (!curveFile.isEmpty()) {
+            // A saved calibration holds the very rows the unit had: resampled as a curve, they
+            // would be near enough to look right and still not be what was saved.
+            QFile file;
+            QString reason;
+            if (openRegularFile(file, curveFile, QIODevice::ReadOnly, &reason)
+                    == FileOpening::Opened
+                && calibrationFileKind(file.read(4096)) != CalibrationFileKind::Curve) {
+                say(cliText("The curve file \"%1\" was not loaded: it is a calibration file, not "
+                            "a curve; give it with --table (a get-cal file) or to restore (a "
+                            "backup). Nothing was sent to the unit.")
+                        .arg(shown(curveFile)));
+                return false;
+            }
             const CurveTable table = curveTableFromFile(curveFile);
             if (!table.refusal.isEmpty() && !(table.outOfOrder && force)) {
                 say(cliText("The curve file \"%1\" was not loaded: %2.%3")

@@ -22,7 +22,8 @@ Result<void> writeLogLine(const QString &fileName, const QByteArray &line, LogLi
     return writeLogLine(file, line);
 }
 
-Result<void> appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row)
+Result<void> appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row,
+                          bool *madeAgain)
 {
     QFile file;
     QString reason;
@@ -30,7 +31,24 @@ Result<void> appendLogRow(const QString &fileName, const QByteArray &header, con
                         QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Append, &reason)
         != FileOpening::Opened)
         return Failure {reason};
-    return writeLogLine(file, file.size() == 0 ? header + row : row);
+    const bool empty = file.size() == 0;
+    const Result<void> written = writeLogLine(file, empty ? header + row : row);
+    if (madeAgain)
+        *madeAgain = empty && written;
+    return written;
+}
+
+Result<void> endCutLastRow(const QString &fileName)
+{
+    QFile file;
+    QString reason;
+    if (openRegularFile(file, fileName, QIODevice::ReadOnly, &reason) != FileOpening::Opened)
+        return Failure {reason};
+    const qint64 size = file.size();
+    if (size == 0 || !file.seek(size - 1) || file.read(1) == "\n")
+        return {};
+    file.close();
+    return writeLogLine(fileName, "\r\n", LogLineMode::Append);
 }
 
 Result<void> writeLogLine(QFile &file, const QByteArray &line)
@@ -54,7 +72,7 @@ bool logFileHoldsData(const QString &fileName)
     return info.isFile() && info.size() > 0;
 }
 
-LogFileContent logFileContent(const QString &fileName, const QByteArray &header)
+LogFileContent logFileContent(const QString &fileName, const QByteArray &header, LogTimeStyle style)
 {
     if (!logFileHoldsData(fileName))
         return LogFileContent::Nothing;
@@ -62,8 +80,15 @@ LogFileContent logFileContent(const QString &fileName, const QByteArray &header)
     QString reason;
     if (openRegularFile(file, fileName, QIODevice::ReadOnly, &reason) != FileOpening::Opened)
         return LogFileContent::Other;
-    return startsWithLogHeader(file.read(header.size()), header) ? LogFileContent::SameHeader
-                                                                 : LogFileContent::Other;
+    if (!startsWithLogHeader(file.read(header.size()), header))
+        return LogFileContent::Other;
+    // One column tells one kind of time: a date and time ("2026-12-07T...") or a time of day.
+    const QByteArray firstRow = file.read(32).trimmed();
+    if (firstRow.isEmpty())
+        return LogFileContent::SameHeader;
+    const bool isoRows = firstRow.size() > 10 && firstRow.at(4) == '-' && firstRow.at(10) == 'T';
+    return isoRows == (style == LogTimeStyle::Iso) ? LogFileContent::SameHeader
+                                                   : LogFileContent::OtherTimeStyle;
 }
 
 void ignoreBrokenPipes()

@@ -3,6 +3,7 @@
 // The log file's rules, for the logging window and the command line alike: only a regular file
 // (or a name not taken yet) takes a log, no open ever waits, a line lands whole or not at all,
 // and a reader that goes away fails a write instead of ending the process. GUI-free.
+#include "logging/logformat.h"
 #include "values/result.h"
 
 #include <QByteArray>
@@ -18,8 +19,14 @@ enum class LogLineMode { Truncate, Append };
 Result<void> writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode);
 
 // Appends a row to a run's file; a file that is gone or was emptied meanwhile (moved away, rotated)
-// gets the run's header first, so it stays readable on its own. Refused as above.
-Result<void> appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row);
+// gets the run's header first, so it stays readable on its own, and `madeAgain` (where given)
+// says so. Refused as above.
+Result<void> appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row,
+                          bool *madeAgain = nullptr);
+
+// Before a run goes on below an earlier one: a last row without its line end (a crash, a pulled
+// disk) gets one, so the first new row starts on a line of its own. Refused as above.
+Result<void> endCutLastRow(const QString &fileName);
 
 // Writes one line to a file already open unbuffered for writing (standard output, say). A line
 // that lands only in part is cut back off a regular file. Refused as above.
@@ -28,13 +35,15 @@ Result<void> writeLogLine(QFile &file, const QByteArray &line);
 // True when the name is a regular file with something in it, which a new run would replace.
 bool logFileHoldsData(const QString &fileName);
 
-// What a file holds against the header a new run would write.
+// What a file holds against the header and the time style a new run would write.
 enum class LogFileContent {
     Nothing, // no such file, or an empty one
     SameHeader, // that very header line first: the run's rows can go on below it
+    OtherTimeStyle, // that header, but its rows tell their time the other way
     Other
 };
-LogFileContent logFileContent(const QString &fileName, const QByteArray &header);
+LogFileContent logFileContent(const QString &fileName, const QByteArray &header,
+                              LogTimeStyle style);
 
 // Makes a write to a pipe or socket whose reader has gone fail like any other write, instead of
 // ending the process. Called once from main().

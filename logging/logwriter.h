@@ -51,7 +51,7 @@ private:
     QByteArray header;
     QString currentFile;
     QString refusedFile; // a day's file that held other data: its rows are not written
-    bool rowFailureTold = false;
+    int rowsLost = 0; // rows not written since the last one that was
     bool well = true;
     int rowCount = 0;
 };

@@ -3,6 +3,7 @@
 #include "calibration/backupstore.h"
 #include "calibration/calibrationcheck.h"
 #include "calibration/calibrationfile.h"
+#include "tests/support/floatbits.h"
 
 #include <QtTest>
 
@@ -27,6 +28,8 @@ private slots:
     void everyLineIsARowOrSaysWhy();
     void unitFileReadsBackOrSaysWhy_data();
     void unitFileReadsBackOrSaysWhy();
+    void everyFloatReadsBack_data();
+    void everyFloatReadsBack();
     void backupsKeepTheNewest();
 };
 
@@ -44,7 +47,7 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy_data()
     row("beyond a float", 59, "1e39\t300",
         "line 59 (\"1e39 300\") holds a number beyond the range of the unit's values");
     row("decimal comma", 59, "1,5\t300",
-        "line 59 (\"1,5 300\") has a decimal comma; the file's numbers are written with a point");
+        "line 59 (\"1,5 300\") has a decimal comma in \"1,5\"; the file's numbers are written with a point");
     row("a second header", 59, "Resistance (Ohm)\tTemperature (K)",
         "line 59 (\"Resistance (Ohm) Temperature (K)\") is not a row of two numbers");
     row("gain and more", 1, "Gain\t1.5\t7", "line 1 (\"Gain 1.5 7\") is not \"Gain\" and a number");
@@ -68,6 +71,25 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy()
     QCOMPARE(file.problem.isEmpty() ? checkCalibration({*file.gain, file.rows}).problem
                                     : file.problem,
              problem);
+}
+
+void CalibrationFileTest::everyFloatReadsBack_data()
+{
+    QTest::addColumn<float>("value");
+    QTest::newRow("the largest float") << std::numeric_limits<float>::max();
+    QTest::newRow("the smallest subnormal") << std::numeric_limits<float>::denorm_min();
+    QTest::newRow("the smallest normal") << std::numeric_limits<float>::min();
+}
+
+// What the tool writes with nine digits it reads back to the same bits, at the ends of the range.
+void CalibrationFileTest::everyFloatReadsBack()
+{
+    QFETCH(float, value);
+    Calibration calibration {value, QVector<TableEntry>(100, {value, value})};
+    const CalibrationFile file = readCalibrationFile(calibrationFileText(calibration));
+    QCOMPARE(file.problem, QString());
+    QCOMPARE(bitsOf(*file.gain), bitsOf(value));
+    QCOMPARE(bitsOf(file.rows.at(99).temperature), bitsOf(value));
 }
 
 void CalibrationFileTest::unitFileReadsBackOrSaysWhy_data()
@@ -99,20 +121,23 @@ void CalibrationFileTest::unitFileReadsBackOrSaysWhy()
     QCOMPARE(int(file.channels.size()), file.problem.isEmpty() ? 4 : 0);
 }
 
-// Every backup is kept, two within one second too, until the newest Kept remain; a unit is backed
-// up once a run.
+// Every backup is kept, two within one second too, until the newest Kept of the unit remain; the
+// older backup of another unit stays; a unit is backed up once a run.
 void CalibrationFileTest::backupsKeepTheNewest()
 {
     QTemporaryDir dir;
+    const QDateTime first(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
+    const UnitIdentity other {QStringLiteral("ttyACM1"), QStringLiteral("Q12")};
+    QVERIFY(BackupStore(dir.path()).write(other, "x", first.addSecs(-3600)));
     BackupStore store(dir.path());
     const UnitIdentity unit {QStringLiteral("ttyACM0"), QStringLiteral("Q1")};
-    const QDateTime first(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
     for (int n = 0; n <= BackupStore::Kept; ++n) // two a second
         QVERIFY(store.write(unit, "x", first.addSecs(n / 2)));
     QVERIFY(!store.isDue(unit));
     const QStringList kept = QDir(dir.path()).entryList(QDir::Files);
-    QCOMPARE(int(kept.size()), BackupStore::Kept);
+    QCOMPARE(int(kept.size()), BackupStore::Kept + 1);
     QCOMPARE(int(kept.filter(QStringLiteral("12-00-00_")).size()), 1); // the oldest went
+    QCOMPARE(int(kept.filter(QStringLiteral("_Q12.txt")).size()), 1);
 }
 
 QTEST_GUILESS_MAIN(CalibrationFileTest)

@@ -6,6 +6,7 @@
 #include "link/protocol.h"
 #include "logging/logformat.h"
 #include "sim/ptyhost.h"
+#include "tests/support/cutfiles.h"
 #include "tests/support/fault.h"
 #include "tests/support/fifo.h"
 #include "tests/support/floatbits.h"
@@ -128,6 +129,10 @@ private slots:
     void silenceIsNoSuccess_data();
     void silenceIsNoSuccess();
     void backupRestoreRoundTrip();
+    void backupOnAFullDiskKeepsTheOldFile();
+    void cutOrMisplacedFileSendsNothing_data();
+    void cutOrMisplacedFileSendsNothing();
+    void restoreOntoAnotherUnitNeedsForce();
     void setCalKeepsABackupFirst_data();
     void setCalKeepsABackupFirst();
     void unitFaultsFailTheCommand_data();
@@ -179,6 +184,8 @@ void CliTest::commandLines_data()
     row("gain beyond a float", {"set-cal", "1", "--table", "t", "--gain", "1e39"},
         "--gain takes a number");
     row("extra", {"store", "now"}, "unexpected argument \"now\"");
+    row("channel twice", {"restore", "f", "--channel", "2", "--channel", "2"},
+        "--channel names each channel once");
     row("log no file", {"log"}, "log needs more arguments");
     row("log column", {"log", "f", "--enable", "Voltage0,Voltage4"},
         "unknown column \"Voltage4\" (Voltage0-3, Resistance0-3, Temperature0-3)");
@@ -478,7 +485,9 @@ void CliTest::backupRestoreRoundTrip()
     host.clearReceived();
 
     const Run run = cli(QStringList {"restore", file, "--store"} + port);
-    QVERIFY2(run.exitCode == 0 && run.err.contains("calibration was backed up to"), run.err);
+    QVERIFY2(run.exitCode == 0 && run.err.contains("calibration was backed up to")
+                 && run.err.endsWith("restored Channel1–Channel4, verified; stored\n"),
+             run.err);
     QTRY_VERIFY(host.received().endsWith(char(protocol::WriteEeprom)));
     int stores = 0;
     for (const Received &chunk : host.receivedChunks())
@@ -500,6 +509,104 @@ void CliTest::backupRestoreRoundTrip()
     const QString refused = written(dir, "negative.txt", negative);
     QCOMPARE(cli(QStringList {"restore", refused, "--force", "--no-backup"} + port).exitCode, 1);
     QVERIFY(host.received().isEmpty());
+}
+
+// A file system with 4 KiB left takes the first block of a backup and refuses the rest: the
+// backup fails and the whole one from before stays. Where no file system can be mounted (not
+// root), a file size limit of 4 KiB on the tool stands in for the full disk.
+void CliTest::backupOnAFullDiskKeepsTheOldFile()
+{
+    QTemporaryDir dir;
+    const QString small = dir.filePath("small");
+    QVERIFY(QDir().mkpath(small));
+    const bool mounted
+        = QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", small}) == 0;
+    const auto unmount = qScopeGuard([&] {
+        if (mounted)
+            QProcess::execute("umount", {small});
+    });
+    const QString file = small + "/unit.txt";
+    QCOMPARE(cli(QStringList {"backup", file} + port).exitCode, 0);
+    const QByteArray before = fileBytes(file);
+    QStringList command {"backup", file, "--overwrite"};
+    if (mounted) {
+        QFile filler(small + "/filler");
+        QVERIFY(filler.open(QIODevice::WriteOnly | QIODevice::Unbuffered));
+        while (filler.write(QByteArray(4096, 'f')) == 4096) { }
+        QVERIFY(filler.resize(filler.size() - 4096));
+    } else {
+        command = QStringList {"-c", "trap '' XFSZ; ulimit -f 8; exec \"$0\" \"$@\"",
+                               QUADMETER_CLI_EXECUTABLE}
+            + command;
+    }
+    QProcess process;
+    process.start(mounted ? QUADMETER_CLI_EXECUTABLE : "/bin/sh", command + port);
+    QVERIFY(process.waitForFinished(20000));
+    const QByteArray err = process.readAllStandardError();
+    QCOMPARE(process.exitCode(), 1);
+    QVERIFY2(err.contains(file.toUtf8() + " cannot be written"), err);
+    QCOMPARE(fileBytes(file), before);
+    QCOMPARE(QDir(small).entryList(QDir::Files), QStringList({"filler", "unit.txt"}).mid(!mounted));
+}
+
+void CliTest::cutOrMisplacedFileSendsNothing_data()
+{
+    QTest::addColumn<QStringList>("command"); // "FILE" stands for the file
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("why");
+    const QVector<Calibration> channels = savedChannels();
+    const QByteArray backup
+        = unitCalibrationText({QDateTime::currentDateTime(), "ttyACM0", "Q1", "test"}, channels);
+    const QByteArray table = calibrationFileText(channels.at(3));
+    const QStringList restore {"restore", "FILE", "--store"};
+    const QStringList setCal {"set-cal", "4", "--table", "FILE", "--store"};
+    for (const int cut : cutPositions(backup))
+        QTest::addRow("backup cut at %d", cut) << restore << backup.left(cut) << "was not loaded";
+    for (const int cut : cutPositions(table))
+        QTest::addRow("get-cal file cut at %d", cut)
+            << setCal << table.left(cut) << "was not loaded";
+    for (const QByteArray &saved : {backup, table})
+        QTest::addRow("%s as a curve", saved == table ? "get-cal file" : "backup")
+            << QStringList {"set-cal", "3", "--curve", "FILE"} << saved
+            << "it is a calibration file, not a curve; give it with --table";
+}
+
+// A file cut at any byte, inside a number or between rows or sections, is refused before the unit
+// is asked anything, and so is a saved calibration given as a curve to be resampled.
+void CliTest::cutOrMisplacedFileSendsNothing()
+{
+    QFETCH(QStringList, command);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    command.replaceInStrings(QRegularExpression("^FILE$"), written(dir, "saved.txt", bytes));
+    host.clearReceived();
+    const Run run = cli(command + QStringList {"--no-backup"} + port);
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(why.toUtf8()) && run.err.contains("Nothing was sent to the unit."),
+             run.err);
+    QVERIFY(host.received().isEmpty());
+}
+
+// A backup of another unit, told by its USB serial number, goes onto this one only with --force.
+// In process, so that the pseudo-terminal is listed with a serial number as a real unit is.
+void CliTest::restoreOntoAnotherUnitNeedsForce()
+{
+    QTemporaryDir dir;
+    const QString file = written(
+        dir, "other.txt",
+        unitCalibrationText({QDateTime::currentDateTime(), "ttyACM1", "2065376B5748", "test"},
+                            savedChannels()));
+    for (const QStringList &force : {QStringList(), QStringList {"--force"}}) {
+        CommandLine line = parseCommandLine(
+            QStringList {"quadmeter-cli", "restore", file, "--no-backup"} + force + port);
+        line.common.lister = [this] {
+            return QList<PortEntry> {{host.portPath(), true, 0x2341, 0x8036, "55736313B9C1"}};
+        };
+        host.clearReceived();
+        QCOMPARE(line.command->run(line.common), force.isEmpty() ? 1 : 0);
+        QCOMPARE(host.received().isEmpty(), force.isEmpty());
+    }
 }
 
 void CliTest::setCalKeepsABackupFirst_data()

@@ -4,6 +4,7 @@
 #include "calibration/calibrationfile.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
+#include "tests/support/cutfiles.h"
 #include "tests/support/fifo.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
@@ -99,6 +100,8 @@ private slots:
     void attachedUnitHearsNothing();
     void savedCalibrationLoadsExactly_data();
     void savedCalibrationLoadsExactly();
+    void cutCalibrationLeavesThePage_data();
+    void cutCalibrationLeavesThePage();
 };
 
 // X186275 on Channel1: each row shows the curve's row as six significant digits; no other page,
@@ -264,14 +267,17 @@ void LoadTempTableTest::attachedUnitHearsNothing()
 void LoadTempTableTest::savedCalibrationLoadsExactly_data()
 {
     QTest::addColumn<bool>("wholeUnit");
-    QTest::newRow("get-cal file") << false;
-    QTest::newRow("backup, the page's own section") << true;
+    QTest::addColumn<QByteArray>("mark"); // what an editor put first
+    QTest::newRow("get-cal file") << false << QByteArray();
+    QTest::newRow("backup, the page's own section") << true << QByteArray();
+    QTest::newRow("backup saved with a byte-order mark") << true << QByteArray("\xEF\xBB\xBF");
 }
 
 // A saved calibration fills the page with the very floats it holds, not resampled as a curve.
 void LoadTempTableTest::savedCalibrationLoadsExactly()
 {
     QFETCH(bool, wholeUnit);
+    QFETCH(QByteArray, mark);
     QVector<Calibration> channels;
     for (int channel = 0; channel < 4; ++channel) {
         Calibration calibration {1.0f / (3 + channel), {}};
@@ -283,7 +289,8 @@ void LoadTempTableTest::savedCalibrationLoadsExactly()
     QTemporaryDir dir;
     QFile file(dir.filePath("saved.txt"));
     QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(wholeUnit ? unitCalibrationText({}, channels) : calibrationFileText(channels[2]));
+    file.write(
+        mark + (wholeUnit ? unitCalibrationText({}, channels) : calibrationFileText(channels[2])));
     file.close();
     ModalAnswerer answerer;
     Window window;
@@ -299,6 +306,38 @@ void LoadTempTableTest::savedCalibrationLoadsExactly()
         QCOMPARE(protocol::floatBits(shown.temperature),
                  protocol::floatBits(channels[2].rows[row].temperature));
     }
+}
+
+void LoadTempTableTest::cutCalibrationLeavesThePage_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    const QVector<Calibration> channels = savedChannels();
+    const QByteArray backup = unitCalibrationText({}, channels);
+    const QByteArray table = calibrationFileText(channels.at(1));
+    for (const int cut : cutPositions(backup))
+        QTest::addRow("backup cut at %d", cut) << backup.left(cut);
+    for (const int cut : cutPositions(table))
+        QTest::addRow("get-cal file cut at %d", cut) << table.left(cut);
+}
+
+// A saved calibration cut short anywhere is refused, never taken for what it was nor resampled.
+void LoadTempTableTest::cutCalibrationLeavesThePage()
+{
+    QFETCH(QByteArray, bytes);
+    QTemporaryDir dir;
+    QFile file(dir.filePath("saved.txt"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+    file.close();
+    ModalAnswerer answerer;
+    Window window;
+    window.load(1, file.fileName());
+    QCOMPARE(answerer.seen.size(), 1);
+    const QString refused = QStringLiteral("The calibration file \"%1\" was not loaded: ")
+                                .arg(QDir::toNativeSeparators(file.fileName()));
+    QVERIFY2(answerer.seen.first().text.startsWith(refused),
+             qPrintable(answerer.seen.first().text));
+    for (int channel = 0; channel < 4; ++channel)
+        QCOMPARE(window.untouched(channel), QString());
 }
 
 QTEST_MAIN(LoadTempTableTest)

@@ -191,6 +191,9 @@ void LogFormatTest::earlierFileIsToldApart_data()
     QTest::newRow("this run's header")
         << QByteArray(";Time\tCh1_T\r\n12:00:00\t4\r\n") << LogFileContent::SameHeader;
     QTest::newRow("another header") << QByteArray(";Time\tCh2_T\r\n") << LogFileContent::Other;
+    QTest::newRow("rows with dates")
+        << QByteArray(";Time\tCh1_T\r\n2026-12-07T12:00:00+01:00\t4\r\n")
+        << LogFileContent::OtherTimeStyle;
 }
 
 // Whether START asks before it replaces a file, and whether the run may go on below its rows.
@@ -203,7 +206,7 @@ void LogFormatTest::earlierFileIsToldApart()
     QFile file(name);
     QVERIFY(held == "-" || (file.open(QIODevice::WriteOnly) && file.write(held) == held.size()));
     file.close();
-    QCOMPARE(logFileContent(name, ";Time\tCh1_T\r\n"), content);
+    QCOMPARE(logFileContent(name, ";Time\tCh1_T\r\n", LogTimeStyle::Clock), content);
 }
 
 void LogFormatTest::dailyNameKeepsTheExtension_data()

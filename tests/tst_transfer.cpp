@@ -328,7 +328,7 @@ void TransferTest::readBackShowsWhatTheUnitDidNotTake_data()
                                                    << "row 100 differ";
     QTest::newRow("no table read back") << std::function<void(PtyHost &)>([](PtyHost &u) {
         u.setMisbehaviour(fault(Misbehaviour::Silent, protocol::GetTempTable, 1));
-    }) << "it did not answer the read-back in full";
+    }) << "Channel1 was sent but not verified: the unit did not answer the read-back";
 }
 
 // What the unit did not take shows before "Write EEPROM" could store it.
@@ -348,9 +348,11 @@ void TransferTest::readBackShowsWhatTheUnitDidNotTake()
 
     press(shown, "pbSetData");
 
+    const QString sentence = why.startsWith("Channel1")
+        ? why
+        : "Channel1: the unit did not take the new calibration (" + why + ")";
     QCOMPARE(boxTexts(answerer),
-             QStringList {"Channel1: the unit did not take the new calibration (" + why
-                          + "). Send it again before \"Write EEPROM\"."});
+             QStringList {sentence + ". Send it again before \"Write EEPROM\"."});
 }
 
 // "1,5" typed on a desktop that writes decimals with a comma is one and a half, not fifteen.

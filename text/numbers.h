@@ -11,7 +11,8 @@ QString formatReal(double value);
 float parseReal(const QString &text);
 
 // The C-locale reading of a field that must hold a whole number: false for an empty field, a
-// number cut short ("-", "1e", ".") or one beyond the range of a float.
+// number cut short ("-", "1e", ".") or one beyond the range of a float. A text that rounds to a
+// float is that float, the nine-digit forms of the largest and the smallest ones included.
 bool readReal(const QString &text, float &value);
 
 // What the operator typed or pasted into a number field, as the C locale reads it. Where the

@@ -6,6 +6,7 @@
 #include "link/unitports.h"
 #include "measure/readings.h"
 
+#include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QSerialPort>
 
@@ -39,6 +40,11 @@ QString notInFullText()
     return Unit::tr("the unit did not answer in full");
 }
 
+QString unansweredReadBack()
+{
+    return QStringLiteral("it did not answer the read-back in full");
+}
+
 // What the unit holds after a calibration was sent, against what was sent.
 struct SendCheck
 {
@@ -56,7 +62,7 @@ QString notTakenText(const SendCheck &check)
     if (check.rowsNotSent > 0)
         return QStringLiteral("rows %1–100 were not sent").arg(TableRows - check.rowsNotSent + 1);
     if (!check.readBackComplete)
-        return QStringLiteral("it did not answer the read-back in full");
+        return unansweredReadBack();
     QStringList parts;
     if (check.gainDiffers)
         parts.append(QStringLiteral("gain"));
@@ -244,6 +250,16 @@ Result<Calibration> Unit::readCalibration(int channel)
         && exchange::staysQuiet(port, CalibrationQuietMs))
         return calibration;
     return Failure {notInFullText()};
+}
+
+QString Unit::notTakenSentence(const QString &title, const QString &what, const Result<void> &sent)
+{
+    if (sent.error() == unansweredReadBack())
+        return QCoreApplication::translate(
+                   "Unit", "%1 was sent but not verified: the unit did not answer the read-back")
+            .arg(title);
+    return QCoreApplication::translate("Unit", "%1: the unit did not take the %2 calibration (%3)")
+        .arg(title, what, sent.error());
 }
 
 Result<void> Unit::sendCalibration(int channel, const Calibration &calibration)

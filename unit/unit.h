@@ -57,6 +57,14 @@ public:
     // silent unit is reported, not stored to.
     Result<void> storeEeprom();
 
+    // A failed sendCalibration as one sentence, without its full stop. Where all of it went out
+    // and only the read-back went unanswered, the unit may well hold it:
+    // "Channel2 was sent but not verified: the unit did not answer the read-back"; otherwise
+    // "Channel2: the unit did not take the new calibration (rows 26–50 differ)", `what` being
+    // "new" or "saved".
+    static QString notTakenSentence(const QString &title, const QString &what,
+                                    const Result<void> &sent);
+
 signals:
     // The port failed as an unplugged unit's does and has been closed.
     void wentAway(const QString &portName);

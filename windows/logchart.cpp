@@ -1,6 +1,9 @@
 #include "windows/logchart.h"
+
+#include "files/wholefile.h"
 #include "logging/chartseries.h"
 
+#include <QBuffer>
 #include <QChart>
 #include <QChartView>
 #include <QDateTime>
@@ -10,7 +13,6 @@
 #include <QLineSeries>
 #include <QLogValueAxis>
 #include <QPixmap>
-#include <QSaveFile>
 #include <QVBoxLayout>
 #include <QValueAxis>
 
@@ -365,17 +367,10 @@ void LogChart::alignPlotAreas()
 
 QString LogChart::saveImage(const QString &fileName)
 {
-    QSaveFile file(fileName);
-    if (!file.open(QIODevice::WriteOnly))
-        return file.errorString();
-    if (!grab().save(&file, "PNG")) {
-        const QString error = file.error() != QFileDevice::NoError
-            ? file.errorString()
-            : tr("the picture could not be made");
-        file.cancelWriting();
-        return error;
-    }
-    if (!file.commit())
-        return file.errorString();
-    return QString();
+    QByteArray picture;
+    QBuffer buffer(&picture);
+    buffer.open(QIODevice::WriteOnly);
+    if (!grab().save(&buffer, "PNG"))
+        return tr("the picture could not be made");
+    return writeWholeFile(fileName, picture).error();
 }

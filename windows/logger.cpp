@@ -114,32 +114,34 @@ void Logger::on_pbStart_clicked()
     }
     timer->setInterval(ui->sbTimeOut->value() * 1000);
     rowFailureReported = false;
+    rowsLost = 0;
     // The chooser's own replace question answered for the file as it was then: this run only.
     const bool replaceAgreed = !chosenToReplace.isEmpty() && fileName == chosenToReplace;
     chosenToReplace.clear();
     const QByteArray header = logHeader(enables());
-    const LogFileContent content = logFileContent(fileName, header);
+    const LogFileContent content = logFileContent(fileName, header, timeStyle());
     Earlier earlier = Earlier::Replace;
     // A file that can take this run's rows below its own is worth the question even when the
-    // chooser asked already: going on with it is what the operator may have meant.
+    // chooser asked already: going on with it is what the operator may have meant. Rows that
+    // tell their time the other way cannot share its column.
     if (content == LogFileContent::SameHeader
-        || (content == LogFileContent::Other && !replaceAgreed))
+        || (content != LogFileContent::Nothing && !replaceAgreed))
         earlier = askAboutEarlierRun(fileName, content == LogFileContent::SameHeader);
     if (earlier == Earlier::Keep) {
         stayIdle();
         return;
     }
-    if (earlier == Earlier::Replace) {
-        const Result<void> written = writeLogLine(fileName, header, LogLineMode::Truncate);
-        if (!written) {
-            // A run that cannot write its file would look like logging and leave nothing behind.
-            stayIdle();
-            QMessageBox::warning(
-                this, tr("Warning"),
-                tr("The log file %1 cannot be written: %2.\nLogging has not started.")
-                    .arg(shownName(fileName), written.error()));
-            return;
-        }
+    // Going on below an earlier run: a last row cut short gets its line end first.
+    const Result<void> written = earlier == Earlier::Replace
+        ? writeLogLine(fileName, header, LogLineMode::Truncate)
+        : endCutLastRow(fileName);
+    if (!written) {
+        // A run that cannot write its file would look like logging and leave nothing behind.
+        stayIdle();
+        QMessageBox::warning(this, tr("Warning"),
+                             tr("The log file %1 cannot be written: %2.\nLogging has not started.")
+                                 .arg(shownName(fileName), written.error()));
+        return;
     }
     runHeader = header;
     awaySince = QDateTime();
@@ -232,10 +234,25 @@ void Logger::dataUpdated()
     const QString fileName = ui->leFileName->text();
     const QDateTime now = QDateTime::currentDateTime();
     const QByteArray row = logRow(logTimeText(now, timeStyle()), readings, enables());
-    const Result<void> written = appendLogRow(fileName, runHeader, row);
+    bool madeAgain = false;
+    const Result<void> written = appendLogRow(fileName, runHeader, row, &madeAgain);
     if (!written) {
+        if (rowsLost++ == 0)
+            ui->lbUnit->setText(tr("%1: rows cannot be written to the log file: %2.")
+                                    .arg(shownTime(now), written.error()));
         reportRowFailure(fileName, written.error());
         return;
+    }
+    if (madeAgain)
+        ui->lbUnit->setText(
+            tr("%1: the log file was gone or emptied; it was made again, with the run's header.")
+                .arg(shownTime(now)));
+    if (rowsLost > 0) {
+        ui->lbUnit->setText(
+            tr("%1: rows are written to the log file again; %2 lost meanwhile.")
+                .arg(shownTime(now),
+                     rowsLost == 1 ? tr("1 row was") : tr("%1 rows were").arg(rowsLost)));
+        rowsLost = 0;
     }
     // The chart shows what the file got, no more.
     ui->chart->addRow(now, readings);

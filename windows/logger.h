@@ -57,6 +57,7 @@ private:
     QTimer *timer;
     // A file that stops taking rows is reported once per run, not at every tick.
     bool rowFailureReported = false;
+    int rowsLost = 0; // rows not written since the last one that was
     // The file the chooser last picked; its own question about replacing it has been answered.
     QString chosenToReplace;
     int runNumber = 0;
