@@ -364,13 +364,13 @@ QString correctionSummary(const Correction &c)
     QStringList lines;
     if (c.fitted) {
         const int n = c.points.size();
-        lines << tr("fitted %1: R0 = %2 ohms, A = %3 /°C, B = %4 /°C², C = %5 /°C⁴")
-                     .arg(n == 1       ? tr("R0")
-                              : n == 2 ? tr("R0 and A")
-                                       : tr("R0, A and B"),
-                          ohmsText(c.fitted->r0), QString::number(c.fitted->a, 'g', 7),
-                          QString::number(c.fitted->b, 'g', 7),
-                          QString::number(c.fitted->c, 'g', 7));
+        lines
+            << tr("the equation with %1 fitted: R0 = %2 ohms, A = %3 /°C, B = %4 /°C², C = %5 /°C⁴")
+                   .arg(n == 1       ? tr("R0")
+                            : n == 2 ? tr("R0 and A")
+                                     : tr("R0, A and B"),
+                        ohmsText(c.fitted->r0), QString::number(c.fitted->a, 'g', 7),
+                        QString::number(c.fitted->b, 'g', 7), QString::number(c.fitted->c, 'g', 7));
     }
     for (int k = 0; k < c.points.size(); ++k) {
         const FixedPoint &p = c.points.at(k);

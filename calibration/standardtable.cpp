@@ -3,6 +3,7 @@
 #include "calibration/tableshape.h"
 
 #include <QCoreApplication>
+#include <QLocale>
 
 #include <cmath>
 #include <limits>
@@ -103,4 +104,26 @@ StandardTable platinumTable(const PlatinumCoefficients &pt, double low, double h
     }
     table.rows = rows;
     return table;
+}
+
+QByteArray platinumCurveFile(const PlatinumCoefficients &pt, double low, double high)
+{
+    const auto exact = [](double value) {
+        return QString::number(value, 'g', QLocale::FloatingPointShortest).toLatin1();
+    };
+    QByteArray text = "Sensor Model:   Pt" + QByteArray::number(pt.r0, 'g', 9)
+        + " IEC 60751\r\nSerial Number:  standard\r\nData Format:    3      (Ohms/Kelvin)\r\n"
+          "SetPoint Limit: "
+        + exact(high)
+        + "      (Kelvin)\r\nTemperature coefficient:  2 (Positive)\r\n"
+          "Number of Breakpoints:   100\r\n\r\nNo.   Units      Temperature (K)\r\n\r\n";
+    QVector<double> temperatures = rowTemperatures(low, high);
+    // The last breakpoint at the range's own end, so that the file's two ends give the rows the
+    // same ratio as here.
+    temperatures.last() = high;
+    for (int row = 0; row < temperatures.size(); ++row)
+        text += QByteArray::number(row + 1) + '\t'
+            + exact(platinumResistance(pt, temperatures.at(row))) + '\t'
+            + exact(temperatures.at(row)) + "\r\n";
+    return text;
 }

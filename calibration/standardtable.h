@@ -4,6 +4,7 @@
 // temperature, its inverse, and a channel's 100-row table computed from it. Pure, no widgets.
 #include "link/protocol.h"
 
+#include <QByteArray>
 #include <QString>
 #include <QVector>
 
@@ -42,3 +43,8 @@ struct StandardTable
 // range outside the equation's span or not rising, and coefficients whose table does not run
 // one way or does not fit single-precision values.
 StandardTable platinumTable(const PlatinumCoefficients &pt, double low, double high);
+
+// The standard's table as a ".340" curve file of 100 breakpoints (ohms/kelvin), the numbers in
+// their shortest exact form, so that loading the file gives platinumTable's rows again. Only for
+// a table platinumTable gives.
+QByteArray platinumCurveFile(const PlatinumCoefficients &pt, double low, double high);

@@ -3,6 +3,7 @@
 #include "calibration/curvefile.h"
 #include "calibration/fixedpoints.h"
 #include "calibration/tableshape.h"
+#include "tests/support/floatbits.h"
 
 #include <QtTest>
 
@@ -51,6 +52,21 @@ void FixedPointsTest::standardTable()
     for (const protocol::TableEntry &row : table.rows)
         QVERIFY2(std::abs(platinumTemperature(pt100, row.resistance) - row.temperature) < 1e-3,
                  qPrintable(QString::number(row.temperature)));
+
+    // Written as a curve file, it loads back to the same rows, for a Pt1000 over a span too.
+    PlatinumCoefficients pt1000;
+    pt1000.r0 = 1000;
+    for (const auto &[pt, low, high] :
+         {std::tuple {pt100, 73.15, 500.0}, std::tuple {pt1000, 90.0, 1123.15}}) {
+        const QVector<protocol::TableEntry> rows = platinumTable(pt, low, high).rows;
+        const CurveTable loaded = resampleCurve(readCurve(platinumCurveFile(pt, low, high)).points);
+        QVERIFY2(loaded.refusal.isEmpty(), qPrintable(loaded.refusal));
+        QCOMPARE(loaded.rows.size(), rows.size());
+        for (int k = 0; k < rows.size(); ++k)
+            QVERIFY2(bitsOf(loaded.rows.at(k).resistance) == bitsOf(rows.at(k).resistance)
+                         && bitsOf(loaded.rows.at(k).temperature) == bitsOf(rows.at(k).temperature),
+                     qPrintable(QString::number(k)));
+    }
 }
 
 // A sensor off the standard is recovered from as many points as it has coefficients off.
