@@ -1,4 +1,6 @@
 #include "calibration/calibrationwidget.h"
+
+#include "calibration/standarddialog.h"
 #include "ui_calibrationwidget.h"
 
 #include "text/numbers.h"
@@ -273,4 +275,11 @@ void calibrationWidget::on_tbLoadTable_clicked()
 void calibrationWidget::on_pbLoadFromFile_clicked()
 {
     emit loadTempTable(this);
+}
+
+void calibrationWidget::on_pbStandard_clicked()
+{
+    StandardDialog chooser(this);
+    if (chooser.exec() == QDialog::Accepted)
+        showCurveTable(chooser.rows(), {});
 }

@@ -67,6 +67,8 @@ private slots:
     void on_pbWriteEeprom_clicked();
     void on_tbLoadTable_clicked();
     void on_pbLoadFromFile_clicked();
+    // Fills the rows from the standard platinum table the operator chooses; the gain stays.
+    void on_pbStandard_clicked();
 
 private:
     QLineEdit *cellEditor(int row, int column) const;
