@@ -36,6 +36,9 @@ struct FixedPointPreset
 };
 QVector<FixedPointPreset> fixedPointPresets();
 
+// A point is the mean of this many live readings unless the operator asks for more or fewer.
+constexpr int DefaultPointReadings = 10;
+
 // By default a point is refused when its readings spread over more than this share of their mean:
 // 100 ppm is 26 mK on a platinum sensor at the ice point.
 constexpr double DefaultMaxSpreadPpm = 100;

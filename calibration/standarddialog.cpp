@@ -36,16 +36,15 @@ void StandardDialog::accept()
             problem = tr("%1 is not a number").arg(name);
         return value;
     };
-    PlatinumCoefficients pt;
     pt.r0 = number(ui->leR0, tr("R0"));
     pt.a = number(ui->leA, tr("A"));
     pt.b = number(ui->leB, tr("B"));
     pt.c = number(ui->leC, tr("C"));
-    const double low = number(ui->leLow, tr("the range's low end"));
-    const double high = number(ui->leHigh, tr("the range's high end"));
+    from = number(ui->leLow, tr("the range's low end"));
+    to = number(ui->leHigh, tr("the range's high end"));
     if (problem.isEmpty() && !(pt.r0 > 0))
         problem = tr("R0 is not above zero");
-    const StandardTable table = problem.isEmpty() ? platinumTable(pt, low, high) : StandardTable();
+    const StandardTable table = problem.isEmpty() ? platinumTable(pt, from, to) : StandardTable();
     if (problem.isEmpty())
         problem = table.refusal;
     if (!problem.isEmpty()) {

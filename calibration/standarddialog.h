@@ -21,6 +21,9 @@ public:
 
     // The 100 rows chosen, once accepted.
     QVector<protocol::TableEntry> rows() const { return chosen; }
+    PlatinumCoefficients coefficients() const { return pt; }
+    double low() const { return from; }
+    double high() const { return to; }
 
 public slots:
     void accept() override;
@@ -28,4 +31,7 @@ public slots:
 private:
     Ui::StandardDialog *ui;
     QVector<protocol::TableEntry> chosen;
+    PlatinumCoefficients pt;
+    double from = 0;
+    double to = 0;
 };

@@ -156,7 +156,7 @@ private:
     int channel = 0;
     double kelvin = 0;
     QString output;
-    int readings = 10;
+    int readings = DefaultPointReadings;
     double maxSpreadPpm = DefaultMaxSpreadPpm;
 };
 
