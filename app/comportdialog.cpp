@@ -1,7 +1,7 @@
 #include "app/comportdialog.h"
 #include "ui_comportdialog.h"
 
-#include "widgets/windowfit.h"
+#include "windows/windowfit.h"
 
 ComPortDialog::ComPortDialog(QWidget *parent)
     : QDialog(parent)

@@ -1,10 +1,10 @@
 #include "app/dialog.h"
 #include "ui_dialog.h"
 
-#include "calibration/calibrationwidget.h"
-#include "logging/logger.h"
 #include "unit/unit.h"
-#include "widgets/windowfit.h"
+#include "windows/calibrationwidget.h"
+#include "windows/logger.h"
+#include "windows/windowfit.h"
 
 #include <QCoreApplication>
 

@@ -6,7 +6,7 @@
 #include "link/exchangeguard.h"
 #include "link/portlister.h"
 #include "link/unitports.h"
-#include "measure/channeldata.h"
+#include "values/channeldata.h"
 
 #include <QDialog>
 #include <QPointer>

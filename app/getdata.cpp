@@ -1,9 +1,9 @@
 #include "app/dialog.h"
 #include "ui_dialog.h"
 
-#include "link/protocol.h"
 #include "measure/readings.h"
 #include "unit/unit.h"
+#include "values/unitshape.h"
 
 #include <algorithm>
 
@@ -25,8 +25,8 @@ void Dialog::GetData()
         return;
     std::copy(reading->channels.begin(), reading->channels.end(), channels);
 
-    for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
-        for (int quantity = 0; quantity < protocol::QuantityCount; ++quantity)
+    for (int channel = 0; channel < ChannelCount; ++channel) {
+        for (int quantity = 0; quantity < QuantityCount; ++quantity)
             ui->twData->item(quantity, channel)->setText(readingText(channels[channel], quantity));
     }
     // Setting the boxes is not a click, so it switches no relay.

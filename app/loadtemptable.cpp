@@ -1,9 +1,9 @@
 #include "app/dialog.h"
 
 #include "calibration/calibrationfile.h"
-#include "calibration/calibrationwidget.h"
 #include "calibration/curvefile.h"
 #include "files/regularfile.h"
+#include "windows/calibrationwidget.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,7 +1,7 @@
 #include "app/comportdialog.h"
 #include "app/dialog.h"
-#include "logging/logger.h"
 #include "unit/unit.h"
+#include "windows/logger.h"
 
 #include <QCoreApplication>
 #include <QDateTime>

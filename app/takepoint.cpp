@@ -1,6 +1,6 @@
 #include "app/dialog.h"
 
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 #include "calibration/fixedpoints.h"
 #include "unit/unit.h"
 

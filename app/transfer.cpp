@@ -1,13 +1,13 @@
 #include "app/dialog.h"
 
 #include "calibration/calibrationcheck.h"
-#include "calibration/calibrationwidget.h"
+#include "calibration/unitbackup.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
+#include "windows/calibrationwidget.h"
 
 #include <QCoreApplication>
-#include <QLoggingCategory>
 #include <QDir>
+#include <QLoggingCategory>
 
 #include <QMessageBox>
 

@@ -1,9 +1,9 @@
 // How long a backup of the whole unit takes against the simulated unit, next to its floor: the
 // four calibration reads it is made of. Prints figures; judges nothing.
 #include "calibration/backupstore.h"
+#include "calibration/unitbackup.h"
 #include "sim/ptyhost.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

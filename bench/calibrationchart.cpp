@@ -1,10 +1,10 @@
 // How long a calibration page's chart takes to follow the page after "Get Data": the unit's 100
 // rows handed to the chart and the chart painted anew. Prints figures; judges nothing.
-#include "calibration/calibrationchart.h"
+#include "windows/calibrationchart.h"
 #include "app/dialog.h"
-#include "calibration/calibrationwidget.h"
 #include "sim/ptyhost.h"
 #include "tests/support/simunit.h"
+#include "windows/calibrationwidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -64,8 +64,8 @@ int main(int argc, char **argv)
         return 1;
     }
     // Two tables in turn, so that every run really moves the line.
-    QVector<protocol::TableEntry> other = read->rows;
-    for (protocol::TableEntry &row : other)
+    QVector<TableEntry> other = read->rows;
+    for (TableEntry &row : other)
         row.temperature *= 1.01f;
 
     std::vector<double> samples;

@@ -2,11 +2,11 @@
 // screen (its points added and the charts redrawn) with one point per line and with a day's worth
 // (86,400 rows at one a second), and the Logger's memory after 10 rows next to after 86,400.
 // Prints figures; judges nothing.
-#include "logging/logchart.h"
+#include "windows/logchart.h"
 #include "app/dialog.h"
 #include "bench/memory.h"
 #include "logging/chartseries.h"
-#include "logging/logger.h"
+#include "windows/logger.h"
 
 #include <QApplication>
 #include <QDateTime>

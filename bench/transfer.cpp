@@ -3,8 +3,8 @@
 // calibration read's replies. Set Data reads its work back, so it holds a whole Get Data.
 // Prints figures; judges nothing.
 #include "app/dialog.h"
-#include "calibration/calibrationwidget.h"
 #include "sim/ptyhost.h"
+#include "windows/calibrationwidget.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -15,7 +15,7 @@ QString tr(const char *text)
 
 const char *const columnNames[] = {"Resistance (Ohm)", "Temperature (K)"};
 
-float valueOf(const protocol::TableEntry &entry, int column)
+float valueOf(const TableEntry &entry, int column)
 {
     return column == 0 ? entry.resistance : entry.temperature;
 }
@@ -62,11 +62,10 @@ CalibrationCheck checkCalibration(const Calibration &calibration)
         check.problem = tr("the gain %1").arg(why);
         return check;
     }
-    const QVector<protocol::TableEntry> &rows = calibration.rows;
-    if (rows.size() != protocol::TableRows) {
-        check.problem
-            = tr("the table holds %1 rows, not %2")
-                  .arg(QString::number(rows.size()), QString::number(protocol::TableRows));
+    const QVector<TableEntry> &rows = calibration.rows;
+    if (rows.size() != TableRows) {
+        check.problem = tr("the table holds %1 rows, not %2")
+                            .arg(QString::number(rows.size()), QString::number(TableRows));
         return check;
     }
     for (int row = 0; row < rows.size(); ++row) {

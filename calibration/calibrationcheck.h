@@ -4,7 +4,7 @@
 // channel from it, so a value that is no sensor's (not a finite number, zero or below) would
 // make those temperatures up, and a table whose rows go back and forth maps one resistance to
 // several temperatures. Pure: a calibration in, a verdict out.
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QString>
 

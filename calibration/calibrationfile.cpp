@@ -73,7 +73,7 @@ QByteArray calibrationFileText(const Calibration &calibration)
 {
     QString text = QStringLiteral("Gain\t%1\r\nResistance (Ohm)\tTemperature (K)\r\n")
                        .arg(exactReal(calibration.gain));
-    for (const protocol::TableEntry &row : calibration.rows)
+    for (const TableEntry &row : calibration.rows)
         text += exactReal(row.resistance) + QLatin1Char('\t') + exactReal(row.temperature)
             + QStringLiteral("\r\n");
     return text.toUtf8();
@@ -123,10 +123,9 @@ CalibrationFile readCalibrationFile(const QByteArray &text)
         file.problem = lineProblem(index + 1, line, read, tr("a row of two numbers"));
         return file;
     }
-    if (file.rows.size() != protocol::TableRows)
-        file.problem
-            = tr("it holds %1 rows, not %2")
-                  .arg(QString::number(file.rows.size()), QString::number(protocol::TableRows));
+    if (file.rows.size() != TableRows)
+        file.problem = tr("it holds %1 rows, not %2")
+                           .arg(QString::number(file.rows.size()), QString::number(TableRows));
     return file;
 }
 
@@ -178,7 +177,7 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
         const QString line = QString::fromUtf8(lines.at(index)).trimmed();
         if (line == sectionLine(starts.size())) {
             starts.append(index + 1);
-            if (starts.size() == protocol::ChannelCount)
+            if (starts.size() == ChannelCount)
                 break;
             continue;
         }
@@ -189,12 +188,12 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
             return file;
         }
     }
-    if (starts.size() < protocol::ChannelCount) {
+    if (starts.size() < ChannelCount) {
         file.problem = tr("it holds no section \"%1\"").arg(sectionLine(starts.size()));
         return file;
     }
     starts.append(lines.size() + 1);
-    for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         const int first = starts.at(channel);
         const int end = starts.at(channel + 1) - 1; // the next section's "#" line, or the end
         // Empty lines in place of the file's lines before the section keep its line numbers.

@@ -10,7 +10,7 @@
 //
 // Every value is written with nine significant digits and a decimal point, so it reads back to
 // the very same float.
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -24,7 +24,7 @@ QByteArray calibrationFileText(const Calibration &calibration);
 struct CalibrationFile
 {
     std::optional<float> gain; // absent when the file has no gain line
-    QVector<protocol::TableEntry> rows;
+    QVector<TableEntry> rows;
     // Empty when the file holds a whole table. Otherwise a clause to follow the file's name,
     // as in "line 57 ("1,5 300") has a decimal comma; ..." or "it holds 99 rows, not 100".
     QString problem;

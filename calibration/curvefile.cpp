@@ -298,9 +298,9 @@ CurveTable resampleCurve(QVector<CurvePoint> points)
     int i = 1;
     int j = 0;
     const double floatMax = std::numeric_limits<float>::max();
-    QVector<protocol::TableEntry> rows;
-    rows.reserve(protocol::TableRows);
-    for (int row = 0; row < protocol::TableRows; ++row) {
+    QVector<TableEntry> rows;
+    rows.reserve(TableRows);
+    for (int row = 0; row < TableRows; ++row) {
         while ((rising ? points[i].temperature < t : points[i].temperature > t) && j < n - 2) {
             j = i;
             i = i + 1;

@@ -2,7 +2,7 @@
 
 // Sensor curve files: reading resistance/temperature points from a plain two-column file or a
 // ".340" curve, and resampling them into a channel's 100-row temperature table. Pure, no widgets.
-#include "link/protocol.h"
+#include "values/calibration.h"
 
 #include <QByteArray>
 #include <QString>
@@ -31,8 +31,8 @@ struct CurveRead
 // A channel's table computed from a curve, or why none could be.
 struct CurveTable
 {
-    // protocol::TableRows rows when usable or only out of order (see outOfOrder), else empty
-    QVector<protocol::TableEntry> rows;
+    // TableRows rows when usable or only out of order (see outOfOrder), else empty
+    QVector<TableEntry> rows;
     QString refusal;
     // The one refusal an operator may overrule: the curve's temperatures turn back somewhere,
     // as a mistyped point makes them (though a real sensor's curve may have such a step too).

@@ -94,7 +94,7 @@ std::optional<PlatinumCoefficients> fitPlatinum(const PlatinumCoefficients &nomi
 
 // The resistance a table has at a temperature, on the straight line between the rows around it;
 // nothing outside the table.
-std::optional<double> resistanceAt(const QVector<protocol::TableEntry> &rows, double kelvin)
+std::optional<double> resistanceAt(const QVector<TableEntry> &rows, double kelvin)
 {
     for (int k = 1; k < rows.size(); ++k) {
         const double t0 = rows.at(k - 1).temperature, t1 = rows.at(k).temperature;
@@ -162,7 +162,7 @@ void describe(Correction &c)
     for (const FixedPoint &p : qAsConst(c.points))
         c.tableKelvin.append(tableTemperature(c.rows, p.ohms));
     QVector<CurvePoint> corrected;
-    for (const protocol::TableEntry &row : qAsConst(c.rows))
+    for (const TableEntry &row : qAsConst(c.rows))
         corrected.append({row.resistance, row.temperature});
     if (const std::optional<CurveDeviation> change = largestDeviation(c.source, corrected))
         c.largestChange = change->kelvin;
@@ -270,7 +270,7 @@ PointsRead readPoints(const QByteArray &text)
             p.time = QDateTime::fromString(f.at(5), Qt::ISODateWithMs);
         }
         if (f.size() != 6 || !std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; })
-            || p.channel < 0 || p.channel >= protocol::ChannelCount || !positive(p.kelvin)
+            || p.channel < 0 || p.channel >= ChannelCount || !positive(p.kelvin)
             || !positive(p.ohms) || !(p.spread >= 0) || p.readings < 1 || !p.time.isValid()) {
             read.points.clear();
             read.problem = tr("line %1 is not a point (channel, kelvin, ohms, spread, readings "
@@ -313,18 +313,18 @@ Correction correctPlatinum(const PlatinumCoefficients &nominal, double low, doub
     return c;
 }
 
-Correction correctTable(const QVector<protocol::TableEntry> &source, QVector<FixedPoint> points)
+Correction correctTable(const QVector<TableEntry> &source, QVector<FixedPoint> points)
 {
     Correction c;
     const bool usable = source.size() >= 2
-        && std::all_of(source.cbegin(), source.cend(), [](const protocol::TableEntry &row) {
+        && std::all_of(source.cbegin(), source.cend(), [](const TableEntry &row) {
                             return positive(row.resistance) && positive(row.temperature);
                         });
     if (!usable || firstRowOutOfOrder(source)) {
         c.refusal = tr("the table to correct does not run one way through values above zero");
         return c;
     }
-    const protocol::TableEntry &first = source.first(), &last = source.last();
+    const TableEntry &first = source.first(), &last = source.last();
     const int way
         = (last.resistance > first.resistance) == (last.temperature > first.temperature) ? +1 : -1;
     c.refusal = pointsProblem(points, std::min(first.temperature, last.temperature),
@@ -334,9 +334,9 @@ Correction correctTable(const QVector<protocol::TableEntry> &source, QVector<Fix
     for (const FixedPoint &p : qAsConst(points))
         c.factors.append(p.ohms / *resistanceAt(source, p.kelvin));
 
-    QVector<protocol::TableEntry> rows;
+    QVector<TableEntry> rows;
     rows.reserve(source.size());
-    for (const protocol::TableEntry &row : source) {
+    for (const TableEntry &row : source) {
         const double ohms = row.resistance * factorAt(points, c.factors, row.temperature);
         if (!(positive(ohms) && ohms <= std::numeric_limits<float>::max())) {
             c.refusal = tr("the correction gives %1 ohms at %2 K, which no sensor has")
@@ -386,7 +386,7 @@ QString correctionSummary(const Correction &c)
     return lines.join('\n') + '\n';
 }
 
-double tableTemperature(const QVector<protocol::TableEntry> &rows, double ohms)
+double tableTemperature(const QVector<TableEntry> &rows, double ohms)
 {
     // The deviation of a point at 0 K from the table is the table's own temperature there.
     const std::optional<CurveDeviation> at = largestDeviation(rows, {CurvePoint {ohms, 0.0}});

@@ -4,7 +4,7 @@
 // liquid nitrogen, beside a reference thermometer), the file they are kept in, and a channel's
 // table corrected to pass through them. Pure, no widgets, no unit.
 #include "calibration/standardtable.h"
-#include "link/protocol.h"
+#include "values/calibration.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -67,13 +67,13 @@ PointsRead readPoints(const QByteArray &text);
 // A table corrected through one to three points, and what the operator sees before it is sent.
 struct Correction
 {
-    QVector<protocol::TableEntry> rows; // the corrected table; empty with a refusal
+    QVector<TableEntry> rows; // the corrected table; empty with a refusal
     QString refusal;
     std::optional<PlatinumCoefficients> fitted; // from a standard table: its fitted equation
     QVector<double> factors; // from any other table: the factor at each point
     QVector<double> tableKelvin; // what the corrected table gives at each point's resistance
     double largestChange = 0; // kelvin, the most a row's resistance reads differently from before
-    QVector<protocol::TableEntry> source; // the table before the correction, for the chart
+    QVector<TableEntry> source; // the table before the correction, for the chart
     QVector<FixedPoint> points; // the points, by rising temperature
 };
 
@@ -85,7 +85,7 @@ Correction correctPlatinum(const PlatinumCoefficients &nominal, double low, doub
 // source onto the point at its temperature; with two or three points the factor runs linearly in
 // log T from point to point and stays at the outer points' beyond them. Refused where a point lies
 // outside the table's temperatures or the points would make it turn back.
-Correction correctTable(const QVector<protocol::TableEntry> &source, QVector<FixedPoint> points);
+Correction correctTable(const QVector<TableEntry> &source, QVector<FixedPoint> points);
 
 // What a correction does, in lines for the operator: the fit or the factors, the table's
 // temperature at each point, the largest change.
@@ -93,4 +93,4 @@ QString correctionSummary(const Correction &correction);
 
 // The temperature a table gives for a resistance, interpolating between rows as the unit does.
 // Not a number outside the table.
-double tableTemperature(const QVector<protocol::TableEntry> &rows, double ohms);
+double tableTemperature(const QVector<TableEntry> &rows, double ohms);

@@ -59,9 +59,9 @@ QVector<double> rowTemperatures(double first, double last)
     // as a curve file loads back to the same rows.
     const double q = std::pow(first / last, 0.010101010101010102);
     QVector<double> temperatures;
-    temperatures.reserve(protocol::TableRows);
+    temperatures.reserve(TableRows);
     double t = first;
-    for (int row = 0; row < protocol::TableRows; ++row) {
+    for (int row = 0; row < TableRows; ++row) {
         temperatures.append(t);
         t = t / q;
     }
@@ -86,8 +86,8 @@ StandardTable platinumTable(const PlatinumCoefficients &pt, double low, double h
                             .arg(kelvinText(low), kelvinText(high));
         return table;
     }
-    QVector<protocol::TableEntry> rows;
-    rows.reserve(protocol::TableRows);
+    QVector<TableEntry> rows;
+    rows.reserve(TableRows);
     for (const double kelvin : rowTemperatures(low, high)) {
         const double ohms = platinumResistance(pt, kelvin);
         if (!(ohms > 0 && ohms <= std::numeric_limits<float>::max())) {

@@ -2,7 +2,7 @@
 
 // Standard platinum resistance thermometers: the industrial equation of resistance against
 // temperature, its inverse, and a channel's 100-row table computed from it. Pure, no widgets.
-#include "link/protocol.h"
+#include "values/calibration.h"
 
 #include <QByteArray>
 #include <QString>
@@ -35,7 +35,7 @@ QVector<double> rowTemperatures(double first, double last);
 // A channel's table following the platinum equation, or why there is none.
 struct StandardTable
 {
-    QVector<protocol::TableEntry> rows; // protocol::TableRows rows, or empty with a refusal
+    QVector<TableEntry> rows; // TableRows rows, or empty with a refusal
     QString refusal; // a clause such as "the range starts below the standard's 73.15 K"
 };
 

@@ -6,7 +6,7 @@
 
 namespace {
 
-bool usable(const protocol::TableEntry &row)
+bool usable(const TableEntry &row)
 {
     return std::isfinite(row.resistance) && std::isfinite(row.temperature);
 }
@@ -18,11 +18,11 @@ int sign(double value)
 
 } // namespace
 
-bool needsLogResistanceAxis(const QVector<protocol::TableEntry> &rows)
+bool needsLogResistanceAxis(const QVector<TableEntry> &rows)
 {
     double low = std::numeric_limits<double>::infinity();
     double high = 0;
-    for (const protocol::TableEntry &row : rows) {
+    for (const TableEntry &row : rows) {
         if (!std::isfinite(row.resistance))
             continue;
         if (row.resistance <= 0)
@@ -33,7 +33,7 @@ bool needsLogResistanceAxis(const QVector<protocol::TableEntry> &rows)
     return high > 0 && high > 100 * low;
 }
 
-std::optional<int> firstRowOutOfOrder(const QVector<protocol::TableEntry> &rows)
+std::optional<int> firstRowOutOfOrder(const QVector<TableEntry> &rows)
 {
     int previous = -1;
     int resistanceWay = 0;
@@ -56,7 +56,7 @@ std::optional<int> firstRowOutOfOrder(const QVector<protocol::TableEntry> &rows)
     return std::nullopt;
 }
 
-std::optional<CurveDeviation> largestDeviation(const QVector<protocol::TableEntry> &rows,
+std::optional<CurveDeviation> largestDeviation(const QVector<TableEntry> &rows,
                                                const QVector<CurvePoint> &curve)
 {
     // The table's lines, each from a row to the next usable one, by rising resistance.
@@ -65,8 +65,8 @@ std::optional<CurveDeviation> largestDeviation(const QVector<protocol::TableEntr
         double r0, t0, r1, t1;
     };
     QVector<Segment> segments;
-    const protocol::TableEntry *previous = nullptr;
-    for (const protocol::TableEntry &row : rows) {
+    const TableEntry *previous = nullptr;
+    for (const TableEntry &row : rows) {
         if (!usable(row))
             continue;
         if (previous) {

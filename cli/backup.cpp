@@ -1,8 +1,8 @@
 // quadmeter-cli backup: the whole unit's calibration in one file.
+#include "calibration/unitbackup.h"
 #include "cli/command.h"
 #include "files/regularfile.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
 
 #include <QFileInfo>
 #include <QSaveFile>

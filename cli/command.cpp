@@ -1,8 +1,8 @@
 #include "cli/command.h"
 
+#include "calibration/unitbackup.h"
 #include "text/numbers.h"
 #include "unit/unit.h"
-#include "unit/unitbackup.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -175,7 +175,7 @@ bool readChannel(const QString &text, int &channel)
 {
     bool ok = false;
     channel = text.toInt(&ok) - 1;
-    return ok && channel >= 0 && channel < LogChannelCount;
+    return ok && channel >= 0 && channel < ChannelCount;
 }
 
 QCommandLineOption timeStyleOption()
@@ -205,7 +205,7 @@ bool parseLogEnables(const QString &text, LogEnables &enables, QString &problem)
     for (const QString &name : names) {
         const QString wanted = name.trimmed();
         bool known = false;
-        for (int channel = 0; channel < LogChannelCount && !known; ++channel) {
+        for (int channel = 0; channel < ChannelCount && !known; ++channel) {
             for (int quantity = 0; quantity < LogQuantityCount && !known; ++quantity) {
                 if (wanted == logColumnName(channel, quantity)) {
                     chosen[channel][quantity] = true;

@@ -4,7 +4,7 @@
 // unit, the reading loop and reading option values. A new command is a Command of its own in a
 // file of its own, and one row in the table of cli/commandline.cpp.
 #include "logging/logformat.h"
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QCommandLineOption>
 #include <QList>

@@ -25,12 +25,12 @@ QByteArray readingTable(const ChannelData *records, const std::optional<RelaySta
     constexpr int labelWidth = 21;
     constexpr int cellWidth = 13;
     QString text = QString().leftJustified(labelWidth);
-    for (int channel = 0; channel < LogChannelCount; ++channel)
+    for (int channel = 0; channel < ChannelCount; ++channel)
         text += QStringLiteral("Channel%1").arg(channel + 1).rightJustified(cellWidth);
     text += QLatin1Char('\n');
-    for (int quantity = 0; quantity < protocol::QuantityCount; ++quantity) {
+    for (int quantity = 0; quantity < QuantityCount; ++quantity) {
         text += QString::fromLatin1(quantityNames[quantity]).leftJustified(labelWidth);
-        for (int channel = 0; channel < LogChannelCount; ++channel)
+        for (int channel = 0; channel < ChannelCount; ++channel)
             text += readingText(records[channel], quantity).rightJustified(cellWidth);
         text += QLatin1Char('\n');
     }
@@ -62,7 +62,7 @@ QByteArray readingJson(const QDateTime &time, const ChannelData *records,
                        const std::optional<RelayStates> &relays)
 {
     QJsonArray channels;
-    for (int channel = 0; channel < LogChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         const ChannelData &record = records[channel];
         channels.append(QJsonObject {
             {QStringLiteral("channel"), channel + 1},

@@ -3,8 +3,8 @@
 // What quadmeter-cli prints and reads: readings as a table, TSV or JSON, and a channel's
 // calibration as a text file. Pure: values in, bytes out, and back.
 #include "calibration/calibrationfile.h"
-#include "measure/channeldata.h"
 #include "unit/unit.h"
+#include "values/channeldata.h"
 
 #include <QByteArray>
 #include <QDateTime>

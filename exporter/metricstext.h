@@ -2,7 +2,7 @@
 
 // The readings of the units as Prometheus reads them: the text exposition format 0.0.4. Pure: the
 // exporter renders it once per reading, and every scrape until the next one gets the same bytes.
-#include "measure/channeldata.h"
+#include "values/channeldata.h"
 
 #include <QByteArray>
 #include <QList>

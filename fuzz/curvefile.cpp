@@ -26,9 +26,9 @@ void checkTable(const QVector<CurvePoint> &points)
         FUZZ_CHECK(table.rows.isEmpty());
         return;
     }
-    FUZZ_CHECK(table.rows.size() == protocol::TableRows);
+    FUZZ_CHECK(table.rows.size() == TableRows);
     // The rows go to the unit as single floats: anything not finite there is a corrupt table.
-    for (const protocol::TableEntry &row : table.rows) {
+    for (const TableEntry &row : table.rows) {
         FUZZ_CHECK(std::isfinite(row.resistance));
         FUZZ_CHECK(std::isfinite(row.temperature));
     }

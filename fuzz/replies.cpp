@@ -53,8 +53,8 @@ quint32 bitsOf(float value)
 // What a live data cycle does with one stage's reply.
 void measurementStage(FuzzedDataProvider &input, const QByteArray &received)
 {
-    const int quantity = input.ConsumeIntegralInRange(0, protocol::QuantityCount - 1);
-    ChannelData records[protocol::ChannelCount];
+    const int quantity = input.ConsumeIntegralInRange(0, QuantityCount - 1);
+    ChannelData records[ChannelCount];
     const quint32 untouched = 0xdeadbeef;
     for (ChannelData &record : records) {
         record.adcData = untouched;
@@ -69,11 +69,11 @@ void measurementStage(FuzzedDataProvider &input, const QByteArray &received)
     const ExactBytes exact(received);
     const QByteArray reply = exact.view();
     storeQuantity(records, quantity, reply);
-    for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         const ChannelData &r = records[channel];
         const quint32 fields[] = {r.adcData, bitsOf(r.currentVoltage), bitsOf(r.acVoltage),
                                   bitsOf(r.resistance), bitsOf(r.temperature)};
-        for (int q = 0; q < protocol::QuantityCount; ++q) {
+        for (int q = 0; q < QuantityCount; ++q) {
             if (q == quantity)
                 FUZZ_CHECK(sameBits(fields[q], reply, 4 * channel));
             else
@@ -99,8 +99,8 @@ void oneShot(Exchange kind, const QByteArray &reply)
         break;
     case Table: {
         FUZZ_CHECK(bytes.size() == protocol::TableReplyBytes);
-        const QVector<protocol::TableEntry> entries = protocol::tableEntries(bytes);
-        FUZZ_CHECK(entries.size() == protocol::TableRows);
+        const QVector<TableEntry> entries = protocol::tableEntries(bytes);
+        FUZZ_CHECK(entries.size() == TableRows);
         for (int row = 0; row < entries.size(); ++row) {
             FUZZ_CHECK(sameBits(bitsOf(entries[row].resistance), bytes, row * 8));
             FUZZ_CHECK(sameBits(bitsOf(entries[row].temperature), bytes, row * 8 + 4));
@@ -171,7 +171,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 
     // A table reply cut short anywhere yields its whole entries only, never a read past its end.
     const ExactBytes cut(received.left(input.ConsumeIntegralInRange(0, int(received.size()))));
-    const QVector<protocol::TableEntry> entries = protocol::tableEntries(cut.view());
-    FUZZ_CHECK(entries.size() == qMin(protocol::TableRows, cut.view().size() / 8));
+    const QVector<TableEntry> entries = protocol::tableEntries(cut.view());
+    FUZZ_CHECK(entries.size() == qMin(TableRows, cut.view().size() / 8));
     return 0;
 }

@@ -33,7 +33,7 @@ QByteArray measurementRequest(int quantity)
     Q_ASSERT(quantity >= 0 && quantity < QuantityCount);
     QByteArray request;
     for (int channel = 0; channel < ChannelCount; ++channel)
-        request.append(char(quantity * ChannelCount + channel));
+        request.append(char(readCode(quantity, channel)));
     return request;
 }
 

@@ -3,31 +3,31 @@
 // The unit's command set: request bytes and reply decoding. Pure, no I/O.
 // Requests are one code byte and, for some commands, little-endian parameters; replies are raw
 // little-endian values with no header, answered in the order the codes were sent.
+#include "values/calibration.h"
+#include "values/unitshape.h"
+
 #include <QByteArray>
 #include <QVector>
 
 namespace protocol {
 
 enum Command : quint8 {
-    GetAdcData = 0,         // + channel; reply quint32
-    GetCurrentVoltage = 4,  // + channel; reply float, volts
-    GetAcVoltage = 8,       // + channel; reply float, volts
-    GetResistance = 12,     // + channel; reply float, ohms
-    GetTemperature = 16,    // + channel; reply float, kelvin
-    SetGain = 20,           // + channel; float; no reply
-    GetGain = 24,           // + channel; reply float
-    SetRelay1 = 28,         // state byte; no reply
-    SetRelay2 = 29,         // state byte; no reply
-    GetRelay1 = 30,         // reply one state byte
-    GetRelay2 = 31,         // reply one state byte
-    GetTempTable = 32,      // channel, first, count; reply count x (float, float)
-    SetTempTable = 33,      // channel, first, count, count x (float, float); no reply
-    WriteEeprom = 34,       // no reply
+    GetAdcData = readCode(0, 0),        // + channel; reply quint32
+    GetCurrentVoltage = readCode(1, 0), // + channel; reply float, volts
+    GetAcVoltage = readCode(2, 0),      // + channel; reply float, volts
+    GetResistance = readCode(3, 0),     // + channel; reply float, ohms
+    GetTemperature = readCode(4, 0),    // + channel; reply float, kelvin
+    SetGain = 20,                       // + channel; float; no reply
+    GetGain = 24,                       // + channel; reply float
+    SetRelay1 = 28,                     // state byte; no reply
+    SetRelay2 = 29,                     // state byte; no reply
+    GetRelay1 = 30,                     // reply one state byte
+    GetRelay2 = 31,                     // reply one state byte
+    GetTempTable = 32,                  // channel, first, count; reply count x (float, float)
+    SetTempTable = 33,                  // channel, first, count, count x (float, float); no reply
+    WriteEeprom = 34,                   // no reply
 };
 
-constexpr int ChannelCount = 4;
-constexpr int QuantityCount = 5;     // ADC, current voltage, AC voltage, resistance, temperature
-constexpr int TableRows = 100;
 constexpr int BlockRows = 25;        // rows in one SetTempTable block
 constexpr int EntryBytes = 8;        // one table entry: resistance, temperature
 
@@ -35,12 +35,6 @@ constexpr int MeasurementReplyBytes = 4 * ChannelCount;
 constexpr int RelayStateReplyBytes = 2;
 constexpr int GainReplyBytes = 4;
 constexpr int TableReplyBytes = TableRows * EntryBytes;
-
-struct TableEntry
-{
-    float resistance;  // ohms
-    float temperature; // kelvin
-};
 
 // The four codes of one quantity (0 ADC ... 4 temperature) for channels 0-3, sent in one write.
 QByteArray measurementRequest(int quantity);

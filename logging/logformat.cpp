@@ -38,7 +38,7 @@ LogEnables allLogEnables()
 QByteArray logHeader(const LogEnables &enabled)
 {
     QByteArray line(";Time");
-    for (int channel = 0; channel < LogChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         for (int quantity = 0; quantity < LogQuantityCount; ++quantity) {
             if (enabled[channel][quantity])
                 line += '\t' + QByteArray(columnWords[quantity]) + QByteArray::number(channel);
@@ -68,7 +68,7 @@ QByteArray logTimeText(const QDateTime &time, LogTimeStyle style, bool milliseco
 QByteArray logRow(const QByteArray &timeText, const ChannelData *records, const LogEnables &enabled)
 {
     QByteArray line = timeText;
-    for (int channel = 0; channel < LogChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         for (int quantity = 0; quantity < LogQuantityCount; ++quantity) {
             if (enabled[channel][quantity])
                 line += '\t' + formatReal(quantityOf(records[channel], quantity)).toLatin1();

@@ -2,7 +2,8 @@
 
 // The text of the log file: the header line that opens a run and the row of one sample.
 // Pure: bytes in, bytes out; the file and the clock belong to the caller.
-#include "measure/channeldata.h"
+#include "values/channeldata.h"
+#include "values/unitshape.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -14,10 +15,9 @@
 // The three quantities a channel can contribute to the log, in the order of its columns.
 enum LogQuantity { LogVoltage = 0, LogResistance = 1, LogTemperature = 2 };
 constexpr int LogQuantityCount = 3;
-constexpr int LogChannelCount = 4;
 
 // Which cells are ticked: enabled[channel][quantity].
-using LogEnables = std::array<std::array<bool, LogQuantityCount>, LogChannelCount>;
+using LogEnables = std::array<std::array<bool, LogQuantityCount>, ChannelCount>;
 
 // Every cell ticked, as a new logger window starts.
 LogEnables allLogEnables();

@@ -13,8 +13,8 @@ constexpr float ChannelData::*realFields[] = {&ChannelData::currentVoltage, &Cha
 
 void storeQuantity(ChannelData *records, int quantity, const QByteArray &reply)
 {
-    Q_ASSERT(quantity >= 0 && quantity < protocol::QuantityCount);
-    for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
+    Q_ASSERT(quantity >= 0 && quantity < QuantityCount);
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         ChannelData &record = records[channel];
         const int offset = 4 * channel;
         if (quantity == 0)
@@ -26,7 +26,7 @@ void storeQuantity(ChannelData *records, int quantity, const QByteArray &reply)
 
 QString readingText(const ChannelData &record, int quantity)
 {
-    Q_ASSERT(quantity >= 0 && quantity < protocol::QuantityCount);
+    Q_ASSERT(quantity >= 0 && quantity < QuantityCount);
     if (quantity == 0)
         return QString::number(record.adcData, 16);
     return formatReal(record.*realFields[quantity - 1]);

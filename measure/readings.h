@@ -1,7 +1,7 @@
 #pragma once
 
 // Turning measurement replies into the readings records, and records into the data table's text.
-#include "measure/channeldata.h"
+#include "values/channeldata.h"
 
 #include <QByteArray>
 #include <QString>

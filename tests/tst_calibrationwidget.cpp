@@ -1,8 +1,8 @@
 // A calibration page as the main window's slots use it: values in, text shown, values out.
-#include "calibration/calibrationwidget.h"
 #include "calibration/standardtable.h"
 #include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
+#include "windows/calibrationwidget.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -140,7 +140,7 @@ void CalibrationWidgetTest::standardFillsTheRowsKeepsTheGain()
     QTRY_VERIFY(!QApplication::activeModalWidget());
     PlatinumCoefficients pt1000;
     pt1000.r0 = 1000;
-    const QVector<protocol::TableEntry> rows = platinumTable(pt1000, 73.15, 500).rows;
+    const QVector<TableEntry> rows = platinumTable(pt1000, 73.15, 500).rows;
     for (int row = 0; row < 100; ++row) {
         QCOMPARE(bitsOf(page.tableRow(row).resistance), bitsOf(rows.at(row).resistance));
         QCOMPARE(bitsOf(page.tableRow(row).temperature), bitsOf(rows.at(row).temperature));

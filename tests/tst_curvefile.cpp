@@ -31,7 +31,7 @@ QString describe(const QVector<CurvePoint> &points)
 
 // Where a row's temperature falls between two neighbouring points of a monotonic curve, its
 // resistance must lie on the straight line between them (to single precision).
-QString offTheCurve(QVector<CurvePoint> points, const QVector<protocol::TableEntry> &rows)
+QString offTheCurve(QVector<CurvePoint> points, const QVector<TableEntry> &rows)
 {
     std::sort(points.begin(), points.end(),
               [](const CurvePoint &a, const CurvePoint &b) { return a.resistance < b.resistance; });

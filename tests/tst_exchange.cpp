@@ -194,7 +194,7 @@ void ExchangeTest::oneShotRead()
 void ExchangeTest::wholeTableComesInUsbPackets()
 {
     host->withFirmware([](Firmware &unit) {
-        for (int row = 0; row < protocol::TableRows; ++row)
+        for (int row = 0; row < TableRows; ++row)
             unit.setTableRow(3, row, 100.0f + 3.85f * float(row), 273.15f + float(row));
     });
     host->setMisbehaviour(fault(Misbehaviour::UsbPackets));
@@ -204,7 +204,7 @@ void ExchangeTest::wholeTableComesInUsbPackets()
 
     QCOMPARE(reply.size(), protocol::TableReplyBytes);
     const auto entries = protocol::tableEntries(reply);
-    for (int row = 0; row < protocol::TableRows; ++row) {
+    for (int row = 0; row < TableRows; ++row) {
         QCOMPARE(entries[row].resistance, 100.0f + 3.85f * float(row));
         QCOMPARE(entries[row].temperature, 273.15f + float(row));
     }

@@ -4,14 +4,14 @@
 // works without a restart; and the requests on the wire are whole and never interleaved, even
 // with a logger tick arriving in the middle.
 #include "app/dialog.h"
-#include "calibration/calibrationwidget.h"
-#include "logging/logger.h"
 #include "measure/readings.h"
 #include "sim/firmware.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fault.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/windowonunit.h"
+#include "windows/calibrationwidget.h"
+#include "windows/logger.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

@@ -49,7 +49,7 @@ void FixedPointsTest::standardTable()
     QCOMPARE(table.rows.size(), 100);
     QCOMPARE(table.rows.first().temperature, 73.15f);
     QCOMPARE(table.rows.last().temperature, 500.0f);
-    for (const protocol::TableEntry &row : table.rows)
+    for (const TableEntry &row : table.rows)
         QVERIFY2(std::abs(platinumTemperature(pt100, row.resistance) - row.temperature) < 1e-3,
                  qPrintable(QString::number(row.temperature)));
 
@@ -58,7 +58,7 @@ void FixedPointsTest::standardTable()
     pt1000.r0 = 1000;
     for (const auto &[pt, low, high] :
          {std::tuple {pt100, 73.15, 500.0}, std::tuple {pt1000, 90.0, 1123.15}}) {
-        const QVector<protocol::TableEntry> rows = platinumTable(pt, low, high).rows;
+        const QVector<TableEntry> rows = platinumTable(pt, low, high).rows;
         const CurveTable loaded = resampleCurve(readCurve(platinumCurveFile(pt, low, high)).points);
         QVERIFY2(loaded.refusal.isEmpty(), qPrintable(loaded.refusal));
         QCOMPARE(loaded.rows.size(), rows.size());
@@ -144,7 +144,7 @@ void FixedPointsTest::refusals_data()
     QTest::newRow("points against the sensor")
         << correctPlatinum(pt100, 73.15, 500, {pointAt(273.15, ice), pointAt(300, ice - 1)}).refusal
         << "would make the table turn back";
-    const QVector<protocol::TableEntry> rows = platinumTable(pt100, 73.15, 500).rows;
+    const QVector<TableEntry> rows = platinumTable(pt100, 73.15, 500).rows;
     QTest::newRow("point beyond the table")
         << correctTable(rows, {pointAt(4.222, 1)}).refusal << "outside the table's range";
 }

@@ -1,14 +1,14 @@
 // "Get All  Data" against the simulated unit: what goes on the wire, what the operator sees, what
 // the logger is told, and how overlapping requests are kept apart.
 #include "app/dialog.h"
-#include "calibration/calibrationwidget.h"
-#include "logging/logger.h"
 #include "sim/firmware.h"
 #include "tests/support/fault.h"
 #include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/windowonunit.h"
 #include "tests/support/windowsystem.h"
+#include "windows/calibrationwidget.h"
+#include "windows/logger.h"
 
 #include <QCheckBox>
 #include <QElapsedTimer>

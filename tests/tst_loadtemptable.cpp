@@ -1,14 +1,15 @@
 // "LoadFromFile" on a calibration page: a curve file fills the page's 100 rows, a file that
 // cannot fill them leaves the table as it was and says why, and the unit is never involved.
 #include "app/dialog.h"
-#include "calibration/calibrationchart.h"
 #include "calibration/calibrationfile.h"
-#include "calibration/calibrationwidget.h"
+#include "link/protocol.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fifo.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
 #include "text/numbers.h"
+#include "windows/calibrationchart.h"
+#include "windows/calibrationwidget.h"
 
 #include <QAbstractButton>
 #include <QChartView>

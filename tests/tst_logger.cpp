@@ -4,12 +4,12 @@
 #include "app/dialog.h"
 #include "logging/chartseries.h"
 #include "logging/logfile.h"
-#include "logging/logger.h"
 #include "tests/support/fault.h"
 #include "tests/support/fifo.h"
 #include "tests/support/lines.h"
 #include "tests/support/modalboxes.h"
 #include "tests/support/simunit.h"
+#include "windows/logger.h"
 
 #include <QChartView>
 #include <QLabel>

@@ -1,8 +1,8 @@
 // The main window as the operator first meets it, and its ways out.
 #include "app/dialog.h"
-#include "calibration/calibrationwidget.h"
-#include "logging/logger.h"
 #include "tests/support/modalboxes.h"
+#include "windows/calibrationwidget.h"
+#include "windows/logger.h"
 
 #include <QCheckBox>
 #include <QFileDialog>

@@ -8,9 +8,9 @@ namespace {
 
 // 100 rows of a sensor whose temperature falls from 300 K as its resistance rises from `low`
 // by a constant factor, one row at a time, to `high`.
-QVector<protocol::TableEntry> table(double low, double high)
+QVector<TableEntry> table(double low, double high)
 {
-    QVector<protocol::TableEntry> rows;
+    QVector<TableEntry> rows;
     for (int row = 0; row < 100; ++row)
         rows.append({float(low * std::pow(high / low, row / 99.0)), float(300.0 - 2.5 * row)});
     return rows;
@@ -54,7 +54,7 @@ void TableShapeTest::shape()
     QFETCH(float, temperature);
     QFETCH(bool, logarithmic);
     QFETCH(int, outOfOrder);
-    QVector<protocol::TableEntry> rows = table(10, high);
+    QVector<TableEntry> rows = table(10, high);
     if (row >= 0)
         rows[row] = {resistance, temperature};
     QCOMPARE(needsLogResistanceAxis(rows), logarithmic);
@@ -65,14 +65,14 @@ void TableShapeTest::shape()
 // does not; points beyond the table's ends do not count.
 void TableShapeTest::deviationFromTheCurve()
 {
-    const QVector<protocol::TableEntry> rows {{100, 300}, {200, 250}, {400, 200}};
+    const QVector<TableEntry> rows {{100, 300}, {200, 250}, {400, 200}};
     const QVector<CurvePoint> curve {{50, 400}, {150, 276}, {300, 224.5}, {400, 200}, {900, 1}};
     std::optional<CurveDeviation> deviation = largestDeviation(rows, curve);
     QVERIFY(deviation);
     QCOMPARE(deviation->kelvin, 1.0);
     QCOMPARE(deviation->resistance, 150.0);
 
-    const QVector<protocol::TableEntry> back {{100, 300}, {400, 200}, {200, 250}};
+    const QVector<TableEntry> back {{100, 300}, {400, 200}, {200, 250}};
     deviation = largestDeviation(back, {{300, 240}});
     QVERIFY(deviation);
     QCOMPARE(deviation->kelvin, 20.0 / 3);

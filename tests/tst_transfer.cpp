@@ -1,10 +1,8 @@
 // "Get Data", "Set Data" and "Write EEPROM" against the simulated unit: bytes on the wire, what
 // the page shows, what a broken reply leaves alone, and a calibration that survives a restart.
 #include "app/dialog.h"
-#include "calibration/calibrationchart.h"
-#include "calibration/calibrationwidget.h"
 #include "calibration/fixedpoints.h"
-#include "calibration/standarddialog.h"
+#include "windows/standarddialog.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fault.h"
@@ -13,6 +11,8 @@
 #include "tests/support/simunit.h"
 #include "tests/support/windowonunit.h"
 #include "unit/unit.h"
+#include "windows/calibrationchart.h"
+#include "windows/calibrationwidget.h"
 
 #include <QChartView>
 #include <QLineEdit>
@@ -575,7 +575,7 @@ void TransferTest::pointInTheBathCorrectsThePage()
     QCOMPARE(answerer.seen.size(), 4);
     QVERIFY2(answerer.seen.at(2).text.contains("with R0 fitted"),
              qPrintable(answerer.seen.at(2).text));
-    QVector<protocol::TableEntry> rows;
+    QVector<TableEntry> rows;
     for (int row = 0; row < 100; ++row)
         rows.append({page->tableRow(row).resistance, page->tableRow(row).temperature});
     float ohms = 0;

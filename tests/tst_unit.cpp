@@ -1,5 +1,6 @@
 // The unit's operations on their own, against the simulated unit: each brings back its value or
 // says why it could not.
+#include "link/protocol.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fault.h"
 #include "unit/unit.h"
@@ -100,7 +101,7 @@ void UnitTest::failuresSayWhy()
         QVERIFY(unit.open(host.portPath()).ok());
     QObject stray;
     if (operation == "pulled") {
-        const QVector<protocol::TableEntry> block(protocol::BlockRows);
+        const QVector<TableEntry> block(protocol::BlockRows);
         const qint64 twoBlocks = protocol::setGainRequest(0, 0).size()
             + 2 * protocol::setTempTableRequest(0, 0, block).size();
         auto written = std::make_shared<qint64>(0);
@@ -131,7 +132,7 @@ void UnitTest::failuresSayWhy()
         if (operation == "read")
             return unit.readCalibration(0).error();
         Calibration calibration;
-        calibration.rows.resize(protocol::TableRows);
+        calibration.rows.resize(TableRows);
         return unit.sendCalibration(0, calibration).error();
     };
     QCOMPARE(failure(), reason);

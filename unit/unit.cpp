@@ -1,6 +1,7 @@
 #include "unit/unit.h"
 
 #include "link/exchange.h"
+#include "link/protocol.h"
 #include "link/unitports.h"
 #include "measure/readings.h"
 
@@ -52,8 +53,7 @@ struct SendCheck
 QString notTakenText(const SendCheck &check)
 {
     if (check.rowsNotSent > 0)
-        return QStringLiteral("rows %1–100 were not sent")
-            .arg(protocol::TableRows - check.rowsNotSent + 1);
+        return QStringLiteral("rows %1–100 were not sent").arg(TableRows - check.rowsNotSent + 1);
     if (!check.readBackComplete)
         return QStringLiteral("it did not answer the read-back in full");
     QStringList parts;
@@ -158,7 +158,7 @@ UnitResult<LiveReading> Unit::readLive()
 {
     LiveReading reading;
     // Only a whole, quiet set counts; the caller gets nothing of one that ends early.
-    for (int quantity = 0; quantity < protocol::QuantityCount; ++quantity) {
+    for (int quantity = 0; quantity < QuantityCount; ++quantity) {
         const bool clean = exchange::sendForReply(port, protocol::measurementRequest(quantity));
         const QByteArray reply = exchange::collect(port, protocol::MeasurementReplyBytes);
         // Bytes found before a later stage's request belong to an earlier reply of this reading.
@@ -228,7 +228,7 @@ UnitResult<Calibration> Unit::readCalibration(int channel)
 
 UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibration)
 {
-    Q_ASSERT(calibration.rows.size() == protocol::TableRows);
+    Q_ASSERT(calibration.rows.size() == TableRows);
     SendCheck check;
 
     const QByteArray gainRequest = protocol::setGainRequest(channel, calibration.gain);
@@ -236,7 +236,7 @@ UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibrati
     exchange::send(port, gainRequest);
     exchange::pause(CommandPauseMs);
 
-    for (int first = 0; first < protocol::TableRows; first += protocol::BlockRows) {
+    for (int first = 0; first < TableRows; first += protocol::BlockRows) {
         const QByteArray block = protocol::setTempTableRequest(
             channel, first, calibration.rows.mid(first, protocol::BlockRows));
         qCDebug(unitLog) << block.size();
@@ -248,7 +248,7 @@ UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibrati
             port->waitForBytesWritten(BlockWriteLimitMs);
         if (!port->isOpen() || port->bytesToWrite() > 0) {
             // A unit that stops taking bytes would make every further block wait out its limit.
-            check.rowsNotSent = protocol::TableRows - first;
+            check.rowsNotSent = TableRows - first;
             return UnitFailure {notTakenText(check)};
         }
         exchange::pause(CommandPauseMs);
@@ -260,9 +260,9 @@ UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibrati
         return UnitFailure {notTakenText(check)};
     check.readBackComplete = true;
     check.gainDiffers = !sameBits(back->gain, calibration.gain);
-    for (int row = 0; row < protocol::TableRows; ++row) {
-        const protocol::TableEntry &sent = calibration.rows.at(row);
-        const protocol::TableEntry &held = back->rows.at(row);
+    for (int row = 0; row < TableRows; ++row) {
+        const TableEntry &sent = calibration.rows.at(row);
+        const TableEntry &held = back->rows.at(row);
         if (!sameBits(sent.resistance, held.resistance)
             || !sameBits(sent.temperature, held.temperature))
             check.rowsDiffering.append(row);

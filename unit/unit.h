@@ -5,7 +5,7 @@
 // came back, or why nothing did; what to tell the operator is the caller's business.
 #include "link/portlister.h"
 #include "link/unitports.h"
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QObject>
 #include <QString>

@@ -4,7 +4,7 @@
 // every reading that completed during the run left exactly one row, carrying its values.
 //   soak_logger [--minutes M] [--period-ms P] [--seed S] [--keep FILE]
 // Exit status 0 when the file passed every check.
-#include "logging/logger.h"
+#include "windows/logger.h"
 #include "app/dialog.h"
 #include "sim/ptyhost.h"
 #include "tests/support/modalboxes.h"

@@ -1,7 +1,7 @@
 #include "tests/support/windowonunit.h"
 
-#include "calibration/calibrationwidget.h"
 #include "tests/support/simunit.h"
+#include "windows/calibrationwidget.h"
 
 #include <QAbstractButton>
 #include <QTabWidget>

@@ -2,9 +2,9 @@
 
 // What the unit's operations take and give back, as plain values: a page, a file or a command
 // holds them without knowing the unit, its port or any QObject.
-#include "calibration/calibration.h"
-#include "link/protocol.h"
-#include "measure/channeldata.h"
+#include "values/calibration.h"
+#include "values/channeldata.h"
+#include "values/unitshape.h"
 
 #include <QString>
 #include <QVector>
@@ -23,10 +23,9 @@ struct RelayStates
 // bits the unit sent, and the relay states.
 struct LiveReading
 {
-    std::array<ChannelData, protocol::ChannelCount> channels {};
+    std::array<ChannelData, ChannelCount> channels {};
     std::optional<RelayStates> relays; // absent when the unit did not answer the relay read
 };
-
 
 // Why an operation of the unit did not succeed, as a clause for the operator: "the unit did not
 // answer in full", "rows 51–100 were not sent".

@@ -4,7 +4,7 @@
 // breaks the order marked, and after a curve file was loaded the file's own points beside the
 // rows, with how far the rows stray from them stated underneath. It can be folded away.
 #include "calibration/curvefile.h"
-#include "link/protocol.h"
+#include "values/calibration.h"
 
 #include <QWidget>
 
@@ -21,7 +21,7 @@ public:
 
     // Draws the table; a row holding a value that is not finite is left out. The curve points
     // given last stay beside it.
-    void showRows(const QVector<protocol::TableEntry> &rows);
+    void showRows(const QVector<TableEntry> &rows);
     // The points of the curve file the table was made from; none after a table from the unit.
     void setCurve(const QVector<CurvePoint> &points);
 
@@ -38,6 +38,6 @@ private:
     Plot *plot;
     QToolButton *folder;
     QLabel *noteLabel;
-    QVector<protocol::TableEntry> rows;
+    QVector<TableEntry> rows;
     QVector<CurvePoint> curve;
 };

@@ -1,4 +1,4 @@
-#include "calibration/calibrationchart.h"
+#include "windows/calibrationchart.h"
 #include "calibration/tableshape.h"
 
 #include <QChart>
@@ -142,7 +142,7 @@ CalibrationChart::~CalibrationChart()
     delete plot;
 }
 
-void CalibrationChart::showRows(const QVector<protocol::TableEntry> &table)
+void CalibrationChart::showRows(const QVector<TableEntry> &table)
 {
     rows = table;
     redraw();
@@ -204,7 +204,7 @@ void CalibrationChart::redraw()
     Range resistance, temperature;
     QVector<QPointF> line;
     line.reserve(rows.size());
-    for (const protocol::TableEntry &row : rows) {
+    for (const TableEntry &row : rows) {
         // A point a logarithmic axis cannot place would take the whole line with it.
         if (!std::isfinite(row.resistance) || !std::isfinite(row.temperature)
             || (logarithmic && row.resistance <= 0))
@@ -231,7 +231,7 @@ void CalibrationChart::redraw()
     QStringList notes;
     const std::optional<int> wrong = firstRowOutOfOrder(rows);
     if (wrong) {
-        const protocol::TableEntry &row = rows.at(*wrong);
+        const TableEntry &row = rows.at(*wrong);
         plot->outOfOrder->replace(QVector<QPointF> {QPointF(row.resistance, row.temperature)});
         notes.append(tr("Row %1 breaks the order (circled).").arg(*wrong + 1));
     } else {

@@ -1,4 +1,4 @@
-#include "unit/unitbackup.h"
+#include "calibration/unitbackup.h"
 
 #include "calibration/calibrationfile.h"
 #include "unit/unit.h"
@@ -9,7 +9,7 @@
 UnitResult<QVector<Calibration>> readUnitCalibration(Unit &unit)
 {
     QVector<Calibration> channels;
-    for (int channel = 0; channel < protocol::ChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         const UnitResult<Calibration> read = unit.readCalibration(channel);
         if (!read)
             return UnitFailure {QStringLiteral("Channel%1: %2").arg(channel + 1).arg(read.error())};

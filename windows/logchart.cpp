@@ -1,4 +1,4 @@
-#include "logging/logchart.h"
+#include "windows/logchart.h"
 #include "logging/chartseries.h"
 
 #include <QChart>
@@ -25,8 +25,8 @@ QT_CHARTS_USE_NAMESPACE
 namespace {
 
 // A channel keeps its colour in every chart, so the eye can follow it from volts to kelvin.
-const QColor channelColours[LogChannelCount] = {QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e),
-                                                QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28)};
+const QColor channelColours[ChannelCount] = {QColor(0x1f, 0x77, 0xb4), QColor(0xff, 0x7f, 0x0e),
+                                             QColor(0x2c, 0xa0, 0x2c), QColor(0xd6, 0x27, 0x28)};
 
 // The unit alone: the legend names the quantity, and a short chart has no height for more.
 QString unitOf(int quantity)
@@ -128,7 +128,7 @@ void LogChart::startRun(const LogEnables &enabled)
     for (int quantity = 0; quantity < LogQuantityCount; ++quantity) {
         auto plot = std::make_unique<Plot>();
         plot->quantity = quantity;
-        for (int channel = 0; channel < LogChannelCount; ++channel) {
+        for (int channel = 0; channel < ChannelCount; ++channel) {
             if (!enabled[channel][quantity])
                 continue;
             auto *series = new QLineSeries;

@@ -9,7 +9,7 @@
 // once its text was edited. So a calibration shown and sent back unedited is the very same.
 #include "calibration/curvefile.h"
 #include "calibration/fixedpoints.h"
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QHash>
 #include <QPointer>
@@ -55,8 +55,7 @@ public:
     // Shows the 100 rows made from a curve file, and the file's points beside them on the chart.
     // Tells, on "Set Data", where the unit's calibration went before this run first changed it.
     void showBackup(const QString &path);
-    void showCurveTable(const QVector<protocol::TableEntry> &rows,
-                        const QVector<CurvePoint> &curve);
+    void showCurveTable(const QVector<TableEntry> &rows, const QVector<CurvePoint> &curve);
     // A point taken for this page's channel joins its points; a refusal is shown with them.
     void pointTaken(const PointTaking &taking);
 
@@ -85,7 +84,7 @@ private:
     std::optional<float> exactValue(const QLineEdit *field) const;
     float value(const QLineEdit *field) const;
     // The rows as the page holds them; a cell that holds no number reads as not a number.
-    QVector<protocol::TableEntry> shownRows() const;
+    QVector<TableEntry> shownRows() const;
     void redrawChart();
     // The page's table corrected through its points, once the operator saw what it does.
     void correctThroughPoints();

@@ -1,12 +1,12 @@
-#include "calibration/calibrationwidget.h"
+#include "windows/calibrationwidget.h"
 
-#include "calibration/pointsdialog.h"
-#include "calibration/standarddialog.h"
+#include "windows/pointsdialog.h"
+#include "windows/standarddialog.h"
 #include "ui_calibrationwidget.h"
 
 #include "text/numbers.h"
-#include "widgets/chooserstart.h"
-#include "widgets/windowfit.h"
+#include "windows/chooserstart.h"
+#include "windows/windowfit.h"
 
 #include <QCoreApplication>
 #include <QDoubleValidator>
@@ -155,10 +155,10 @@ std::optional<Calibration> calibrationWidget::calibration(QString &problem) cons
         problem = tr("the gain %1").arg(why);
         return std::nullopt;
     }
-    page.rows.resize(protocol::TableRows);
-    for (int row = 0; row < protocol::TableRows; ++row) {
+    page.rows.resize(TableRows);
+    for (int row = 0; row < TableRows; ++row) {
         for (int column = 0; column < 2; ++column) {
-            protocol::TableEntry &entry = page.rows[row];
+            TableEntry &entry = page.rows[row];
             float &value = column == 0 ? entry.resistance : entry.temperature;
             const QString why = fieldProblem(cellEditor(row, column), value);
             if (!why.isEmpty()) {
@@ -190,7 +190,7 @@ void calibrationWidget::showBackup(const QString &path)
             .arg(path));
 }
 
-void calibrationWidget::showCurveTable(const QVector<protocol::TableEntry> &rows,
+void calibrationWidget::showCurveTable(const QVector<TableEntry> &rows,
                                        const QVector<CurvePoint> &curve)
 {
     standardSource.reset();
@@ -200,11 +200,11 @@ void calibrationWidget::showCurveTable(const QVector<protocol::TableEntry> &rows
     redrawChart();
 }
 
-QVector<protocol::TableEntry> calibrationWidget::shownRows() const
+QVector<TableEntry> calibrationWidget::shownRows() const
 {
     constexpr float notANumber = std::numeric_limits<float>::quiet_NaN();
-    QVector<protocol::TableEntry> rows(protocol::TableRows);
-    for (int row = 0; row < protocol::TableRows; ++row) {
+    QVector<TableEntry> rows(TableRows);
+    for (int row = 0; row < TableRows; ++row) {
         for (int column = 0; column < 2; ++column) {
             const QLineEdit *cell = cellEditor(row, column);
             float value = notANumber;
@@ -318,7 +318,7 @@ void calibrationWidget::pointTaken(const PointTaking &taking)
 
 void calibrationWidget::correctThroughPoints()
 {
-    const QVector<protocol::TableEntry> source = shownRows();
+    const QVector<TableEntry> source = shownRows();
     const Correction correction = standardSource
         ? correctPlatinum(standardSource->pt, standardSource->low, standardSource->high, points)
         : correctTable(source, points);
@@ -337,7 +337,7 @@ void calibrationWidget::correctThroughPoints()
         return;
     // The table before is drawn as points over the corrected rows' line.
     QVector<CurvePoint> before;
-    for (const protocol::TableEntry &row : correction.source)
+    for (const TableEntry &row : correction.source)
         before.append({row.resistance, row.temperature});
     const std::optional<StandardSource> standard = standardSource;
     showCurveTable(correction.rows, before);

@@ -1,4 +1,4 @@
-#include "calibration/standarddialog.h"
+#include "windows/standarddialog.h"
 
 #include "text/numbers.h"
 

@@ -1,4 +1,4 @@
-#include "calibration/pointsdialog.h"
+#include "windows/pointsdialog.h"
 
 #include "ui_pointsdialog.h"
 

@@ -3,7 +3,7 @@
 // The whole unit's calibration read into one file: what `backup` writes, and what is kept before a
 // run of the tool first changes a unit, so that an operator can always go back to it.
 #include "calibration/backupstore.h"
-#include "unit/unitvalues.h"
+#include "values/unitvalues.h"
 
 #include <QByteArray>
 #include <QVector>

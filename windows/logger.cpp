@@ -1,10 +1,10 @@
-#include "logging/logger.h"
+#include "windows/logger.h"
 #include "ui_logger.h"
 
 #include "logging/chartseries.h"
 #include "logging/logfile.h"
-#include "widgets/chooserstart.h"
-#include "widgets/windowfit.h"
+#include "windows/chooserstart.h"
+#include "windows/windowfit.h"
 
 #include <QDir>
 #include <QFileDialog>
@@ -40,7 +40,7 @@ Logger::Logger(const ChannelData *readings, QWidget *parent)
 {
     ui->setupUi(this);
 
-    for (int column = 0; column < LogChannelCount; ++column) {
+    for (int column = 0; column < ChannelCount; ++column) {
         for (int row = 0; row < LogQuantityCount; ++row) {
             auto *item = new QTableWidgetItem;
             item->setCheckState(Qt::Checked);
@@ -79,7 +79,7 @@ void Logger::setSettingsEnabled(bool enabled)
 LogEnables Logger::enables() const
 {
     LogEnables enabled;
-    for (int channel = 0; channel < LogChannelCount; ++channel) {
+    for (int channel = 0; channel < ChannelCount; ++channel) {
         for (int quantity = 0; quantity < LogQuantityCount; ++quantity) {
             const QTableWidgetItem *item = ui->twEnables->item(quantity, channel);
             enabled[channel][quantity] = item && item->checkState() == Qt::Checked;

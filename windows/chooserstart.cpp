@@ -1,4 +1,4 @@
-#include "widgets/chooserstart.h"
+#include "windows/chooserstart.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -20,7 +20,7 @@ public:
     ~StandardDialog() override;
 
     // The 100 rows chosen, once accepted.
-    QVector<protocol::TableEntry> rows() const { return chosen; }
+    QVector<TableEntry> rows() const { return chosen; }
     PlatinumCoefficients coefficients() const { return pt; }
     double low() const { return from; }
     double high() const { return to; }
@@ -30,7 +30,7 @@ public slots:
 
 private:
     Ui::StandardDialog *ui;
-    QVector<protocol::TableEntry> chosen;
+    QVector<TableEntry> chosen;
     PlatinumCoefficients pt;
     double from = 0;
     double to = 0;

@@ -1,4 +1,4 @@
-#include "widgets/windowfit.h"
+#include "windows/windowfit.h"
 
 #include <QHeaderView>
 #include <QLayout>
