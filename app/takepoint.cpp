@@ -1,8 +1,8 @@
 #include "app/dialog.h"
 
-#include "windows/calibrationwidget.h"
 #include "calibration/fixedpoints.h"
 #include "unit/unit.h"
+#include "windows/calibrationwidget.h"
 
 // Measures the page's channel at the temperature its sensor is held at: the mean and spread of
 // a run of live readings, handed back to the page as a point or as why there is none.

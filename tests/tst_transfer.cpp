@@ -2,7 +2,6 @@
 // the page shows, what a broken reply leaves alone, and a calibration that survives a restart.
 #include "app/dialog.h"
 #include "calibration/fixedpoints.h"
-#include "windows/standarddialog.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fault.h"
@@ -13,6 +12,7 @@
 #include "unit/unit.h"
 #include "windows/calibrationchart.h"
 #include "windows/calibrationwidget.h"
+#include "windows/standarddialog.h"
 
 #include <QChartView>
 #include <QLineEdit>

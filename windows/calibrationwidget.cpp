@@ -1,11 +1,10 @@
 #include "windows/calibrationwidget.h"
-
-#include "windows/pointsdialog.h"
-#include "windows/standarddialog.h"
 #include "ui_calibrationwidget.h"
 
 #include "text/numbers.h"
 #include "windows/chooserstart.h"
+#include "windows/pointsdialog.h"
+#include "windows/standarddialog.h"
 #include "windows/windowfit.h"
 
 #include <QCoreApplication>
