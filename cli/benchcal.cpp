@@ -82,18 +82,29 @@ bool takeStandard(const QCommandLineParser &parser, std::optional<StandardChoice
     return true;
 }
 
-bool loadPoints(const QString &path, int channel, QVector<FixedPoint> &points)
+PointsFile readPointsFile(const QString &path)
 {
+    PointsFile points;
     QFile file;
     QString reason;
     if (openRegularFile(file, path, QIODevice::ReadOnly, &reason) != FileOpening::Opened) {
-        say(cliText("The points file \"%1\" was not read: %2.").arg(shown(path), reason));
-        return false;
+        points.read.problem = reason;
+        return points;
     }
-    const QByteArray text = file.read(MaxCurveFileBytes + 1);
-    PointsRead read = readPoints(text);
-    if (text.size() > MaxCurveFileBytes)
-        read.problem = cliText("it is too large");
+    // A points file is a few lines; a curve's cap keeps a wrong file from filling memory.
+    points.text = file.read(MaxCurveFileBytes + 1);
+    if (points.text.size() > MaxCurveFileBytes)
+        points.read.problem = cliText("it is too large");
+    else if (file.error() != QFileDevice::NoError)
+        points.read.problem = file.errorString();
+    else
+        points.read = readPoints(points.text);
+    return points;
+}
+
+bool loadPoints(const QString &path, int channel, QVector<FixedPoint> &points)
+{
+    const PointsRead read = readPointsFile(path).read;
     if (!read.problem.isEmpty()) {
         say(cliText("The points file \"%1\" was not read: %2. Nothing was sent to the unit.")
                 .arg(shown(path), read.problem));

@@ -27,6 +27,15 @@ QList<QCommandLineOption> standardOptions();
 bool takeStandard(const QCommandLineParser &parser, std::optional<StandardChoice> &choice,
                   QString *error);
 
+// The points file at `path`: its text and points, or in `read.problem` why it gives none (it
+// cannot be opened, is too large or holds a line that is no point).
+struct PointsFile
+{
+    QByteArray text;
+    PointsRead read;
+};
+PointsFile readPointsFile(const QString &path);
+
 // The points of `channel` in the points file at `path`; false after saying why there are none.
 bool loadPoints(const QString &path, int channel, QVector<FixedPoint> &points);
 

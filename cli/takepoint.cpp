@@ -1,9 +1,7 @@
 // quadmeter-cli take-point: the channel's resistance at a known temperature, as a point to
 // correct its table through.
-#include "calibration/curvefile.h"
 #include "cli/benchcal.h"
 #include "cli/command.h"
-#include "files/regularfile.h"
 #include "unit/unit.h"
 
 #include <QCommandLineParser>
@@ -119,20 +117,13 @@ private:
         earlier = pointsFileHeader();
         if (!QFile::exists(output))
             return true;
-        QFile file;
-        QString reason;
-        if (openRegularFile(file, output, QIODevice::ReadOnly, &reason) != FileOpening::Opened) {
-            say(cliText("%1 cannot be read: %2. No point was taken.").arg(shown(output), reason));
+        const PointsFile file = readPointsFile(output);
+        if (!file.read.problem.isEmpty()) {
+            say(cliText("%1 cannot take the point: %2. No point was taken.")
+                    .arg(shown(output), file.read.problem));
             return false;
         }
-        const QByteArray text = file.read(MaxCurveFileBytes + 1);
-        const QString problem = text.size() > MaxCurveFileBytes ? cliText("it is too large")
-                                                                : readPoints(text).problem;
-        if (!problem.isEmpty()) {
-            say(cliText("%1 is no points file: %2. No point was taken.")
-                    .arg(shown(output), problem));
-            return false;
-        }
+        const QByteArray &text = file.text;
         if (!text.trimmed().isEmpty())
             earlier = text.endsWith('\n') ? text : text + '\n';
         return true;
