@@ -23,12 +23,12 @@ public:
         name = QStringLiteral("set-cal");
         summary = cliText("send a channel's calibration from a curve or a get-cal file");
         description = cliText(
-            "Sends a new calibration of the channel, from --curve, --table or --standard, and\n"
-            "reads it back to see that the unit took it. With --points the table (or with\n"
-            "--from-unit the one the channel holds) is first corrected through the points\n"
-            "taken with take-point, and what the correction does is printed. It is sent and\n"
-            "read back to see that the unit took it. Exit status 1 when a file or its values are\n"
-            "refused (nothing is sent) or the read-back does not match (nothing is stored).\n"
+            "Sends a new calibration of the channel, from --curve, --table or --standard.\n"
+            "With --points the table (or with --from-unit the one the channel holds) is first\n"
+            "corrected through the points taken with take-point, and what the correction does\n"
+            "is printed. It is sent and read back to see that the unit took it. Exit status 1\n"
+            "when a file or its values are refused (nothing is sent) or the read-back does not\n"
+            "match (nothing is stored).\n"
             "Before the first send, all four channels are read and kept in the backups\n"
             "folder (the path is printed); when that fails, nothing is sent.\n"
             "Ctrl-C lets a transfer under way finish, then exits 130 saying what the unit holds.");
