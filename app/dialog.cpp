@@ -21,7 +21,7 @@ Dialog::Dialog(QWidget *parent)
 
     connect(ui->pbGetData, &QPushButton::clicked, this, &Dialog::GetData);
 
-    for (int i = 0; i < 4; ++i) {
+    for (int i = 0; i < ChannelCount; ++i) {
         auto *page = new calibrationWidget(this);
         page->setChannel(i);
         connect(page, &calibrationWidget::getEepromData, this, &Dialog::getEepromData);

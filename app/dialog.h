@@ -7,6 +7,7 @@
 #include "link/portlister.h"
 #include "link/unitports.h"
 #include "values/channeldata.h"
+#include "values/unitshape.h"
 
 #include <QDialog>
 #include <QPointer>
@@ -74,7 +75,7 @@ private:
 
     Ui::Dialog *ui;
     Unit *unit;
-    ChannelData channels[4];
+    ChannelData channels[ChannelCount];
 
     ExchangeGuard guard;
     QPointer<Logger> logger; // while the Logger window is open

@@ -20,7 +20,7 @@ void Dialog::GetData()
     followRunUnit();
 
     // A reading that ends early shows, keeps and logs nothing of it.
-    const UnitResult<LiveReading> reading = unit->readLive();
+    const Result<LiveReading> reading = unit->readLive();
     if (!reading)
         return;
     std::copy(reading->channels.begin(), reading->channels.end(), channels);

@@ -17,7 +17,7 @@ void Dialog::takePoint(QWidget *widget, double kelvin)
     followRunUnit();
     QVector<float> ohms;
     for (int k = 0; k < DefaultPointReadings; ++k) {
-        const UnitResult<LiveReading> reading = unit->readLive();
+        const Result<LiveReading> reading = unit->readLive();
         if (!reading) {
             page->pointTaken(
                 {std::nullopt, tr("not every reading came whole (%1)").arg(reading.error())});

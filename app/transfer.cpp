@@ -32,7 +32,7 @@ void Dialog::getEepromData(QWidget *widget)
 
     // Half a new calibration over half the old one would be a page that neither the unit nor the
     // operator ever had: the page takes the unit's calibration whole, or keeps what it showed.
-    const UnitResult<Calibration> read = unit->readCalibration(page->channel());
+    const Result<Calibration> read = unit->readCalibration(page->channel());
     if (!read) {
         QMessageBox::warning(page, tr("Warning"),
                              tr("%1: the unit did not answer in full; the page is unchanged.")
@@ -77,7 +77,7 @@ void Dialog::setEepromData(QWidget *widget)
     if (!turn || !openSerialPort() || !keepBackup(page))
         return;
 
-    const UnitResult<void> sent = unit->sendCalibration(page->channel(), *calibration);
+    const Result<void> sent = unit->sendCalibration(page->channel(), *calibration);
     if (sent)
         return;
     QMessageBox::warning(
@@ -91,7 +91,7 @@ bool Dialog::keepBackup(calibrationWidget *page)
 {
     const QString tool = QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
                                                      QStringLiteral(QUADMETER_VERSION));
-    const UnitResult<QString> backup = backUpBeforeChange(*unit, backups, tool);
+    const Result<QString> backup = backUpBeforeChange(*unit, backups, tool);
     if (!backup) {
         return QMessageBox::warning(
                    page, tr("Warning"),
@@ -117,7 +117,7 @@ void Dialog::writeEeprom(QWidget *widget)
         return;
     // The unit stores the calibration of all channels at once, so the page that asked is no
     // part of the command; it only carries the box when the store could not go out.
-    const UnitResult<void> stored = unit->storeEeprom();
+    const Result<void> stored = unit->storeEeprom();
     if (!stored)
         QMessageBox::warning(widget, tr("Warning"),
                              tr("The calibration was not stored: %1.").arg(stored.error()));

@@ -52,14 +52,14 @@ bool BackupStore::isDue(const UnitIdentity &unit) const
     return !backedUp.contains(unitKey(unit));
 }
 
-QString BackupStore::write(const UnitIdentity &unit, const QByteArray &text, const QDateTime &when,
-                           QString *error)
+Result<QString> BackupStore::write(const UnitIdentity &unit, const QByteArray &text,
+                                   const QDateTime &when)
 {
     QDir folder(folderPath);
     if (!folder.mkpath(QStringLiteral("."))) {
-        *error = QCoreApplication::translate("BackupStore", "the folder \"%1\" cannot be made")
-                     .arg(QDir::toNativeSeparators(folderPath));
-        return QString();
+        return Failure {
+            QCoreApplication::translate("BackupStore", "the folder \"%1\" cannot be made")
+                .arg(QDir::toNativeSeparators(folderPath))};
     }
     // Two runs within one second (a script) each keep their own file.
     const QString name = backupFileName(unit, when);
@@ -69,8 +69,7 @@ QString BackupStore::write(const UnitIdentity &unit, const QByteArray &text, con
 
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        *error = file.errorString();
-        return QString();
+        return Failure {file.errorString()};
     }
     backedUp.insert(unitKey(unit));
 

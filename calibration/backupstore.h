@@ -4,6 +4,7 @@
 // unit and run, in one folder of the user's data, the newest kept. No widgets; every front end
 // keeps its backups through this.
 #include "link/unitports.h"
+#include "values/result.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -29,9 +30,8 @@ public:
 
     // Writes `text`, the unit's calibration read at `when`, as a new file of the folder (made when
     // missing), marks the unit as backed up in this run and removes the oldest backups beyond the
-    // newest Kept. The file's path; empty when it could not be written, with the reason in `error`.
-    QString write(const UnitIdentity &unit, const QByteArray &text, const QDateTime &when,
-                  QString *error);
+    // newest Kept. The file's path, or why it could not be written.
+    Result<QString> write(const UnitIdentity &unit, const QByteArray &text, const QDateTime &when);
 
 private:
     QString folderPath;

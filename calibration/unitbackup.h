@@ -12,13 +12,13 @@ class Unit;
 
 // All four channels' calibrations, each read whole; the first channel that is not read whole fails
 // it ("Channel3: the unit did not answer in full").
-UnitResult<QVector<Calibration>> readUnitCalibration(Unit &unit);
+Result<QVector<Calibration>> readUnitCalibration(Unit &unit);
 
 // The whole unit's calibration file, read from the unit now; `tool` names the program and its
 // version in the file's header.
-UnitResult<QByteArray> unitCalibrationFromUnit(Unit &unit, const QString &tool);
+Result<QByteArray> unitCalibrationFromUnit(Unit &unit, const QString &tool);
 
 // Before this run first sends calibration to the unit: the calibration it holds now, read whole
 // and kept in `store`. The new backup's path; empty when this unit was backed up earlier in the
 // run. Fails, saying why, when a channel was not read whole or the file could not be written.
-UnitResult<QString> backUpBeforeChange(Unit &unit, BackupStore &store, const QString &tool);
+Result<QString> backUpBeforeChange(Unit &unit, BackupStore &store, const QString &tool);

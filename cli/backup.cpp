@@ -48,7 +48,7 @@ public:
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
-        const UnitResult<QByteArray> text
+        const Result<QByteArray> text
             = unitCalibrationFromUnit(unit, QStringLiteral("quadmeter-cli " QUADMETER_VERSION));
         if (!text) {
             say(cliText("%1; nothing was written.").arg(text.error()));

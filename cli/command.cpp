@@ -79,7 +79,7 @@ bool openUnit(Unit &unit, const CommonOptions &common, QString *openedName)
         }
         name = attached.first();
     }
-    const UnitResult<void> opened = unit.open(name);
+    const Result<void> opened = unit.open(name);
     if (!opened) {
         say(cliText("the port %1 cannot be opened: %2").arg(shown(name), opened.error()));
         return false;
@@ -116,7 +116,7 @@ bool keepBackup(Unit &unit)
 {
     // The window and the command line keep their backups in one folder, the tool's.
     static BackupStore store(BackupStore::defaultFolder(QStringLiteral("quadmeter")));
-    const UnitResult<QString> backup
+    const Result<QString> backup
         = backUpBeforeChange(unit, store, QStringLiteral("quadmeter-cli " QUADMETER_VERSION));
     if (!backup) {
         say(cliText("the calibration the unit holds now could not be backed up (%1); nothing was "
@@ -136,7 +136,7 @@ bool readingLoop(Unit &unit, int count, double every,
     for (int taken = 0; !stopRequested && (count == 0 || taken < count);) {
         QElapsedTimer started;
         started.start();
-        const UnitResult<LiveReading> reading = unit.readLive();
+        const Result<LiveReading> reading = unit.readLive();
         ++taken;
         if (!reading) {
             allWell = false;

@@ -48,7 +48,7 @@ public:
         Unit unit;
         if (!openUnit(unit, common))
             return ExitFailure;
-        const UnitResult<Calibration> read = unit.readCalibration(channel);
+        const Result<Calibration> read = unit.readCalibration(channel);
         if (!read) {
             say(cliText("%1: the unit did not answer in full; nothing was written.")
                     .arg(channelTitle(channel)));

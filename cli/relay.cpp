@@ -44,7 +44,7 @@ public:
         if (!unit.switchRelay(relay, on))
             return ExitFailure;
         // The unit acknowledges no switch: its own report of the relays says whether it took it.
-        const UnitResult<RelayStates> states = unit.readRelays();
+        const Result<RelayStates> states = unit.readRelays();
         const QString title = QStringLiteral("Relay%1").arg(relay);
         if (!states) {
             say(cliText("%1: %2, so whether it switched is not known").arg(title, states.error()));

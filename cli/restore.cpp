@@ -51,6 +51,9 @@ public:
                 return false;
             }
             channels = {channel};
+        } else {
+            for (int channel = 0; channel < ChannelCount; ++channel)
+                channels.append(channel);
         }
         store = parser.isSet(storeOption);
         force = parser.isSet(forceOption);
@@ -71,7 +74,7 @@ public:
         for (const int channel : channels) {
             if (stopIsRequested())
                 return interrupted(verified);
-            const UnitResult<void> sent = unit.sendCalibration(channel, saved.at(channel));
+            const Result<void> sent = unit.sendCalibration(channel, saved.at(channel));
             if (!sent) {
                 say(cliText("%1: the unit did not take the saved calibration (%2).%3")
                         .arg(channelTitle(channel), sent.error(), sentSoFar(verified)));
@@ -83,7 +86,7 @@ public:
             return interrupted(verified);
         if (!store)
             return ExitSuccess;
-        const UnitResult<void> stored = unit.storeEeprom();
+        const Result<void> stored = unit.storeEeprom();
         if (!stored) {
             say(cliText("the calibration was sent but not stored: %1").arg(stored.error()));
             return ExitFailure;
@@ -158,7 +161,7 @@ private:
                                           cliText("send a table whose rows do not run one way")};
 
     QString input;
-    QList<int> channels {0, 1, 2, 3};
+    QList<int> channels;
     bool store = false;
     bool force = false;
     bool backUp = true;

@@ -50,11 +50,13 @@ public:
             *error = cliText("--every takes seconds above 0");
             return false;
         }
-        QString problem;
-        if (parser.isSet(listenOption)
-            && !parseListenAddress(parser.value(listenOption), settings.listen, problem)) {
-            *error = cliText("--listen: %1").arg(problem);
-            return false;
+        if (parser.isSet(listenOption)) {
+            const Result<ListenAddress> listen = parseListenAddress(parser.value(listenOption));
+            if (!listen) {
+                *error = cliText("--listen: %1").arg(listen.error());
+                return false;
+            }
+            settings.listen = *listen;
         }
         return true;
     }

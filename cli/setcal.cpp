@@ -99,7 +99,7 @@ public:
             return ExitFailure;
         if ((!hasGain && !fileHasGain) || fromUnit) {
             // A curve carries no gain: the channel keeps the one it has.
-            const UnitResult<Calibration> present = unit.readCalibration(channel);
+            const Result<Calibration> present = unit.readCalibration(channel);
             if (!present && fromUnit) {
                 say(cliText("%1: the unit did not tell its present calibration; nothing was sent.")
                         .arg(title));
@@ -125,7 +125,7 @@ public:
 
         if (stopIsRequested())
             return interrupted(cliText("nothing was sent"));
-        const UnitResult<void> sent = unit.sendCalibration(channel, calibration);
+        const Result<void> sent = unit.sendCalibration(channel, calibration);
         if (stopIsRequested())
             return interrupted(
                 sent ? cliText("%1 was sent and verified; nothing was stored").arg(title)
@@ -139,7 +139,7 @@ public:
         }
         if (!store)
             return ExitSuccess;
-        const UnitResult<void> stored = unit.storeEeprom();
+        const Result<void> stored = unit.storeEeprom();
         if (!stored) {
             say(cliText("%1: the calibration was sent but not stored: %2")
                     .arg(title, stored.error()));

@@ -28,7 +28,7 @@ public:
             return ExitFailure;
         if (stopIsRequested())
             return interrupted(cliText("nothing was stored"));
-        const UnitResult<void> stored = unit.storeEeprom();
+        const Result<void> stored = unit.storeEeprom();
         if (!stored) {
             say(cliText("the calibration was not stored: %1").arg(stored.error()));
             return ExitFailure;

@@ -12,9 +12,9 @@ bool runExporter(const ExporterSettings &settings, const std::function<bool()> &
                  const std::function<void(const QString &)> &say)
 {
     MetricsServer server;
-    QString problem;
-    if (!server.start(settings.listen, problem)) {
-        say(problem);
+    const Result<void> started = server.start(settings.listen);
+    if (!started) {
+        say(started.error());
         return false;
     }
     const QString host = settings.listen.ipv6 ? QStringLiteral("[%1]").arg(settings.listen.host)

@@ -12,16 +12,14 @@ bool isAddress(const QString &host, int family)
 
 } // namespace
 
-bool parseListenAddress(const QString &text, ListenAddress &address, QString &problem)
+Result<ListenAddress> parseListenAddress(const QString &text)
 {
     QString host = text;
     QString port;
     if (text.startsWith(QLatin1Char('['))) {
         const int close = text.indexOf(QLatin1Char(']'));
-        if (close < 0 || (close + 1 < text.size() && text.at(close + 1) != QLatin1Char(':'))) {
-            problem = QStringLiteral("\"%1\" is not ADDRESS:PORT").arg(text);
-            return false;
-        }
+        if (close < 0 || (close + 1 < text.size() && text.at(close + 1) != QLatin1Char(':')))
+            return Failure {QStringLiteral("\"%1\" is not ADDRESS:PORT").arg(text)};
         host = text.mid(1, close - 1);
         port = close + 1 < text.size() ? text.mid(close + 2) : QString();
     } else if (text.count(QLatin1Char(':')) == 1) {
@@ -30,10 +28,8 @@ bool parseListenAddress(const QString &text, ListenAddress &address, QString &pr
     }
     ListenAddress parsed;
     parsed.ipv6 = !isAddress(host, AF_INET);
-    if (parsed.ipv6 && !isAddress(host, AF_INET6)) {
-        problem = QStringLiteral("\"%1\" is not an IP address").arg(host);
-        return false;
-    }
+    if (parsed.ipv6 && !isAddress(host, AF_INET6))
+        return Failure {QStringLiteral("\"%1\" is not an IP address").arg(host)};
     parsed.host = host;
     parsed.port = DefaultMetricsPort;
     if (!text.startsWith(QLatin1Char('[')) && text.count(QLatin1Char(':')) > 1)
@@ -41,12 +37,9 @@ bool parseListenAddress(const QString &text, ListenAddress &address, QString &pr
     else if (!port.isNull()) {
         bool ok = false;
         const uint number = port.toUInt(&ok);
-        if (!ok || number > 65535) {
-            problem = QStringLiteral("\"%1\" is not a TCP port").arg(port);
-            return false;
-        }
+        if (!ok || number > 65535)
+            return Failure {QStringLiteral("\"%1\" is not a TCP port").arg(port)};
         parsed.port = quint16(number);
     }
-    address = parsed;
-    return true;
+    return parsed;
 }

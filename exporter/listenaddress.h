@@ -1,6 +1,8 @@
 #pragma once
 
 // Where the exporter takes its scrapes: an IP address and a TCP port, as the operator writes them.
+#include "values/result.h"
+
 #include <QString>
 
 // The port scrapes reach by default; the common exporters take theirs from 9100-9999, and this
@@ -16,5 +18,5 @@ struct ListenAddress
 };
 
 // "127.0.0.1:19340", "0.0.0.0:19340", "[::1]:19340", or an address alone for the default port.
-// False with the reason in `problem` for anything else: a host name, a port beyond 65535.
-bool parseListenAddress(const QString &text, ListenAddress &address, QString &problem);
+// Anything else is refused: a host name, a port beyond 65535.
+Result<ListenAddress> parseListenAddress(const QString &text);

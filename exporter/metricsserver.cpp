@@ -57,7 +57,7 @@ MetricsServer::~MetricsServer()
         MHD_stop_daemon(daemon);
 }
 
-bool MetricsServer::start(const ListenAddress &address, QString &problem)
+Result<void> MetricsServer::start(const ListenAddress &address)
 {
     sockaddr_in v4 {};
     sockaddr_in6 v6 {};
@@ -84,13 +84,12 @@ bool MetricsServer::start(const ListenAddress &address, QString &problem)
         MHD_OPTION_CONNECTION_LIMIT, ConnectionLimit, MHD_OPTION_CONNECTION_TIMEOUT, IdleSeconds,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, ConnectionMemoryBytes, MHD_OPTION_END);
     if (!daemon) {
-        problem = QStringLiteral("cannot listen on %1 port %2 (taken, or not an address of this "
-                                 "computer)")
-                      .arg(address.host)
-                      .arg(address.port);
-        return false;
+        return Failure {QStringLiteral("cannot listen on %1 port %2 (taken, or not an address of "
+                                       "this computer)")
+                            .arg(address.host)
+                            .arg(address.port)};
     }
-    return true;
+    return {};
 }
 
 quint16 MetricsServer::port() const

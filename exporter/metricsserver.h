@@ -26,8 +26,8 @@ public:
     MetricsServer(const MetricsServer &) = delete;
     MetricsServer &operator=(const MetricsServer &) = delete;
 
-    // Starts listening; false with the reason when the address cannot be taken.
-    bool start(const ListenAddress &address, QString &problem);
+    // Starts listening; refused when the address cannot be taken.
+    Result<void> start(const ListenAddress &address);
     quint16 port() const; // the port taken (a free one when the address asked for 0)
 
     // The page for /metrics from now on. Called from the thread that reads the units.

@@ -137,13 +137,13 @@ QByteArray labelValue(const QString &value)
 QByteArray metricsText(const QList<UnitMetrics> &units)
 {
     Page page(units);
-    for (int quantity = 0; quantity < 5; ++quantity) {
+    for (int quantity = 0; quantity < QuantityCount; ++quantity) {
         const Family &f = quantityFamilies[quantity];
         page.family(f, [&](const UnitMetrics &unit, const QByteArray &labels, QByteArray &out) {
             if (!unit.up)
                 return;
             // Channels are counted from 1, as on the pages of the tool.
-            for (int channel = 0; channel < 4; ++channel)
+            for (int channel = 0; channel < ChannelCount; ++channel)
                 line(out, f.name, "channel=\"" + QByteArray::number(channel + 1) + "\"," + labels,
                      quantityValue(unit.channels[size_t(channel)], quantity));
         });
@@ -152,7 +152,7 @@ QByteArray metricsText(const QList<UnitMetrics> &units)
                 [](const UnitMetrics &unit, const QByteArray &labels, QByteArray &out) {
                     if (!unit.up || !unit.relays)
                         return;
-                    for (int relay = 0; relay < 2; ++relay)
+                    for (int relay = 0; relay < RelayCount; ++relay)
                         line(out, relayFamily.name,
                              "relay=\"" + QByteArray::number(relay + 1) + "\"," + labels,
                              (*unit.relays)[size_t(relay)] ? "1" : "0");

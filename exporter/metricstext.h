@@ -3,6 +3,7 @@
 // The readings of the units as Prometheus reads them: the text exposition format 0.0.4. Pure: the
 // exporter renders it once per reading, and every scrape until the next one gets the same bytes.
 #include "values/channeldata.h"
+#include "values/unitshape.h"
 
 #include <QByteArray>
 #include <QList>
@@ -17,8 +18,8 @@ struct UnitMetrics
     QString port; // where the unit was first found, or the path the operator named
     QString serial; // its USB serial number; empty where the port reports none
     bool up = false; // the last reading came complete; only then are its readings shown
-    std::array<ChannelData, 4> channels {};
-    std::optional<std::array<bool, 2>> relays; // absent when the unit kept them to itself
+    std::array<ChannelData, ChannelCount> channels {};
+    std::optional<std::array<bool, RelayCount>> relays; // absent when the unit kept them to itself
     quint64 readings = 0; // readings tried, the failed ones included
     quint64 failures = 0;
     std::optional<qint64> lastReadingMs; // the last complete reading, ms since the epoch

@@ -47,13 +47,14 @@ QString described(const UnitMetrics &metrics)
 // The one place that knows how the unit hands out a live reading.
 bool takeReading(Unit &unit, UnitMetrics &metrics)
 {
-    const UnitResult<LiveReading> reading = unit.readLive();
+    const Result<LiveReading> reading = unit.readLive();
     if (!reading)
         return false;
     metrics.channels = reading->channels;
     metrics.relays.reset();
     if (reading->relays)
-        metrics.relays = std::array<bool, 2> {reading->relays->relay1, reading->relays->relay2};
+        metrics.relays
+            = std::array<bool, RelayCount> {reading->relays->relay1, reading->relays->relay2};
     return true;
 }
 

@@ -9,7 +9,7 @@
 
 #include <csignal>
 
-QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode)
+Result<void> writeLogLine(const QString &fileName, const QByteArray &line, LogLineMode mode)
 {
     QFile file;
     // Unbuffered: a failed write must not linger in a buffer that close() would try again after
@@ -18,26 +18,26 @@ QString writeLogLine(const QString &fileName, const QByteArray &line, LogLineMod
         | (mode == LogLineMode::Truncate ? QIODevice::Truncate : QIODevice::Append);
     QString reason;
     if (openRegularFile(file, fileName, openMode, &reason) != FileOpening::Opened)
-        return reason;
+        return Failure {reason};
     return writeLogLine(file, line);
 }
 
-QString appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row)
+Result<void> appendLogRow(const QString &fileName, const QByteArray &header, const QByteArray &row)
 {
     QFile file;
     QString reason;
     if (openRegularFile(file, fileName,
                         QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Append, &reason)
         != FileOpening::Opened)
-        return reason;
+        return Failure {reason};
     return writeLogLine(file, file.size() == 0 ? header + row : row);
 }
 
-QString writeLogLine(QFile &file, const QByteArray &line)
+Result<void> writeLogLine(QFile &file, const QByteArray &line)
 {
     const qint64 lineStart = file.isSequential() ? -1 : file.size();
     if (file.write(line) == line.size())
-        return QString();
+        return {};
     // A write cut short (the file size limit reached) sets no error of its own.
     const QString error = file.error() == QFileDevice::NoError
         ? QCoreApplication::translate("Logger", "only part of the line could be written")
@@ -45,7 +45,7 @@ QString writeLogLine(QFile &file, const QByteArray &line)
     // A half row (the disk filled up mid-line) would glue itself to the next row.
     if (lineStart >= 0)
         file.resize(lineStart);
-    return error;
+    return Failure {error};
 }
 
 bool logFileHoldsData(const QString &fileName)

@@ -88,9 +88,9 @@ bool LogRun::startFile(const QString &fileName)
         }
         return true; // appending: the file's own header stands
     }
-    const QString error = writeLogLine(fileName, header, LogLineMode::Truncate);
-    if (!error.isNull()) {
-        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), error));
+    const Result<void> written = writeLogLine(fileName, header, LogLineMode::Truncate);
+    if (!written) {
+        say(tr("The log file %1 cannot be written: %2.").arg(shown(fileName), written.error()));
         return false;
     }
     return true;
@@ -129,7 +129,7 @@ LogRun::Sample LogRun::sample()
     if (!unit.isOpen() && !findUnitAgain())
         return Sample::Away;
 
-    const UnitResult<LiveReading> reading = unit.readLive();
+    const Result<LiveReading> reading = unit.readLive();
     if (!reading) {
         QCoreApplication::processEvents();
         if (!unit.isOpen()) {
@@ -154,13 +154,13 @@ LogRun::Sample LogRun::sample()
     }
     const QByteArray row = logRow(logTimeText(now, settings.timeStyle, settings.milliseconds),
                                   reading->channels.data(), settings.enables);
-    const QString error = appendLogRow(fileName, header, row);
-    if (!error.isNull()) {
+    const Result<void> written = appendLogRow(fileName, header, row);
+    if (!written) {
         well = false;
         if (!rowFailureTold) {
             say(tr("A row could not be written to the log file %1: %2. Logging goes on and "
                    "tries again at every sample.")
-                    .arg(shown(fileName), error));
+                    .arg(shown(fileName), written.error()));
             rowFailureTold = true;
         }
         return Sample::NoRow;

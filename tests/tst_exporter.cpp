@@ -147,8 +147,8 @@ void ExporterTest::httpAnswers()
 {
     QFETCH(QByteArray, request);
     MetricsServer server;
-    QString problem;
-    QVERIFY2(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem), qPrintable(problem));
+    const Result<void> started = server.start({QStringLiteral("127.0.0.1"), 0, false});
+    QVERIFY2(started, qPrintable(started.error()));
     server.publish("up 1\n");
     const QByteArray answer = exchangeHttp(server.port(), request);
     const QByteArray page = answer.mid(answer.indexOf("\r\n\r\n") + 4);
@@ -159,8 +159,7 @@ void ExporterTest::httpAnswers()
 void ExporterTest::requestThatNeverEndsIsCutOff()
 {
     MetricsServer server;
-    QString problem;
-    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}, problem));
+    QVERIFY(server.start({QStringLiteral("127.0.0.1"), 0, false}));
     server.publish("up 1\n");
     QTcpSocket stalled;
     stalled.connectToHost(QStringLiteral("127.0.0.1"), server.port());

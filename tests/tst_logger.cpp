@@ -395,7 +395,7 @@ void LoggerTest::readerThatLeftFailsTheRow()
     QFile pipe;
     QVERIFY(pipe.open(ends[1], QIODevice::WriteOnly | QIODevice::Unbuffered,
                       QFileDevice::AutoCloseHandle));
-    QVERIFY(!writeLogLine(pipe, "12:00:00\t1\r\n").isEmpty());
+    QVERIFY(!writeLogLine(pipe, "12:00:00\t1\r\n"));
 }
 
 // A row that the file takes only part of (here the file size limit, as a full disk does) must not

@@ -110,7 +110,7 @@ QStringList Unit::attachedUnits() const
     return unitPortNames(lister());
 }
 
-UnitResult<void> Unit::open(const QString &portName)
+Result<void> Unit::open(const QString &portName)
 {
     if (port->isOpen())
         return {};
@@ -123,7 +123,7 @@ UnitResult<void> Unit::open(const QString &portName)
         return {};
     qCDebug(unitLog).noquote()
         << QStringLiteral("Cannot open %1: %2").arg(portName, port->errorString());
-    return UnitFailure {port->errorString()};
+    return Failure {port->errorString()};
 }
 
 bool Unit::isOpen() const
@@ -154,7 +154,7 @@ void Unit::close()
     port->close();
 }
 
-UnitResult<LiveReading> Unit::readLive()
+Result<LiveReading> Unit::readLive()
 {
     LiveReading reading;
     // Only a whole, quiet set counts; the caller gets nothing of one that ends early.
@@ -165,7 +165,7 @@ UnitResult<LiveReading> Unit::readLive()
         if ((quantity > 0 && !clean) || reply.size() != protocol::MeasurementReplyBytes
             || !exchange::staysQuiet(port, exchange::ReplyQuietMs)) {
             qCDebug(unitLog, "Error! Wrong data");
-            return UnitFailure {notInFullText()};
+            return Failure {notInFullText()};
         }
         storeQuantity(reading.channels.data(), quantity, reply);
     }
@@ -180,17 +180,17 @@ UnitResult<LiveReading> Unit::readLive()
         || (outcome == exchange::Outcome::Whole
             && !exchange::staysQuiet(port, exchange::ReplyQuietMs))) {
         qCDebug(unitLog, "Error! Wrong data");
-        return UnitFailure {notInFullText()};
+        return Failure {notInFullText()};
     }
     if (outcome == exchange::Outcome::Whole)
         reading.relays = RelayStates {states.at(0) != 0, states.at(1) != 0};
     return reading;
 }
 
-UnitResult<void> Unit::switchRelay(int relay, bool on)
+Result<void> Unit::switchRelay(int relay, bool on)
 {
     if (!port->isOpen())
-        return UnitFailure {notOpenText()};
+        return Failure {notOpenText()};
     exchange::send(port, protocol::setRelayRequest(relay, on));
     // The unit takes its next command only a moment after this one, as after every write-only
     // command; a relay read straight after would be lost.
@@ -198,7 +198,7 @@ UnitResult<void> Unit::switchRelay(int relay, bool on)
     return {};
 }
 
-UnitResult<Calibration> Unit::readCalibration(int channel)
+Result<Calibration> Unit::readCalibration(int channel)
 {
     Calibration calibration;
     exchange::sendForReply(port, protocol::getGainRequest(channel));
@@ -223,10 +223,10 @@ UnitResult<Calibration> Unit::readCalibration(int channel)
     if (gainWhole && quietAfterGain && clean && tableWhole
         && exchange::staysQuiet(port, CalibrationQuietMs))
         return calibration;
-    return UnitFailure {notInFullText()};
+    return Failure {notInFullText()};
 }
 
-UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibration)
+Result<void> Unit::sendCalibration(int channel, const Calibration &calibration)
 {
     Q_ASSERT(calibration.rows.size() == TableRows);
     SendCheck check;
@@ -249,15 +249,15 @@ UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibrati
         if (!port->isOpen() || port->bytesToWrite() > 0) {
             // A unit that stops taking bytes would make every further block wait out its limit.
             check.rowsNotSent = TableRows - first;
-            return UnitFailure {notTakenText(check)};
+            return Failure {notTakenText(check)};
         }
         exchange::pause(CommandPauseMs);
     }
 
     // The unit acknowledges nothing, so what it now holds is read back and compared.
-    const UnitResult<Calibration> back = readCalibration(channel);
+    const Result<Calibration> back = readCalibration(channel);
     if (!back)
-        return UnitFailure {notTakenText(check)};
+        return Failure {notTakenText(check)};
     check.readBackComplete = true;
     check.gainDiffers = !sameBits(back->gain, calibration.gain);
     for (int row = 0; row < TableRows; ++row) {
@@ -268,27 +268,27 @@ UnitResult<void> Unit::sendCalibration(int channel, const Calibration &calibrati
             check.rowsDiffering.append(row);
     }
     if (check.gainDiffers || !check.rowsDiffering.isEmpty())
-        return UnitFailure {notTakenText(check)};
+        return Failure {notTakenText(check)};
     return {};
 }
 
-UnitResult<RelayStates> Unit::readRelays()
+Result<RelayStates> Unit::readRelays()
 {
     if (!port->isOpen())
-        return UnitFailure {notOpenText()};
+        return Failure {notOpenText()};
     const bool clean = exchange::sendForReply(port, protocol::relayStateRequest());
     QByteArray states;
     if (exchange::readReply(port, protocol::RelayStateReplyBytes, states)
             != exchange::Outcome::Whole
         || !clean || !exchange::staysQuiet(port, exchange::ReplyQuietMs))
-        return UnitFailure {notInFullText()};
+        return Failure {notInFullText()};
     return RelayStates {states.at(0) != 0, states.at(1) != 0};
 }
 
-UnitResult<void> Unit::storeEeprom()
+Result<void> Unit::storeEeprom()
 {
-    if (const UnitResult<RelayStates> answered = readRelays(); !answered)
-        return UnitFailure {answered.error()};
+    if (const Result<RelayStates> answered = readRelays(); !answered)
+        return Failure {answered.error()};
     exchange::send(port, protocol::writeEepromRequest());
     exchange::pause(CommandPauseMs);
     return {};

@@ -1,7 +1,7 @@
 #pragma once
 
 // The unit as the tool sees it, without any window: finding it among the serial ports, opening
-// and closing its port, and the operations by name. Each operation returns a UnitResult: what
+// and closing its port, and the operations by name. Each operation returns a Result: what
 // came back, or why nothing did; what to tell the operator is the caller's business.
 #include "link/portlister.h"
 #include "link/unitports.h"
@@ -26,7 +26,7 @@ public:
     QStringList attachedUnits() const;
 
     // Opens the named port with the unit's line settings; on failure the port's own reason.
-    UnitResult<void> open(const QString &portName);
+    Result<void> open(const QString &portName);
     bool isOpen() const;
     QString portName() const;
     // The open unit: the port name it was opened by and, where the port lists one, its USB serial
@@ -36,20 +36,20 @@ public:
 
     // One live reading: the five quantities of the four channels, then the relay states. Only a
     // whole reading, followed by a quiet line, comes back.
-    UnitResult<LiveReading> readLive();
+    Result<LiveReading> readLive();
     // Switches a relay (1 or 2). The unit acknowledges nothing; it fails only with no open port.
-    UnitResult<void> switchRelay(int relay, bool on);
+    Result<void> switchRelay(int relay, bool on);
     // The channel's gain and all 100 rows, and nothing else on the line.
-    UnitResult<Calibration> readCalibration(int channel);
+    Result<Calibration> readCalibration(int channel);
     // Sends the gain and the four table blocks, then reads them back to see that they arrived:
     // ok only when the unit holds, bit for bit, what was sent.
-    UnitResult<void> sendCalibration(int channel, const Calibration &calibration);
+    Result<void> sendCalibration(int channel, const Calibration &calibration);
     // The two relays' states as the unit reports them (codes 30 and 31).
-    UnitResult<RelayStates> readRelays();
+    Result<RelayStates> readRelays();
     // Makes the unit keep its present calibration of all channels in its EEPROM. The store is
     // acknowledged by nothing, so it goes out only after the unit answered a relay read: a
     // silent unit is reported, not stored to.
-    UnitResult<void> storeEeprom();
+    Result<void> storeEeprom();
 
 signals:
     // The port failed as an unplugged unit's does and has been closed.

@@ -130,14 +130,14 @@ void Logger::on_pbStart_clicked()
         return;
     }
     if (earlier == Earlier::Replace) {
-        const QString error = writeLogLine(fileName, header, LogLineMode::Truncate);
-        if (!error.isNull()) {
+        const Result<void> written = writeLogLine(fileName, header, LogLineMode::Truncate);
+        if (!written) {
             // A run that cannot write its file would look like logging and leave nothing behind.
             stayIdle();
             QMessageBox::warning(
                 this, tr("Warning"),
                 tr("The log file %1 cannot be written: %2.\nLogging has not started.")
-                    .arg(shownName(fileName), error));
+                    .arg(shownName(fileName), written.error()));
             return;
         }
     }
@@ -232,9 +232,9 @@ void Logger::dataUpdated()
     const QString fileName = ui->leFileName->text();
     const QDateTime now = QDateTime::currentDateTime();
     const QByteArray row = logRow(logTimeText(now, timeStyle()), readings, enables());
-    const QString error = appendLogRow(fileName, runHeader, row);
-    if (!error.isNull()) {
-        reportRowFailure(fileName, error);
+    const Result<void> written = appendLogRow(fileName, runHeader, row);
+    if (!written) {
+        reportRowFailure(fileName, written.error());
         return;
     }
     // The chart shows what the file got, no more.
