@@ -28,6 +28,7 @@ Dialog::Dialog(QWidget *parent)
         connect(page, &calibrationWidget::setEepromData, this, &Dialog::setEepromData);
         connect(page, &calibrationWidget::writeEeprom, this, &Dialog::writeEeprom);
         connect(page, &calibrationWidget::loadTempTable, this, &Dialog::loadTempTable);
+        connect(page, &calibrationWidget::takePoint, this, &Dialog::takePoint);
         ui->tabWidget->addTab(page, QStringLiteral("Channel%1").arg(i + 1));
     }
 

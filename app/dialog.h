@@ -46,6 +46,7 @@ private slots:
     void setEepromData(QWidget *widget);
     void writeEeprom(QWidget *widget);
     void loadTempTable(QWidget *widget);
+    void takePoint(QWidget *widget, double kelvin);
     void on_pbLogger_clicked();
 
 private:

@@ -11,6 +11,8 @@ std::unique_ptr<Command> makeReadCommand();
 std::unique_ptr<Command> makeRelayCommand();
 std::unique_ptr<Command> makeGetCalCommand();
 std::unique_ptr<Command> makeSetCalCommand();
+std::unique_ptr<Command> makeTakePointCommand();
+std::unique_ptr<Command> makeCurveCommand();
 std::unique_ptr<Command> makeStoreCommand();
 std::unique_ptr<Command> makeBackupCommand();
 std::unique_ptr<Command> makeRestoreCommand();
@@ -21,9 +23,9 @@ namespace {
 
 using MakeCommand = std::unique_ptr<Command> (*)();
 const MakeCommand commandTable[] = {
-    makeListCommand,   makeReadCommand,    makeRelayCommand, makeGetCalCommand,
-    makeSetCalCommand, makeStoreCommand,   makeBackupCommand, makeRestoreCommand,
-    makeLogCommand,    makeServeCommand,
+    makeListCommand,   makeReadCommand,      makeRelayCommand, makeGetCalCommand,
+    makeSetCalCommand, makeTakePointCommand, makeCurveCommand, makeStoreCommand,
+    makeBackupCommand, makeRestoreCommand,   makeLogCommand,   makeServeCommand,
 };
 
 std::unique_ptr<Command> findCommand(const QString &name)

@@ -2,6 +2,7 @@
 #include "calibration/calibrationcheck.h"
 #include "calibration/calibrationfile.h"
 #include "calibration/curvefile.h"
+#include "cli/benchcal.h"
 #include "cli/command.h"
 #include "files/regularfile.h"
 #include "text/numbers.h"
@@ -22,14 +23,18 @@ public:
         name = QStringLiteral("set-cal");
         summary = cliText("send a channel's calibration from a curve or a get-cal file");
         description = cliText(
-            "Sends a new calibration of the channel, from --curve or --table, and reads it\n"
-            "back to see that the unit took it. Exit status 1 when a file or its values are\n"
-            "refused (nothing is sent) or the read-back does not match (nothing is stored).\n"
+            "Sends a new calibration of the channel, from --curve, --table or --standard.\n"
+            "With --points the table (or with --from-unit the one the channel holds) is first\n"
+            "corrected through the points taken with take-point, and what the correction does\n"
+            "is printed. It is sent and read back to see that the unit took it. Exit status 1\n"
+            "when a file or its values are refused (nothing is sent) or the read-back does not\n"
+            "match (nothing is stored).\n"
             "Before the first send, all four channels are read and kept in the backups\n"
             "folder (the path is printed); when that fails, nothing is sent.\n"
             "Ctrl-C lets a transfer under way finish, then exits 130 saying what the unit holds.");
-        options
-            = {curveOption, tableOption, gainOption, storeOption, forceOption, noBackupOption()};
+        options = QList<QCommandLineOption> {curveOption, tableOption} + standardOptions()
+            + QList<QCommandLineOption> {fromUnitOption, pointsOption, gainOption,
+                                         storeOption,    forceOption,  noBackupOption()};
         finishesTransfers = true;
         arguments = {{QStringLiteral("CHANNEL"), cliText("the channel, 1-4")}};
     }
@@ -42,11 +47,25 @@ public:
         }
         curveFile = parser.value(curveOption);
         tableFile = parser.value(tableOption);
-        if (parser.isSet(curveOption) == parser.isSet(tableOption)) {
-            *error = cliText("set-cal takes either --curve or --table");
+        if (!takeStandard(parser, standard, error))
+            return false;
+        fromUnit = parser.isSet(fromUnitOption);
+        pointsFile = parser.value(pointsOption);
+        if (int(parser.isSet(curveOption)) + int(parser.isSet(tableOption)) + int(bool(standard))
+                + int(fromUnit)
+            != 1) {
+            *error = cliText("set-cal takes one of --curve, --table, --standard and --from-unit");
             return false;
         }
-        if (curveFile.isEmpty() && tableFile.isEmpty()) {
+        if (fromUnit && pointsFile.isEmpty()) {
+            *error = cliText("--from-unit goes with --points");
+            return false;
+        }
+        if (parser.isSet(pointsOption) && pointsFile.isEmpty()) {
+            *error = cliText("--points needs a file name");
+            return false;
+        }
+        if (!standard && !fromUnit && curveFile.isEmpty() && tableFile.isEmpty()) {
             *error = cliText("set-cal needs a file name");
             return false;
         }
@@ -65,7 +84,9 @@ public:
     {
         Calibration calibration;
         bool fileHasGain = false;
-        if (!rowsToSend(calibration, fileHasGain))
+        if (!pointsFile.isEmpty() && !loadPoints(pointsFile, channel, points))
+            return ExitFailure;
+        if (!fromUnit && !rowsToSend(calibration, fileHasGain))
             return ExitFailure;
         const QString title = channelTitle(channel);
         if (hasGain)
@@ -76,16 +97,28 @@ public:
         Unit unit;
         if (!openUnit(unit, common) || (backUp && !keepBackup(unit)))
             return ExitFailure;
-        if (!hasGain && !fileHasGain) {
+        if ((!hasGain && !fileHasGain) || fromUnit) {
             // A curve carries no gain: the channel keeps the one it has.
             const Result<Calibration> present = unit.readCalibration(channel);
+            if (!present && fromUnit) {
+                say(cliText("%1: the unit did not tell its present calibration; nothing was sent.")
+                        .arg(title));
+                return ExitFailure;
+            }
             if (!present) {
                 say(cliText("%1: the unit did not tell its present gain; nothing was sent. Give "
                             "--gain.")
                         .arg(title));
                 return ExitFailure;
             }
-            calibration.gain = present->gain;
+            if (!hasGain)
+                calibration.gain = present->gain;
+            if (fromUnit) {
+                const Correction correction = correctTable(present->rows, points);
+                if (!showCorrection(correction, channel))
+                    return ExitFailure;
+                calibration.rows = correction.rows;
+            }
             if (refused(calibration))
                 return ExitFailure;
         }
@@ -138,6 +171,25 @@ private:
     // The rows to send and, from a table file, its gain; false after saying why.
     bool rowsToSend(Calibration &calibration, bool &fileHasGain) const
     {
+        if (!rowsFromSource(calibration, fileHasGain))
+            return false;
+        if (points.isEmpty())
+            return true;
+        const Correction correction = standard
+            ? correctPlatinum(standard->pt, standard->low, standard->high, points)
+            : correctTable(calibration.rows, points);
+        calibration.rows = correction.rows;
+        return showCorrection(correction, channel);
+    }
+
+    bool rowsFromSource(Calibration &calibration, bool &fileHasGain) const
+    {
+        if (standard) {
+            // Judged with the options: a standard that came this far has its table.
+            calibration.rows = platinumTable(standard->pt, standard->low, standard->high).rows;
+            fileHasGain = false;
+            return true;
+        }
         if (!curveFile.isEmpty()) {
             // A saved calibration holds the very rows the unit had: resampled as a curve, they
             // would be near enough to look right and still not be what was saved.
@@ -198,6 +250,14 @@ private:
         cliText("a get-cal file, its rows sent as they are, its gain unless --gain; it must hold "
                 "exactly 100 rows"),
         QStringLiteral("FILE")};
+    const QCommandLineOption fromUnitOption {
+        QStringLiteral("from-unit"),
+        cliText("with --points: correct the table the channel holds now")};
+    const QCommandLineOption pointsOption {
+        QStringLiteral("points"),
+        cliText("a points file from take-point: the table is corrected through the channel's "
+                "one to three points before it is sent"),
+        QStringLiteral("FILE")};
     const QCommandLineOption gainOption {QStringLiteral("gain"), cliText("the gain to send"),
                                          QStringLiteral("G")};
     const QCommandLineOption storeOption {
@@ -218,6 +278,10 @@ private:
     bool store = false;
     bool force = false;
     bool backUp = true;
+    std::optional<StandardChoice> standard;
+    bool fromUnit = false;
+    QString pointsFile;
+    QVector<FixedPoint> points;
 };
 
 } // namespace

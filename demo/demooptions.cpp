@@ -1,6 +1,7 @@
 #include "demo/demooptions.h"
 
 #include "link/unitports.h"
+#include "sim/options.h"
 #include "sim/ptyhost.h"
 
 #include <QCommandLineParser>
@@ -34,6 +35,11 @@ const QCommandLineOption portOption(
     QStringLiteral("port"),
     QStringLiteral("use the serial device PATH as the one attached unit, simulating none"),
     QStringLiteral("PATH"));
+const QCommandLineOption bathOption(
+    QStringLiteral("bath"),
+    QStringLiteral("hold every simulated unit's sensor of CHANNEL (1-4) at KELVIN, as in a bath "
+                   "at a fixed point, to take calibration points; may be repeated"),
+    QStringLiteral("CHANNEL:KELVIN"));
 const QCommandLineOption
     verboseOption(QStringLiteral("verbose"),
                   QStringLiteral("print the debug lines of the exchange with the unit to stderr"));
@@ -46,8 +52,8 @@ void setUpParser(QCommandLineParser &parser)
 {
     parser.setApplicationDescription(
         QStringLiteral("The measurement unit's service tool, wired to a simulated unit."));
-    parser.addOptions(
-        {unitsOption, eepromOption, portOption, verboseOption, helpOption, versionOption});
+    parser.addOptions({unitsOption, eepromOption, portOption, bathOption, verboseOption, helpOption,
+                       versionOption});
 }
 
 } // namespace
@@ -95,11 +101,24 @@ DemoOptions parseDemoOptions(const QStringList &arguments)
             return options;
         }
     }
+    for (const QString &bath : parser.values(bathOption)) {
+        const auto taken = parseBath(bath.section(':', 0, 0), bath.section(':', 1));
+        if (!taken) {
+            options.error = QStringLiteral("--bath takes a channel and a temperature like "
+                                           "1:273.15, not %1")
+                                .arg(bath);
+            return options;
+        }
+        options.baths.append(*taken);
+    }
     options.eepromFile = parser.value(eepromOption);
     options.port = parser.value(portOption);
     if (!options.port.isEmpty() && (unitsGiven || !options.eepromFile.isEmpty()))
         options.error = QStringLiteral("--port uses a real device; it goes with neither --units "
                                        "nor --eeprom");
+    else if (!options.port.isEmpty() && !options.baths.isEmpty())
+        options.error
+            = QStringLiteral("--bath holds a simulated sensor; it does not go with --port");
     return options;
 }
 
@@ -122,6 +141,10 @@ bool DemoUnits::start(const DemoOptions &options, QString *error)
             *error = QStringLiteral("cannot start a simulated unit (no pseudo-terminal)");
             return false;
         }
+        host->withFirmware([&options](Firmware &unit) {
+            for (const auto &bath : options.baths)
+                unit.setBath(bath.first, bath.second);
+        });
         hosts.push_back(std::move(host));
     }
     return true;

@@ -7,19 +7,22 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
+#include <utility>
 #include <vector>
 
 class PtyHost;
 
 struct DemoOptions
 {
-    int units = 1;        // simulated units attached at once
-    QString eepromFile;   // where the (first) simulated unit keeps its EEPROM; empty: in memory
-    QString port;         // an existing serial device to use as the one attached unit instead
+    int units = 1; // simulated units attached at once
+    QString eepromFile; // where the (first) simulated unit keeps its EEPROM; empty: in memory
+    QString port; // an existing serial device to use as the one attached unit instead
     bool verbose = false; // the debug lines of the exchange on stderr
+    QList<std::pair<int, std::optional<double>>> baths; // channel 0-3 of every unit, its kelvin
     bool help = false;
     bool version = false;
-    QString error;        // set when the command line cannot be used
+    QString error; // set when the command line cannot be used
 };
 
 DemoOptions parseDemoOptions(const QStringList &arguments);

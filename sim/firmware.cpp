@@ -39,13 +39,14 @@ struct Sensor
     double excitation; // amperes
     double tableLow, tableHigh; // kelvin, span of the factory table
     double scaleOhms; // hopping sensors: the resistance's prefactor
+    double deviation; // the specimen's resistance over its nominal curve's, as real sensors stray
 };
 
 constexpr Sensor firstUnitSensors[Firmware::channelCount] = {
-    {Platinum, 295.0, 0.3, 900.0, 1e-3, 75.0, 475.0, 1.0},
-    {Hopping, 77.4, 0.4, 600.0, 10e-6, 1.4, 325.0, 25.0},
-    {Hopping, 20.3, 0.1, 700.0, 10e-6, 1.4, 325.0, 25.0},
-    {Hopping, 4.22, 0.02, 800.0, 10e-6, 1.4, 325.0, 25.0},
+    {Platinum, 295.0, 0.3, 900.0, 1e-3, 75.0, 475.0, 1.0, 1.0012},
+    {Hopping, 77.4, 0.4, 600.0, 10e-6, 1.4, 325.0, 25.0, 1.003},
+    {Hopping, 20.3, 0.1, 700.0, 10e-6, 1.4, 325.0, 25.0, 0.996},
+    {Hopping, 4.22, 0.02, 800.0, 10e-6, 1.4, 325.0, 25.0, 1.002},
 };
 
 // Units on one bench have sensors of their own: each further unit's platinum sensor sits 10 K
@@ -322,14 +323,24 @@ double Firmware::trueTemperature(int channel) const
 {
     if (!validChannel(channel))
         return 0.0;
+    if (baths[channel])
+        return *baths[channel];
     const Sensor s = sensorOf(unit, channel);
     return s.baseKelvin + s.driftKelvin * std::sin(2 * pi * now / s.driftPeriod + channel + unit);
 }
 
 double Firmware::sensorResistance(int channel) const
 {
-    return validChannel(channel) ? resistanceAt(sensorOf(unit, channel), trueTemperature(channel))
-                                 : 0.0;
+    if (!validChannel(channel))
+        return 0.0;
+    const Sensor s = sensorOf(unit, channel);
+    return resistanceAt(s, trueTemperature(channel)) * s.deviation;
+}
+
+void Firmware::setBath(int channel, std::optional<double> kelvin)
+{
+    if (validChannel(channel))
+        baths[channel] = kelvin;
 }
 
 bool Firmware::relay(int which) const

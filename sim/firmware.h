@@ -16,6 +16,9 @@
 //  channel 0: platinum 100-ohm thermometer near room temperature (295 K), 1 mA excitation;
 //  channels 1..3: negative-coefficient cryogenic sensors, R = 25 ohm * exp(sqrt(80 K / T)), near
 //  77.4 K, 20.3 K and 4.22 K, 10 uA excitation.
+// Each sensor strays from its nominal curve as a real specimen does: channel 0's platinum has
+// 100.12 ohms at the ice point, the cryogenic ones read 0.3 %, -0.4 % and 0.2 % off; the factory
+// tables follow the nominal curves. A sensor put in a bath (setBath) stays at its temperature.
 // Unit n (counted from 0) has its platinum sensor near 295 K + n * 10 K and cryogenic sensors of
 // (1 + n / 10) times the resistance, so units side by side read differently.
 // Each channel's 24-bit ADC (2.5 V reference) sees the sensor voltage times the channel gain;
@@ -87,6 +90,9 @@ public:
     // The sensor's true temperature and resistance at the present time.
     double trueTemperature(int channel) const;
     double sensorResistance(int channel) const;
+    // Holds the channel's sensor at `kelvin`, without drift, as a bath at a fixed point does;
+    // nothing takes it out again.
+    void setBath(int channel, std::optional<double> kelvin);
 
 private:
     struct Calibration
@@ -114,6 +120,7 @@ private:
     } off;
     int unit = 0; // which of several units on one bench, for its sensors
     double now = 0.0;
+    std::array<std::optional<double>, channelCount> baths {};
 };
 
 // Temperature for a resistance by linear interpolation between neighbouring table rows.

@@ -15,11 +15,25 @@
 
 namespace {
 
-// Lines on stdin: "hangup" unplugs the unit, "replug" brings it back and prints the new path.
+void putInBath(PtyHost &host, const std::pair<int, std::optional<double>> &bath)
+{
+    host.withFirmware([&](Firmware &unit) { unit.setBath(bath.first, bath.second); });
+}
+
+// Lines on stdin: "hangup" unplugs the unit, "replug" brings it back and prints the new path,
+// "bath 1 273.15" holds a channel's sensor at a temperature.
 void obey(PtyHost &host, const QByteArray &line, QTextStream &out)
 {
     const QByteArray command = line.trimmed();
-    if (command == "hangup") {
+    const QList<QByteArray> words = command.simplified().split(' ');
+    if (words.size() == 3 && words.first() == "bath") {
+        if (const auto bath
+            = parseBath(QString::fromUtf8(words.at(1)), QString::fromUtf8(words.at(2))))
+            putInBath(host, *bath);
+        else
+            QTextStream(stderr) << "quadmeter-sim: bath wants a channel 1-4 and a temperature "
+                                   "in kelvin or off, as in \"bath 1 273.15\"\n";
+    } else if (command == "hangup") {
         host.hangUp();
     } else if (command == "replug") {
         if (host.replug())
@@ -28,7 +42,7 @@ void obey(PtyHost &host, const QByteArray &line, QTextStream &out)
             QTextStream(stderr) << "quadmeter-sim: cannot open a new pseudo-terminal\n";
     } else if (!command.isEmpty()) {
         QTextStream(stderr) << "quadmeter-sim: unknown command " << command
-                            << " (hangup, replug)\n";
+                            << " (hangup, replug, bath)\n";
     }
 }
 
@@ -64,6 +78,8 @@ int main(int argc, char *argv[])
 
     PtyHost host(options.eepromFile);
     host.setMisbehaviour(options.misbehaviour);
+    for (const auto &bath : options.baths)
+        putInBath(host, bath);
     if (!host.start()) {
         QTextStream(stderr) << "quadmeter-sim: cannot open a pseudo-terminal\n";
         return 1;

@@ -31,6 +31,10 @@ const QCommandLineOption usbPacketsOption("usb-packets",
                                           "sends answers as 64-byte packets 1 ms apart");
 const QCommandLineOption
     onlyCodeOption("only-code", "misbehaves only on requests that start with CODE (0-255)", "CODE");
+const QCommandLineOption bathOption(
+    "bath",
+    "holds the sensor of CHANNEL (1-4) at KELVIN, as in a bath at a fixed point; may be repeated",
+    "CHANNEL:KELVIN");
 const QCommandLineOption timesOption("times", "misbehaves on N answers, then answers normally",
                                      "N");
 
@@ -40,13 +44,15 @@ void setUpParser(QCommandLineParser &parser)
         "A simulated four-channel unit on a pseudo-terminal. The first line on stdout is the\n"
         "port's path (/dev/pts/N). Serves until stdin closes or SIGINT/SIGTERM arrives.\n"
         "Lines on stdin: \"hangup\" unplugs the unit, \"replug\" brings it back on a new\n"
-        "pseudo-terminal and prints the new path. The unit answers promptly and correctly\n"
+        "pseudo-terminal and prints the new path; \"bath 1 273.15\" holds Channel1's sensor\n"
+        "at 273.15 K (\"bath 1 off\" lets it drift again). The unit answers promptly and "
+        "correctly\n"
         "unless one way of misbehaving is chosen: --silent, --late, --split, --surplus,\n"
         "--garbage, --garbage-length, --line-rate or --usb-packets.");
     parser.addOptions({helpOption, versionOption, eepromOption, noStdinOption, silentOption,
                        lateOption, splitOption, gapOption, surplusOption, garbageOption,
                        garbageLengthOption, lineRateOption, usbPacketsOption, onlyCodeOption,
-                       timesOption});
+                       timesOption, bathOption});
 }
 
 bool readInt(const QString &text, int low, int high, int *value)
@@ -57,6 +63,21 @@ bool readInt(const QString &text, int low, int high, int *value)
 }
 
 } // namespace
+
+std::optional<std::pair<int, std::optional<double>>> parseBath(const QString &channel,
+                                                               const QString &kelvin)
+{
+    int number = 0;
+    if (!readInt(channel, 1, 4, &number))
+        return std::nullopt;
+    if (kelvin == QLatin1String("off"))
+        return std::make_pair(number - 1, std::optional<double>());
+    bool ok = false;
+    const double value = kelvin.toDouble(&ok);
+    if (!ok || !(value > 0 && value < 1e5))
+        return std::nullopt;
+    return std::make_pair(number - 1, std::optional<double>(value));
+}
 
 QString simUsage()
 {
@@ -128,6 +149,15 @@ SimOptions parseSimOptions(const QStringList &arguments)
             }
             m.pieces.append(value);
         }
+    }
+    for (const QString &bath : parser.values(bathOption)) {
+        const auto taken = parseBath(bath.section(':', 0, 0), bath.section(':', 1));
+        if (!taken) {
+            options.error
+                = "--bath wants a channel and a temperature like 1:273.15, not \"" + bath + '"';
+            break;
+        }
+        options.baths.append(*taken);
     }
     if (parser.isSet(gapOption) && !parser.isSet(splitOption) && options.error.isEmpty())
         options.error = "--gap goes with --split";

@@ -1,10 +1,14 @@
 // A calibration page as the main window's slots use it: values in, text shown, values out.
+#include "calibration/standardtable.h"
 #include "tests/support/floatbits.h"
 #include "tests/support/modalboxes.h"
 #include "windows/calibrationwidget.h"
 
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QToolButton>
 #include <QtTest>
@@ -20,6 +24,7 @@ private slots:
     void editorsRefuseWhatWouldReadAsZero_data();
     void editorsRefuseWhatWouldReadAsZero();
     void fileChooserCancelKeepsPath();
+    void standardFillsTheRowsKeepsTheGain();
 };
 
 void CalibrationWidgetTest::newPageReadsZero()
@@ -70,11 +75,16 @@ void CalibrationWidgetTest::editorsRefuseWhatWouldReadAsZero_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<float>("gain");
-    QTest::newRow("German comma") << "de_DE" << "1,5" << 1.5f;
-    QTest::newRow("French comma") << "fr_FR" << "2,25" << 2.25f;
-    QTest::newRow("German point") << "de_DE" << "1.5" << 1.5f;
-    QTest::newRow("English exponent") << "en_US" << "1.5e3" << 1500.0f;
-    QTest::newRow("English grouping") << "en_US" << "1,000" << 1000.0f;
+    QTest::newRow("German comma") << "de_DE"
+                                  << "1,5" << 1.5f;
+    QTest::newRow("French comma") << "fr_FR"
+                                  << "2,25" << 2.25f;
+    QTest::newRow("German point") << "de_DE"
+                                  << "1.5" << 1.5f;
+    QTest::newRow("English exponent") << "en_US"
+                                      << "1.5e3" << 1500.0f;
+    QTest::newRow("English grouping") << "en_US"
+                                      << "1,000" << 1000.0f;
 }
 
 // Whatever the desktop's locale, what the operator types into a numeric field is what the page
@@ -113,6 +123,29 @@ void CalibrationWidgetTest::fileChooserCancelKeepsPath()
     QTRY_VERIFY(!QApplication::activeModalWidget());
     QCOMPARE(answerer.seen.first().title, QStringLiteral("OPen file..."));
     QCOMPARE(page.fileName(), before);
+}
+
+void CalibrationWidgetTest::standardFillsTheRowsKeepsTheGain()
+{
+    calibrationWidget page;
+    page.setGain(2.5f);
+    page.show();
+    ModalAnswerer answerer;
+    answerer.setAnswer([](QWidget *modal) {
+        modal->findChild<QComboBox *>("cbSensor")->setCurrentIndex(1);
+        modal->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    });
+    QTimer::singleShot(0, &page, [&] { page.findChild<QPushButton *>("pbStandard")->click(); });
+    QTRY_VERIFY(!answerer.seen.isEmpty());
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    PlatinumCoefficients pt1000;
+    pt1000.r0 = 1000;
+    const QVector<TableEntry> rows = platinumTable(pt1000, 73.15, 500).rows;
+    for (int row = 0; row < 100; ++row) {
+        QCOMPARE(bitsOf(page.tableRow(row).resistance), bitsOf(rows.at(row).resistance));
+        QCOMPARE(bitsOf(page.tableRow(row).temperature), bitsOf(rows.at(row).temperature));
+    }
+    QCOMPARE(page.gain(), 2.5f);
 }
 
 QTEST_MAIN(CalibrationWidgetTest)

@@ -143,6 +143,7 @@ private slots:
     void logCountsReadingsNotTimeAway();
     void oneProgramPerUnit_data();
     void oneProgramPerUnit();
+    void correctedStandardReadsTheBath();
 
 private:
     PtyHost host;
@@ -177,9 +178,10 @@ void CliTest::commandLines_data()
     row("relay missing", {"relay", "1"}, "relay needs more arguments");
     row("channel 0", {"get-cal", "0"}, "the channel is 1, 2, 3 or 4");
     row("channel 5", {"set-cal", "5", "--table", "t"}, "the channel is 1, 2, 3 or 4");
-    row("no source", {"set-cal", "1"}, "set-cal takes either --curve or --table");
+    row("no source", {"set-cal", "1"},
+        "set-cal takes one of --curve, --table, --standard and --from-unit");
     row("two sources", {"set-cal", "1", "--curve", "c", "--table", "t"},
-        "set-cal takes either --curve or --table");
+        "set-cal takes one of --curve, --table, --standard and --from-unit");
     row("gain", {"set-cal", "1", "--table", "t", "--gain", "1,5e"}, "--gain takes a number");
     row("gain beyond a float", {"set-cal", "1", "--table", "t", "--gain", "1e39"},
         "--gain takes a number");
@@ -850,6 +852,30 @@ void CliTest::oneProgramPerUnit()
     first.terminate();
     QVERIFY(first.waitForFinished(5000));
     QVERIFY2(first.exitCode() == 0, first.readAllStandardError());
+}
+
+// A Pt100 of 100.12 ohms at the ice point in an ice bath: one point taken, the standard table
+// corrected through it, and the channel reads the bath.
+void CliTest::correctedStandardReadsTheBath()
+{
+    host.withFirmware([](Firmware &unit) { unit.setBath(0, 273.15); });
+    QTemporaryDir dir;
+    const QString points = dir.filePath("points.txt");
+    const Run taken = cli(QStringList {"take-point", "1", "--at", "ice", "-o", points} + port);
+    QVERIFY2(taken.exitCode == 0, taken.err.constData());
+    const Run sent
+        = cli(QStringList {"set-cal", "1", "--standard", "pt100", "--points", points, "--no-backup"}
+              + port);
+    host.withFirmware([](Firmware &unit) { unit.setBath(0, std::nullopt); });
+    QVERIFY2(sent.exitCode == 0, sent.err.constData());
+    QVERIFY2(sent.out.contains("with R0 fitted"), sent.out.constData());
+    const float kelvin = onUnit(host, [](Firmware &unit) {
+        unit.setBath(0, 273.15);
+        const float live = floatOf(unit.measurement(0, 4));
+        unit.setBath(0, std::nullopt);
+        return live;
+    });
+    QVERIFY2(std::abs(kelvin - 273.15) < 2e-3, qPrintable(QString::number(kelvin, 'g', 9)));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -1,6 +1,7 @@
 // "Get Data", "Set Data" and "Write EEPROM" against the simulated unit: bytes on the wire, what
 // the page shows, what a broken reply leaves alone, and a calibration that survives a restart.
 #include "app/dialog.h"
+#include "calibration/fixedpoints.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
 #include "tests/support/fault.h"
@@ -11,9 +12,11 @@
 #include "unit/unit.h"
 #include "windows/calibrationchart.h"
 #include "windows/calibrationwidget.h"
+#include "windows/standarddialog.h"
 
 #include <QChartView>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScatterSeries>
 #include <QTabWidget>
@@ -97,6 +100,7 @@ private slots:
     void calibrationSurvivesRestart();
     void chartFollowsThePage();
     void unwritableBackupStopsTheSend();
+    void pointInTheBathCorrectsThePage();
 };
 
 void TransferTest::init()
@@ -543,6 +547,42 @@ void TransferTest::unwritableBackupStopsTheSend()
                  "not be written: the folder"),
              qPrintable(answerer.seen.first().text));
     QCOMPARE(afterBackup(unit->received()).toHex(), QByteArray());
+}
+
+// A Pt100 of 100.12 ohms at the ice point in an ice bath, its page holding the standard table:
+// "Take point" at the ice point and "Correct table" make the page read the bath.
+void TransferTest::pointInTheBathCorrectsThePage()
+{
+    unit->withFirmware([](Firmware &sensor) { sensor.setBath(0, 273.15); });
+    calibrationWidget *page = calibrationPage(*window, 0);
+    ModalAnswerer answerer;
+    int pointsShown = 0;
+    answerer.setAnswer([&pointsShown](QWidget *modal) {
+        if (auto *box = qobject_cast<QMessageBox *>(modal))
+            box->button(QMessageBox::Yes)->click();
+        else if (auto *standard = qobject_cast<StandardDialog *>(modal))
+            standard->accept(); // a Pt100 from 73.15 K to 500 K
+        else if (pointsShown++ > 0)
+            qobject_cast<QDialog *>(modal)->reject();
+        else // at the ice point, the preset chosen first; the question comes after the answer
+            QTimer::singleShot(0, modal, [modal] {
+                press(modal, "pbTake");
+                press(modal, "pbCorrect");
+            });
+    });
+    press(page, "pbStandard");
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    press(page, "pbPoints");
+    QTRY_VERIFY(!QApplication::activeModalWidget());
+    QCOMPARE(answerer.seen.size(), 4);
+    QVERIFY2(answerer.seen.at(2).text.contains("with R0 fitted"),
+             qPrintable(answerer.seen.at(2).text));
+    QVector<TableEntry> rows;
+    for (int row = 0; row < 100; ++row)
+        rows.append({page->tableRow(row).resistance, page->tableRow(row).temperature});
+    float ohms = 0;
+    unit->withFirmware([&](Firmware &sensor) { ohms = floatOf(sensor.measurement(0, 3)); });
+    QVERIFY(std::abs(tableTemperature(rows, ohms) - 273.15) < 2e-3);
 }
 
 QTEST_MAIN(TransferTest)

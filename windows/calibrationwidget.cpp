@@ -3,6 +3,8 @@
 
 #include "text/numbers.h"
 #include "windows/chooserstart.h"
+#include "windows/pointsdialog.h"
+#include "windows/standarddialog.h"
 #include "windows/windowfit.h"
 
 #include <QCoreApplication>
@@ -10,6 +12,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
+#include <QMessageBox>
 
 #include <limits>
 
@@ -170,6 +173,7 @@ std::optional<Calibration> calibrationWidget::calibration(QString &problem) cons
 
 void calibrationWidget::showCalibration(const Calibration &calibration)
 {
+    standardSource.reset();
     setGain(calibration.gain);
     for (int row = 0; row < calibration.rows.size(); ++row)
         setTableRow(row, calibration.rows.at(row).resistance, calibration.rows.at(row).temperature);
@@ -188,6 +192,7 @@ void calibrationWidget::showBackup(const QString &path)
 void calibrationWidget::showCurveTable(const QVector<TableEntry> &rows,
                                        const QVector<CurvePoint> &curve)
 {
+    standardSource.reset();
     for (int row = 0; row < rows.size(); ++row)
         setTableRow(row, rows.at(row).resistance, rows.at(row).temperature);
     ui->chTable->setCurve(curve);
@@ -273,4 +278,67 @@ void calibrationWidget::on_tbLoadTable_clicked()
 void calibrationWidget::on_pbLoadFromFile_clicked()
 {
     emit loadTempTable(this);
+}
+
+void calibrationWidget::on_pbStandard_clicked()
+{
+    StandardDialog chooser(this);
+    if (chooser.exec() != QDialog::Accepted)
+        return;
+    showCurveTable(chooser.rows(), {});
+    standardSource = StandardSource {chooser.coefficients(), chooser.low(), chooser.high()};
+}
+
+void calibrationWidget::on_pbPoints_clicked()
+{
+    PointsDialog dialog(this);
+    pointsDialog = &dialog;
+    dialog.showPoints(points);
+    connect(&dialog, &PointsDialog::takePoint, this,
+            [this](double kelvin) { emit takePoint(this, kelvin); });
+    connect(&dialog, &PointsDialog::removePoint, this, [this, &dialog](int index) {
+        points.remove(index);
+        dialog.showPoints(points);
+    });
+    connect(&dialog, &PointsDialog::correctTable, this, &calibrationWidget::correctThroughPoints);
+    dialog.exec();
+}
+
+void calibrationWidget::pointTaken(const PointTaking &taking)
+{
+    if (taking.point)
+        points.append(*taking.point);
+    if (!pointsDialog)
+        return;
+    pointsDialog->showPoints(points);
+    pointsDialog->showStatus(taking.point ? QString()
+                                          : tr("No point was taken: %1.").arg(taking.refusal));
+}
+
+void calibrationWidget::correctThroughPoints()
+{
+    const QVector<TableEntry> source = shownRows();
+    const Correction correction = standardSource
+        ? correctPlatinum(standardSource->pt, standardSource->low, standardSource->high, points)
+        : correctTable(source, points);
+    QWidget *asking = pointsDialog ? static_cast<QWidget *>(pointsDialog) : this;
+    if (!correction.refusal.isEmpty()) {
+        QMessageBox::warning(
+            asking, tr("Correct table"),
+            tr("The table cannot be corrected through the points: %1.").arg(correction.refusal));
+        return;
+    }
+    if (QMessageBox::question(asking, tr("Correct table"),
+                              correctionSummary(correction)
+                                  + tr("\nPut the corrected table on the page? \"Set Data\" then "
+                                       "sends it."))
+        != QMessageBox::Yes)
+        return;
+    // The table before is drawn as points over the corrected rows' line.
+    QVector<CurvePoint> before;
+    for (const TableEntry &row : correction.source)
+        before.append({row.resistance, row.temperature});
+    const std::optional<StandardSource> standard = standardSource;
+    showCurveTable(correction.rows, before);
+    standardSource = standard;
 }

@@ -8,13 +8,16 @@
 // gain(), tableRow() and calibration() give that exact float, and a field's typed value only
 // once its text was edited. So a calibration shown and sent back unedited is the very same.
 #include "calibration/curvefile.h"
+#include "calibration/fixedpoints.h"
 #include "values/unitvalues.h"
 
 #include <QHash>
+#include <QPointer>
 #include <QWidget>
 
 #include <optional>
 
+class PointsDialog;
 class QLineEdit;
 
 namespace Ui {
@@ -53,12 +56,16 @@ public:
     // Tells, on "Set Data", where the unit's calibration went before this run first changed it.
     void showBackup(const QString &path);
     void showCurveTable(const QVector<TableEntry> &rows, const QVector<CurvePoint> &curve);
+    // A point taken for this page's channel joins its points; a refusal is shown with them.
+    void pointTaken(const PointTaking &taking);
 
 signals:
     void getEepromData(QWidget *widget);
     void setEepromData(QWidget *widget);
     void writeEeprom(QWidget *widget);
     void loadTempTable(QWidget *widget);
+    // "Take point" in the page's points: the channel's resistance at `kelvin`, for pointTaken().
+    void takePoint(QWidget *widget, double kelvin);
 
 private slots:
     void on_pbSetData_clicked();
@@ -66,6 +73,9 @@ private slots:
     void on_pbWriteEeprom_clicked();
     void on_tbLoadTable_clicked();
     void on_pbLoadFromFile_clicked();
+    // Fills the rows from the standard platinum table the operator chooses; the gain stays.
+    void on_pbStandard_clicked();
+    void on_pbPoints_clicked();
 
 private:
     QLineEdit *cellEditor(int row, int column) const;
@@ -76,6 +86,8 @@ private:
     // The rows as the page holds them; a cell that holds no number reads as not a number.
     QVector<TableEntry> shownRows() const;
     void redrawChart();
+    // The page's table corrected through its points, once the operator saw what it does.
+    void correctThroughPoints();
 
     Ui::calibrationWidget *ui;
     // The channel index 0-3; a data member cannot share the accessor's name in C++.
@@ -86,4 +98,15 @@ private:
         QString shown; // the text it was shown as
     };
     QHash<const QLineEdit *, Exact> exact;
+    // The points taken for this channel in this run, and their dialog while it is open.
+    QVector<FixedPoint> points;
+    QPointer<PointsDialog> pointsDialog;
+    // The standard platinum table the rows came from, which a correction then refits; nothing
+    // when they came from elsewhere.
+    struct StandardSource
+    {
+        PlatinumCoefficients pt;
+        double low, high;
+    };
+    std::optional<StandardSource> standardSource;
 };

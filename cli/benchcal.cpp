@@ -1,0 +1,156 @@
+#include "cli/benchcal.h"
+
+#include "calibration/curvefile.h"
+#include "cli/command.h"
+#include "files/regularfile.h"
+
+#include <QCommandLineParser>
+#include <QFile>
+#include <QSaveFile>
+
+#include <cmath>
+
+namespace {
+
+const QString standardName = QStringLiteral("standard");
+const QString r0Name = QStringLiteral("r0");
+const QString rangeName = QStringLiteral("range");
+
+bool readPositive(const QString &text, double &value)
+{
+    bool ok = false;
+    value = text.toDouble(&ok);
+    return ok && std::isfinite(value) && value > 0;
+}
+
+} // namespace
+
+QList<QCommandLineOption> standardOptions()
+{
+    return {
+        {standardName,
+         cliText("the standard platinum table (IEC 60751) of a Pt100 or a Pt1000 sensor, computed "
+                 "from its equation"),
+         QStringLiteral("pt100|pt1000")},
+        {r0Name, cliText("with --standard: the sensor's resistance at 0 °C (default 100 or 1000)"),
+         QStringLiteral("OHMS")},
+        {rangeName,
+         cliText("with --standard: the table's span in kelvin, within 73.15:1123.15 (default "
+                 "73.15:500)"),
+         QStringLiteral("TMIN:TMAX")},
+    };
+}
+
+bool takeStandard(const QCommandLineParser &parser, std::optional<StandardChoice> &choice,
+                  QString *error)
+{
+    choice.reset();
+    if (!parser.isSet(standardName)) {
+        if (parser.isSet(r0Name) || parser.isSet(rangeName)) {
+            *error = cliText("--r0 and --range go with --standard");
+            return false;
+        }
+        return true;
+    }
+    StandardChoice standard;
+    const QString kind = parser.value(standardName).toLower();
+    if (kind == QLatin1String("pt1000")) {
+        standard.pt.r0 = 1000;
+    } else if (kind != QLatin1String("pt100")) {
+        *error = cliText("--standard is pt100 or pt1000");
+        return false;
+    }
+    if (parser.isSet(r0Name) && !readPositive(parser.value(r0Name), standard.pt.r0)) {
+        *error = cliText("--r0 takes a resistance above zero");
+        return false;
+    }
+    if (parser.isSet(rangeName)) {
+        const QStringList ends = parser.value(rangeName).split(':');
+        if (ends.size() != 2 || !readPositive(ends.at(0), standard.low)
+            || !readPositive(ends.at(1), standard.high)) {
+            *error = cliText("--range takes two temperatures in kelvin, as 73.15:500");
+            return false;
+        }
+    }
+    // The table itself judges the range: the same words as the window's.
+    const StandardTable table = platinumTable(standard.pt, standard.low, standard.high);
+    if (!table.refusal.isEmpty()) {
+        *error = cliText("--range: %1").arg(table.refusal);
+        return false;
+    }
+    choice = standard;
+    return true;
+}
+
+PointsFile readPointsFile(const QString &path)
+{
+    PointsFile points;
+    QFile file;
+    QString reason;
+    if (openRegularFile(file, path, QIODevice::ReadOnly, &reason) != FileOpening::Opened) {
+        points.read.problem = reason;
+        return points;
+    }
+    // A points file is a few lines; a curve's cap keeps a wrong file from filling memory.
+    points.text = file.read(MaxCurveFileBytes + 1);
+    if (points.text.size() > MaxCurveFileBytes)
+        points.read.problem = cliText("it is too large");
+    else if (file.error() != QFileDevice::NoError)
+        points.read.problem = file.errorString();
+    else
+        points.read = readPoints(points.text);
+    return points;
+}
+
+bool loadPoints(const QString &path, int channel, QVector<FixedPoint> &points)
+{
+    const PointsRead read = readPointsFile(path).read;
+    if (!read.problem.isEmpty()) {
+        say(cliText("The points file \"%1\" was not read: %2. Nothing was sent to the unit.")
+                .arg(shown(path), read.problem));
+        return false;
+    }
+    points.clear();
+    for (const FixedPoint &point : qAsConst(read.points))
+        if (point.channel == channel)
+            points.append(point);
+    if (points.isEmpty()) {
+        say(cliText("The points file \"%1\" holds no point of %2. Nothing was sent to the unit.")
+                .arg(shown(path), channelTitle(channel)));
+        return false;
+    }
+    return true;
+}
+
+bool showCorrection(const Correction &correction, int channel)
+{
+    if (!correction.refusal.isEmpty()) {
+        say(cliText("%1 cannot be corrected through its points: %2. Nothing was sent to the unit.")
+                .arg(channelTitle(channel), correction.refusal));
+        return false;
+    }
+    return printResult((channelTitle(channel) + ", corrected through its points:\n"
+                        + correctionSummary(correction))
+                           .toUtf8(),
+                       cliText("the correction"));
+}
+
+bool writeWholeFile(const QString &path, const QByteArray &bytes)
+{
+    // Only a regular file is replaced; QSaveFile then puts the whole text in its place at once,
+    // so an earlier file is never left half written.
+    QFile existing;
+    QString reason;
+    if (QFile::exists(path)
+        && openRegularFile(existing, path, QIODevice::ReadOnly, &reason) != FileOpening::Opened) {
+        say(cliText("%1 cannot be written: %2.").arg(shown(path), reason));
+        return false;
+    }
+    existing.close();
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
+        say(cliText("%1 cannot be written: %2.").arg(shown(path), file.errorString()));
+        return false;
+    }
+    return true;
+}

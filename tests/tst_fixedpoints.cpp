@@ -1,0 +1,160 @@
+// Calibration at the bench: the standard platinum table, fits and corrections through measured
+// points, and what each refuses.
+#include "calibration/curvefile.h"
+#include "calibration/fixedpoints.h"
+#include "calibration/tableshape.h"
+#include "tests/support/floatbits.h"
+
+#include <QtTest>
+
+namespace {
+
+FixedPoint pointAt(double kelvin, double ohms)
+{
+    FixedPoint p;
+    p.kelvin = kelvin;
+    p.ohms = ohms;
+    p.readings = 10;
+    p.time = QDateTime::currentDateTimeUtc();
+    return p;
+}
+
+} // namespace
+
+class FixedPointsTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void standardTable();
+    void fits_data();
+    void fits();
+    void curveThroughTwoPoints();
+    void refusals_data();
+    void refusals();
+};
+
+// The published Pt100 values, and every row back to its own temperature through the equation.
+void FixedPointsTest::standardTable()
+{
+    const PlatinumCoefficients pt100;
+    const std::pair<double, double> published[]
+        = {{-200, 18.5201}, {-100, 60.2558}, {0, 100.0}, {100, 138.5055}, {400, 247.0920}};
+    for (const auto &[celsius, ohms] : published)
+        QVERIFY2(std::abs(platinumResistance(pt100, celsius + 273.15) - ohms) < 0.005,
+                 qPrintable(QString::number(celsius)));
+
+    const StandardTable table = platinumTable(pt100, 73.15, 500);
+    QVERIFY(table.refusal.isEmpty());
+    QCOMPARE(table.rows.size(), 100);
+    QCOMPARE(table.rows.first().temperature, 73.15f);
+    QCOMPARE(table.rows.last().temperature, 500.0f);
+    for (const TableEntry &row : table.rows)
+        QVERIFY2(std::abs(platinumTemperature(pt100, row.resistance) - row.temperature) < 1e-3,
+                 qPrintable(QString::number(row.temperature)));
+
+    // Written as a curve file, it loads back to the same rows, for a Pt1000 over a span too.
+    PlatinumCoefficients pt1000;
+    pt1000.r0 = 1000;
+    for (const auto &[pt, low, high] :
+         {std::tuple {pt100, 73.15, 500.0}, std::tuple {pt1000, 90.0, 1123.15}}) {
+        const QVector<TableEntry> rows = platinumTable(pt, low, high).rows;
+        const CurveTable loaded = resampleCurve(readCurve(platinumCurveFile(pt, low, high)).points);
+        QVERIFY2(loaded.refusal.isEmpty(), qPrintable(loaded.refusal));
+        QCOMPARE(loaded.rows.size(), rows.size());
+        for (int k = 0; k < rows.size(); ++k)
+            QVERIFY2(bitsOf(loaded.rows.at(k).resistance) == bitsOf(rows.at(k).resistance)
+                         && bitsOf(loaded.rows.at(k).temperature) == bitsOf(rows.at(k).temperature),
+                     qPrintable(QString::number(k)));
+    }
+}
+
+// A sensor off the standard is recovered from as many points as it has coefficients off.
+void FixedPointsTest::fits_data()
+{
+    QTest::addColumn<double>("a");
+    QTest::addColumn<double>("b");
+    QTest::addColumn<QVector<double>>("kelvins");
+    const PlatinumCoefficients standard;
+    QTest::newRow("R0 from the ice point") << standard.a << standard.b << QVector<double> {273.15};
+    QTest::newRow("R0, A from nitrogen and steam")
+        << 3.91e-3 << standard.b << QVector<double> {77.355, 373.15};
+    QTest::newRow("R0, A, B from three points")
+        << 3.91e-3 << -5.9e-7 << QVector<double> {420, 77.355, 273.16};
+}
+
+void FixedPointsTest::fits()
+{
+    QFETCH(double, a);
+    QFETCH(double, b);
+    QFETCH(QVector<double>, kelvins);
+    PlatinumCoefficients sensor;
+    sensor.r0 = 100.12;
+    sensor.a = a;
+    sensor.b = b;
+    QVector<FixedPoint> points;
+    for (const double kelvin : kelvins)
+        points.append(pointAt(kelvin, platinumResistance(sensor, kelvin)));
+
+    const Correction c = correctPlatinum(PlatinumCoefficients(), 73.15, 500, points);
+    QVERIFY2(c.refusal.isEmpty(), qPrintable(c.refusal));
+    QVERIFY(c.fitted);
+    QVERIFY(std::abs(c.fitted->r0 / sensor.r0 - 1) < 1e-6);
+    QVERIFY(std::abs(c.fitted->a / sensor.a - 1) < 1e-6);
+    QVERIFY(std::abs(c.fitted->b / sensor.b - 1) < 1e-6);
+    for (int k = 0; k < c.points.size(); ++k)
+        QVERIFY(std::abs(c.tableKelvin.at(k) - c.points.at(k).kelvin) < 1e-3);
+}
+
+// A cryogenic sensor's curve through a point above and one below it: the table passes through
+// both and still runs one way.
+void FixedPointsTest::curveThroughTwoPoints()
+{
+    const CurveTable curve = curveTableFromFile(QUADMETER_TEST_DATA "/curves/X186275.340");
+    QVERIFY2(curve.refusal.isEmpty(), qPrintable(curve.refusal));
+    // Points at two rows' temperatures, the sensor reading a little off the curve at each.
+    QVector<FixedPoint> measured;
+    for (const auto &[row, factor] : {std::pair {70, 1.004}, std::pair {20, 0.997}})
+        measured.append(
+            pointAt(curve.rows.at(row).temperature, factor * curve.rows.at(row).resistance));
+    const Correction c = correctTable(curve.rows, measured);
+    QVERIFY2(c.refusal.isEmpty(), qPrintable(c.refusal));
+    QCOMPARE(c.factors.size(), 2);
+    QVERIFY(!firstRowOutOfOrder(c.rows));
+    for (int k = 0; k < 2; ++k)
+        QVERIFY2(std::abs(c.tableKelvin.at(k) - c.points.at(k).kelvin) < 1e-3,
+                 qPrintable(QString::number(c.tableKelvin.at(k), 'g', 9)));
+    QVERIFY(c.largestChange > 0);
+}
+
+void FixedPointsTest::refusals_data()
+{
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("expected");
+    const PlatinumCoefficients pt100;
+    QTest::newRow("range below the standard")
+        << platinumTable(pt100, 70, 500).refusal << "below the standard's 73.15 K";
+    QVector<float> drifting;
+    for (int k = 0; k < 10; ++k)
+        drifting.append(100.0f + 0.004f * k);
+    QTest::newRow("drifting point")
+        << pointFromReadings(0, 273.15, drifting, DefaultMaxSpreadPpm, QDateTime()).refusal
+        << "the readings drift: they spread over 0.036";
+    const double ice = platinumResistance(pt100, 273.15);
+    QTest::newRow("points against the sensor")
+        << correctPlatinum(pt100, 73.15, 500, {pointAt(273.15, ice), pointAt(300, ice - 1)}).refusal
+        << "would make the table turn back";
+    const QVector<TableEntry> rows = platinumTable(pt100, 73.15, 500).rows;
+    QTest::newRow("point beyond the table")
+        << correctTable(rows, {pointAt(4.222, 1)}).refusal << "outside the table's range";
+}
+
+void FixedPointsTest::refusals()
+{
+    QFETCH(QString, refusal);
+    QFETCH(QString, expected);
+    QVERIFY2(refusal.contains(expected), qPrintable(refusal));
+}
+
+QTEST_GUILESS_MAIN(FixedPointsTest)
+#include "tst_fixedpoints.moc"
