@@ -3,10 +3,10 @@
 #include "calibration/curvefile.h"
 #include "cli/command.h"
 #include "files/regularfile.h"
+#include "files/wholefile.h"
 
 #include <QCommandLineParser>
 #include <QFile>
-#include <QSaveFile>
 
 #include <cmath>
 
@@ -135,22 +135,10 @@ bool showCorrection(const Correction &correction, int channel)
                        cliText("the correction"));
 }
 
-bool writeWholeFile(const QString &path, const QByteArray &bytes)
+bool writeOutputFile(const QString &path, const QByteArray &bytes)
 {
-    // Only a regular file is replaced; QSaveFile then puts the whole text in its place at once,
-    // so an earlier file is never left half written.
-    QFile existing;
-    QString reason;
-    if (QFile::exists(path)
-        && openRegularFile(existing, path, QIODevice::ReadOnly, &reason) != FileOpening::Opened) {
-        say(cliText("%1 cannot be written: %2.").arg(shown(path), reason));
-        return false;
-    }
-    existing.close();
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit()) {
-        say(cliText("%1 cannot be written: %2.").arg(shown(path), file.errorString()));
-        return false;
-    }
-    return true;
+    const Result<void> written = writeWholeFile(path, bytes);
+    if (!written)
+        say(cliText("%1 cannot be written: %2.").arg(shown(path), written.error()));
+    return bool(written);
 }

@@ -42,6 +42,5 @@ bool loadPoints(const QString &path, int channel, QVector<FixedPoint> &points);
 // Shows what the correction does, or says why there is none (false).
 bool showCorrection(const Correction &correction, int channel);
 
-// Writes `bytes` to `path` as a whole new file (a regular file or a new name); false after
-// saying why not.
-bool writeWholeFile(const QString &path, const QByteArray &bytes);
+// Writes `bytes` to `path` whole on disk, over a regular file only; false after saying why not.
+bool writeOutputFile(const QString &path, const QByteArray &bytes);

@@ -43,7 +43,7 @@ public:
 
     int run(const CommonOptions &) override
     {
-        return writeWholeFile(output,
+        return writeOutputFile(output,
                               platinumCurveFile(standard->pt, standard->low, standard->high))
             ? ExitSuccess
             : ExitFailure;

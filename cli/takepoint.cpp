@@ -106,7 +106,7 @@ public:
             return ExitFailure;
         if (output.isEmpty())
             return ExitSuccess;
-        return writeWholeFile(output, earlier + line) ? ExitSuccess : ExitFailure;
+        return writeOutputFile(output, earlier + line) ? ExitSuccess : ExitFailure;
     }
 
 private:

@@ -479,7 +479,7 @@ void CliTest::backupRestoreRoundTrip()
         unit.setTableRow(3, 42, std::nextafter(resistance, 1e9f), temperature);
     });
     const QByteArray before = held(host);
-    QCOMPARE(cli(QStringList {"backup", file} + port).exitCode, 0);
+    QCOMPARE(cli(QStringList {"backup", file, "--overwrite"} + port).exitCode, 0);
     host.withFirmware([](Firmware &unit) {
         unit.setGain(0, 9);
         unit.setTableRow(2, 7, 1, 1);
