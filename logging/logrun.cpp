@@ -26,8 +26,8 @@ UnitIdentity identityOf(const QList<PortEntry> &ports, const QString &openedName
                  : UnitIdentity {openedName, QString()};
 }
 
-LogRun::LogRun(Unit &unit, const UnitIdentity &identity, const LogRunSettings &settings, Say say,
-               LogClock clock)
+LogRun::LogRun(Unit &unit, const UnitIdentity &identity, const LogRunSettings &settings,
+               const Say &say, LogClock clock)
     : unit(unit)
     // A port the system does not list (a pseudo-terminal, a device path) was named by the
     // operator; with no serial number to go by, that name is the unit.

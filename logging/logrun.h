@@ -22,7 +22,7 @@ public:
     using Say = std::function<void(const QString &)>;
 
     // `unit` is open on the port `identity` names.
-    LogRun(Unit &unit, const UnitIdentity &identity, const LogRunSettings &settings, Say say,
+    LogRun(Unit &unit, const UnitIdentity &identity, const LogRunSettings &settings, const Say &say,
            LogClock clock = systemLogClock());
 
     // Where the unit is looked for once it went away; the system's serial ports unless replaced.

@@ -429,7 +429,7 @@ void ExporterTest::serveLogsEachUnitAsLogDoes()
                 + columns);
         QVERIFY(log.waitForFinished(20000) && log.exitCode() == 0);
         const QList<QByteArray> expected = lines(logged);
-        const QByteArray row = expected.at(1);
+        const QByteArray &row = expected.at(1);
         QList<QByteArray> served = lines(files.at(unit));
         QCOMPARE(served.takeFirst(), expected.at(0));
         QCOMPARE(served.takeLast(), QByteArray()); // the last row ends its line too
