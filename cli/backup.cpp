@@ -12,7 +12,7 @@
 
 namespace {
 
-class BackupCommand : public Command
+class BackupCommand : public UnitCommand
 {
 public:
     BackupCommand()
@@ -41,23 +41,26 @@ public:
         return true;
     }
 
-    int run(const CommonOptions &common) override
+private:
+    bool beforeOpening() override
     {
         // Written whole or not at all, and only over a regular file.
         const QFileInfo existing(output);
         if (existing.exists() && !existing.isFile()) {
             say(cliText("%1 cannot be written: %2.").arg(shown(output), notRegularFileText()));
-            return ExitFailure;
+            return false;
         }
         // An earlier backup may be the only way back: replaced only when asked.
         if (existing.exists() && existing.size() > 0 && !overwrite) {
             say(cliText("%1 already holds data; give --overwrite to replace it.")
                     .arg(shown(output)));
-            return ExitFailure;
+            return false;
         }
-        Unit unit;
-        if (!openUnit(unit, common))
-            return ExitFailure;
+        return true;
+    }
+
+    int runOn(Unit &unit, const QString &) override
+    {
         const Result<QByteArray> text
             = unitCalibrationFromUnit(unit, QStringLiteral("quadmeter-cli " QUADMETER_VERSION));
         if (!text) {
@@ -72,7 +75,6 @@ public:
         return ExitSuccess;
     }
 
-private:
     const QCommandLineOption overwriteOption {QStringLiteral("overwrite"),
                                               cliText("replace a file that already holds data")};
 

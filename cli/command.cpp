@@ -64,7 +64,11 @@ QString channelTitle(int channel)
     return QStringLiteral("Channel%1").arg(channel + 1);
 }
 
-bool openUnit(Unit &unit, const CommonOptions &common, QString *openedName)
+namespace {
+
+// Opens the port named with --port or else the one attached unit; false after saying why. The
+// name it opened goes to `openedName`.
+bool openUnit(Unit &unit, const CommonOptions &common, QString &openedName)
 {
     if (common.lister)
         unit.setPortLister(common.lister);
@@ -87,9 +91,21 @@ bool openUnit(Unit &unit, const CommonOptions &common, QString *openedName)
         say(cliText("the port %1 cannot be opened: %2").arg(shown(name), opened.error()));
         return false;
     }
-    if (openedName)
-        *openedName = name;
+    openedName = name;
     return true;
+}
+
+} // namespace
+
+int UnitCommand::run(const CommonOptions &common)
+{
+    if (!beforeOpening())
+        return ExitFailure;
+    Unit unit;
+    QString portName;
+    if (!openUnit(unit, common, portName))
+        return ExitFailure;
+    return runOn(unit, portName);
 }
 
 void requestStop()

@@ -60,6 +60,22 @@ public:
     virtual int run(const CommonOptions &common) = 0;
 };
 
+// A command that works on one unit. Its run() judges first what can be judged without the unit
+// (beforeOpening), then opens the port named with --port or else the one attached unit, saying
+// why when it cannot, and hands the open unit to runOn().
+class UnitCommand : public Command
+{
+public:
+    int run(const CommonOptions &common) final;
+
+protected:
+    // What the command judges before the unit's port is opened (its files, its folders); false
+    // after saying why: the unit is then not opened and the exit status is ExitFailure.
+    virtual bool beforeOpening() { return true; }
+    // The work on the open unit; `portName` as the unit was opened by. The exit status.
+    virtual int runOn(Unit &unit, const QString &portName) = 0;
+};
+
 // Talking to the operator: messages to stderr after the program's name, results to stdout as they
 // come. print() is false when the bytes did not all go out.
 QString cliText(const char *text);
@@ -70,10 +86,6 @@ bool print(const QByteArray &bytes);
 bool printResult(const QByteArray &bytes, const QString &what);
 QString shown(const QString &path);
 QString channelTitle(int channel);
-
-// Opens the port named with --port or else the one attached unit; false after saying why. The
-// name it opened goes to `opened`.
-bool openUnit(Unit &unit, const CommonOptions &common, QString *opened = nullptr);
 
 // Asks a running read or log to end after the reading under way, or a command that finishes its
 // transfers to start no more: the SIGINT and SIGTERM handlers set it, the commands poll it.

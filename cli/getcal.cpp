@@ -10,7 +10,7 @@
 
 namespace {
 
-class GetCalCommand : public Command
+class GetCalCommand : public UnitCommand
 {
 public:
     GetCalCommand()
@@ -42,11 +42,9 @@ public:
         return true;
     }
 
-    int run(const CommonOptions &common) override
+private:
+    int runOn(Unit &unit, const QString &) override
     {
-        Unit unit;
-        if (!openUnit(unit, common))
-            return ExitFailure;
         const Result<Calibration> read = unit.readCalibration(channel);
         if (!read) {
             say(cliText("%1: the unit did not answer in full; nothing was written.")
@@ -64,7 +62,6 @@ public:
         return ExitSuccess;
     }
 
-private:
     const QCommandLineOption outputOption {
         {QStringLiteral("o"), QStringLiteral("output")},
         cliText("write to FILE instead of stdout; only a regular file (or a new name) is written"),

@@ -58,7 +58,7 @@ QString foldersTheServiceMayNotLeave(const QString &fileName)
     return allowed.join(QLatin1String(", "));
 }
 
-class LogCommand : public Command
+class LogCommand : public UnitCommand
 {
 public:
     LogCommand()
@@ -115,19 +115,21 @@ public:
         return takeLogOptions(parser, settings, error);
     }
 
-    int run(const CommonOptions &common) override
+private:
+    bool beforeOpening() override
     {
         if (!settings.daily && settings.earlier == LogRunSettings::Earlier::Refuse
             && logFileHoldsData(settings.fileName)) {
             say(cliText("The log file %1 already holds data; give --overwrite to replace it or "
                         "--append to go on below it.")
                     .arg(shown(settings.fileName)));
-            return ExitFailure;
+            return false;
         }
-        Unit unit;
-        QString opened;
-        if (!openUnit(unit, common, &opened))
-            return ExitFailure;
+        return true;
+    }
+
+    int runOn(Unit &unit, const QString &opened) override
+    {
         LogRun run(unit, identityOf(systemPorts(), opened), settings, say);
         if (!run.start())
             return ExitFailure;
@@ -154,7 +156,6 @@ public:
         return run.allWell() ? ExitSuccess : ExitFailure;
     }
 
-private:
     const QCommandLineOption everyOption {
         QStringLiteral("every"), cliText("from the start of one reading to the next (default 1)"),
         QStringLiteral("SECONDS")};

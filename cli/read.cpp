@@ -11,7 +11,7 @@ namespace {
 
 enum class ReadFormat { Table, Tsv, Json };
 
-class ReadCommand : public Command
+class ReadCommand : public UnitCommand
 {
 public:
     ReadCommand()
@@ -58,11 +58,9 @@ public:
         return true;
     }
 
-    int run(const CommonOptions &common) override
+private:
+    int runOn(Unit &unit, const QString &) override
     {
-        Unit unit;
-        if (!openUnit(unit, common))
-            return ExitFailure;
         if (format == ReadFormat::Tsv && !printResult(readingTsvHeader(), cliText("the readings")))
             return ExitFailure;
         bool first = true;
@@ -78,7 +76,6 @@ public:
         return allWell ? ExitSuccess : ExitFailure;
     }
 
-private:
     QByteArray readingText(const LiveReading &reading, bool first) const
     {
         const ChannelData *records = reading.channels.data();

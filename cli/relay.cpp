@@ -6,7 +6,7 @@
 
 namespace {
 
-class RelayCommand : public Command
+class RelayCommand : public UnitCommand
 {
 public:
     RelayCommand()
@@ -36,11 +36,9 @@ public:
         return true;
     }
 
-    int run(const CommonOptions &common) override
+private:
+    int runOn(Unit &unit, const QString &) override
     {
-        Unit unit;
-        if (!openUnit(unit, common))
-            return ExitFailure;
         if (!unit.switchRelay(relay, on))
             return ExitFailure;
         // The unit acknowledges no switch: its own report of the relays says whether it took it.
@@ -58,7 +56,6 @@ public:
         return ExitSuccess;
     }
 
-private:
     int relay = 1;
     bool on = false;
 };

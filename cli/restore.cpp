@@ -24,7 +24,7 @@ QString titles(const QList<int> &channels)
     return names.join(QLatin1String(", "));
 }
 
-class RestoreCommand : public Command
+class RestoreCommand : public UnitCommand
 {
 public:
     RestoreCommand()
@@ -73,13 +73,11 @@ public:
         return true;
     }
 
-    int run(const CommonOptions &common) override
+    bool beforeOpening() override { return readFile(saved); }
+
+    int runOn(Unit &unit, const QString &) override
     {
-        QVector<Calibration> saved;
-        if (!readFile(saved))
-            return ExitFailure;
-        Unit unit;
-        if (!openUnit(unit, common) || !isFromThisUnit(unit) || (backUp && !keepBackup(unit)))
+        if (!isFromThisUnit(unit) || (backUp && !keepBackup(unit)))
             return ExitFailure;
 
         QList<int> verified;
@@ -202,6 +200,7 @@ private:
     bool store = false;
     bool force = false;
     bool backUp = true;
+    QVector<Calibration> saved; // the file's calibrations, by channel
 };
 
 } // namespace

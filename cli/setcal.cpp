@@ -15,7 +15,7 @@
 
 namespace {
 
-class SetCalCommand : public Command
+class SetCalCommand : public UnitCommand
 {
 public:
     SetCalCommand()
@@ -80,22 +80,22 @@ public:
         return true;
     }
 
-    int run(const CommonOptions &common) override
+    bool beforeOpening() override
     {
-        Calibration calibration;
-        bool fileHasGain = false;
         if (!pointsFile.isEmpty() && !loadPoints(pointsFile, channel, points))
-            return ExitFailure;
+            return false;
         if (!fromUnit && !rowsToSend(calibration, fileHasGain))
-            return ExitFailure;
-        const QString title = channelTitle(channel);
+            return false;
         if (hasGain)
             calibration.gain = gain;
         // What can be judged without the unit is judged before its port is opened.
-        if ((hasGain || fileHasGain) && refused(calibration))
-            return ExitFailure;
-        Unit unit;
-        if (!openUnit(unit, common) || (backUp && !keepBackup(unit)))
+        return !((hasGain || fileHasGain) && refused(calibration));
+    }
+
+    int runOn(Unit &unit, const QString &) override
+    {
+        const QString title = channelTitle(channel);
+        if (backUp && !keepBackup(unit))
             return ExitFailure;
         if ((!hasGain && !fileHasGain) || fromUnit) {
             // A curve carries no gain: the channel keeps the one it has.
@@ -282,6 +282,8 @@ private:
     bool fromUnit = false;
     QString pointsFile;
     QVector<FixedPoint> points;
+    Calibration calibration; // what is to be sent, as far as it is known before the unit is read
+    bool fileHasGain = false;
 };
 
 } // namespace

@@ -6,7 +6,7 @@
 
 namespace {
 
-class StoreCommand : public Command
+class StoreCommand : public UnitCommand
 {
 public:
     StoreCommand()
@@ -21,11 +21,9 @@ public:
 
     bool take(const QCommandLineParser &, const QStringList &, QString *) override { return true; }
 
-    int run(const CommonOptions &common) override
+private:
+    int runOn(Unit &unit, const QString &) override
     {
-        Unit unit;
-        if (!openUnit(unit, common))
-            return ExitFailure;
         if (stopIsRequested())
             return interrupted(cliText("nothing was stored"));
         const Result<void> stored = unit.storeEeprom();

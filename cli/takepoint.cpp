@@ -21,7 +21,7 @@ QString presetsText()
     return lines.join('\n');
 }
 
-class TakePointCommand : public Command
+class TakePointCommand : public UnitCommand
 {
 public:
     TakePointCommand()
@@ -73,15 +73,12 @@ public:
         return true;
     }
 
-    int run(const CommonOptions &common) override
+private:
+    bool beforeOpening() override { return output.isEmpty() || readEarlierPoints(earlier); }
+
+    int runOn(Unit &unit, const QString &) override
     {
         const QString title = channelTitle(channel);
-        QByteArray earlier;
-        if (!output.isEmpty() && !readEarlierPoints(earlier))
-            return ExitFailure;
-        Unit unit;
-        if (!openUnit(unit, common))
-            return ExitFailure;
         QVector<float> ohms;
         const bool whole = readingLoop(unit, readings, 0, [&](const LiveReading &reading) {
             ohms.append(reading.channels.at(channel).resistance);
@@ -109,7 +106,6 @@ public:
         return writeOutputFile(output, earlier + line) ? ExitSuccess : ExitFailure;
     }
 
-private:
     // The points the file holds already, or a header for a new file; false after saying why the
     // file cannot take more (it is no points file, so it is not written over).
     bool readEarlierPoints(QByteArray &earlier) const
@@ -149,6 +145,7 @@ private:
     QString output;
     int readings = DefaultPointReadings;
     double maxSpreadPpm = DefaultMaxSpreadPpm;
+    QByteArray earlier; // what the points file held before, to which the point is added
 };
 
 } // namespace

@@ -12,6 +12,21 @@ namespace {
 // The exchange's debug lines: off unless asked for ("quadmeter.link.debug=true").
 Q_LOGGING_CATEGORY(linkLog, "quadmeter.link", QtInfoMsg)
 
+QString tr(const char *text)
+{
+    return QCoreApplication::translate("exchange", text);
+}
+
+QString silentText()
+{
+    return tr("the unit did not answer");
+}
+
+QString brokenText()
+{
+    return tr("the unit did not answer in full");
+}
+
 constexpr int SliceMs = 50;
 constexpr int OneShotPauseMs = 10;
 
@@ -66,17 +81,19 @@ void send(QSerialPort *port, const QByteArray &request)
     port->flush();
 }
 
-bool sendForReply(QSerialPort *port, const QByteArray &request)
+Result<void> sendForReply(QSerialPort *port, const QByteArray &request)
 {
     if (!port->isOpen())
-        return false;
+        return Failure {tr("the unit's port is not open")};
     // A late or surplus reply of an earlier exchange would otherwise become the head of this one.
     // Such bytes may wait in the port's buffer or, not yet taken from the line, in the system's.
     const bool clean = port->bytesAvailable() == 0 && !port->waitForReadyRead(0);
     port->clear(QSerialPort::Input);
     const bool alsoBuffered = !port->readAll().isEmpty();
     send(port, request);
-    return clean && !alsoBuffered;
+    if (!clean || alsoBuffered)
+        return Failure {tr("bytes of an earlier reply were still coming")};
+    return {};
 }
 
 QByteArray collect(QSerialPort *port, int expected, int limitMs)
@@ -94,7 +111,7 @@ QByteArray collect(QSerialPort *port, int expected, int limitMs)
     return reply.received();
 }
 
-Outcome readReply(QSerialPort *port, int expected, QByteArray &result, int limitMs)
+Result<QByteArray> readReply(QSerialPort *port, int expected, int limitMs)
 {
     QThread::msleep(OneShotPauseMs);
     QElapsedTimer timer;
@@ -108,26 +125,21 @@ Outcome readReply(QSerialPort *port, int expected, QByteArray &result, int limit
             break;
         takeArrived(port, reply, int(left), gone);
     }
-    result.clear();
     const int got = reply.received().size();
     if (got == 0)
-        return Outcome::Silent;
-    if (reply.status() == ReplyAccumulator::Complete) {
-        result = reply.received();
-        return Outcome::Whole;
-    }
+        return Failure {silentText()};
+    if (reply.status() == ReplyAccumulator::Complete)
+        return reply.received();
     qCDebug(linkLog).noquote() << QStringLiteral("%1 reply dropped: %2 of %3 bytes")
                                       .arg(got < expected ? QStringLiteral("Incomplete")
                                                           : QStringLiteral("Overlong"),
                                            QString::number(got), QString::number(expected));
-    return Outcome::Broken;
+    return Failure {brokenText()};
 }
 
-QByteArray readReply(QSerialPort *port, int expected, int limitMs)
+bool keptSilent(const Result<QByteArray> &reply)
 {
-    QByteArray reply;
-    readReply(port, expected, reply, limitMs);
-    return reply;
+    return !reply && reply.error() == silentText();
 }
 
 bool staysQuiet(QSerialPort *port, int ms)

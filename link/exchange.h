@@ -2,6 +2,8 @@
 
 // The three ways an operation talks to the unit over the open port: a plain send, the collecting
 // wait of the measurement stages, and the one-shot read of the other replies.
+#include "values/result.h"
+
 #include <QByteArray>
 #include <QSerialPort>
 
@@ -36,11 +38,15 @@ private:
 // Write the request in one write and flush it. Nothing is read.
 void send(QSerialPort *port, const QByteArray &request);
 
+// What the waits bring back follows the tool's one convention: a Result with the reply, or a
+// Failure whose reason is a clause for the operator. The collecting wait alone returns its bytes
+// as they came, since what is a good measurement reply is the caller's verdict on its size.
+
 // Send a request that expects a reply. Bytes still waiting from an earlier exchange (a late or
-// surplus reply) are discarded first, so they can never be taken for this reply. Returns false
-// when there were such bytes: inside one operation they mean its earlier replies were not what
-// they seemed.
-bool sendForReply(QSerialPort *port, const QByteArray &request);
+// surplus reply) are discarded first, so they can never be taken for this reply. Fails when there
+// were such bytes (inside one operation they mean its earlier replies were not what they seemed),
+// and when the port is not open; the request is sent all the same when it is.
+Result<void> sendForReply(QSerialPort *port, const QByteArray &request);
 
 // The measurement stages' wait: collect for up to limitMs, in 50 ms slices. Between slices the
 // events that keep the window alive are processed (painting, timers, the port), but not the
@@ -49,19 +55,13 @@ bool sendForReply(QSerialPort *port, const QByteArray &request);
 // `expected` (fewer: time ran out; more: the unit said too much).
 QByteArray collect(QSerialPort *port, int expected, int limitMs = 200);
 
-// What a one-shot read brought.
-enum class Outcome {
-    Whole, // exactly the bytes asked for
-    Silent, // nothing within the limit
-    Broken, // cut short at the limit, or more than was asked for
-};
-
 // The other replies: 10 ms pause, then up to 1000 ms without processing events until `expected`
-// bytes have come. `reply` gets exactly `expected` bytes when the outcome is Whole and is empty
-// otherwise, so nothing of a broken reply can be used.
-Outcome readReply(QSerialPort *port, int expected, QByteArray &reply, int limitMs = 1000);
-// The same, for callers to whom a broken reply is no reply: exactly `expected` bytes, or empty.
-QByteArray readReply(QSerialPort *port, int expected, int limitMs = 1000);
+// bytes have come. Exactly `expected` bytes, so nothing of a broken reply can be used; or a
+// failure: nothing came within the limit ("the unit did not answer"), or the reply was cut short
+// at the limit or longer than asked ("the unit did not answer in full").
+Result<QByteArray> readReply(QSerialPort *port, int expected, int limitMs = 1000);
+// Whether a failed one-shot read brought nothing at all, which some replies may do.
+bool keptSilent(const Result<QByteArray> &reply);
 
 // A reply must be followed by silence: bytes that come within `ms` after it mean the unit said
 // more than it was asked, and the reply just taken may have been shifted by them. Returns false

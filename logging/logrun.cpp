@@ -1,23 +1,12 @@
 #include "logging/logrun.h"
 
+#include "logging/logtext.h"
 #include "unit/unit.h"
 
 #include <QCoreApplication>
-#include <QDir>
 
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("LogRun", text);
-}
-
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
-} // namespace
+using logtext::shown;
+using logtext::tr;
 
 UnitIdentity identityOf(const QList<PortEntry> &ports, const QString &openedName)
 {

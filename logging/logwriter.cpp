@@ -1,23 +1,10 @@
 #include "logging/logwriter.h"
 
 #include "logging/logfile.h"
+#include "logging/logtext.h"
 
-#include <QCoreApplication>
-#include <QDir>
-
-namespace {
-
-QString tr(const char *text)
-{
-    return QCoreApplication::translate("LogRun", text);
-}
-
-QString shown(const QString &path)
-{
-    return QDir::toNativeSeparators(path);
-}
-
-} // namespace
+using logtext::shown;
+using logtext::tr;
 
 LogWriter::LogWriter(const LogRunSettings &settings, Say say)
     : settings(settings)

@@ -185,7 +185,8 @@ Result<LiveReading> Unit::readLive()
     LiveReading reading;
     // Only a whole, quiet set counts; the caller gets nothing of one that ends early.
     for (int quantity = 0; quantity < QuantityCount; ++quantity) {
-        const bool clean = exchange::sendForReply(port, protocol::measurementRequest(quantity));
+        const bool clean
+            = exchange::sendForReply(port, protocol::measurementRequest(quantity)).ok();
         const QByteArray reply = exchange::collect(port, protocol::MeasurementReplyBytes);
         // Bytes found before a later stage's request belong to an earlier reply of this reading.
         if ((quantity > 0 && !clean) || reply.size() != protocol::MeasurementReplyBytes
@@ -196,20 +197,17 @@ Result<LiveReading> Unit::readLive()
         storeQuantity(reading.channels.data(), quantity, reply);
     }
 
-    const bool clean = exchange::sendForReply(port, protocol::relayStateRequest());
-    QByteArray states;
-    const exchange::Outcome outcome
-        = exchange::readReply(port, protocol::RelayStateReplyBytes, states);
+    const bool clean = exchange::sendForReply(port, protocol::relayStateRequest()).ok();
+    const Result<QByteArray> states = exchange::readReply(port, protocol::RelayStateReplyBytes);
     // A unit that keeps silent about its relays still gave a whole reading; one that says more
     // than it was asked has put the readings before in doubt.
-    if (!clean || outcome == exchange::Outcome::Broken
-        || (outcome == exchange::Outcome::Whole
-            && !exchange::staysQuiet(port, exchange::ReplyQuietMs))) {
+    if (!clean || (!states && !exchange::keptSilent(states))
+        || (states && !exchange::staysQuiet(port, exchange::ReplyQuietMs))) {
         qCDebug(unitLog, "Error! Wrong data");
         return Failure {notInFullText()};
     }
-    if (outcome == exchange::Outcome::Whole)
-        reading.relays = RelayStates {states.at(0) != 0, states.at(1) != 0};
+    if (states)
+        reading.relays = RelayStates {states->at(0) != 0, states->at(1) != 0};
     return reading;
 }
 
@@ -228,25 +226,21 @@ Result<Calibration> Unit::readCalibration(int channel)
 {
     Calibration calibration;
     exchange::sendForReply(port, protocol::getGainRequest(channel));
-    QByteArray gainReply;
-    const bool gainWhole = exchange::readReply(port, protocol::GainReplyBytes, gainReply)
-        == exchange::Outcome::Whole;
-    if (gainWhole) {
-        calibration.gain = protocol::floatAt(gainReply, 0);
+    const Result<QByteArray> gainReply = exchange::readReply(port, protocol::GainReplyBytes);
+    if (gainReply) {
+        calibration.gain = protocol::floatAt(*gainReply, 0);
         qCDebug(unitLog) << calibration.gain;
     }
     const bool quietAfterGain = exchange::staysQuiet(port, CalibrationQuietMs);
 
     // The table is asked for whatever became of the gain, as the unit has always been read.
-    const bool clean = exchange::sendForReply(port, protocol::getTempTableRequest(channel));
-    QByteArray tableReply;
-    const bool tableWhole = exchange::readReply(port, protocol::TableReplyBytes, tableReply)
-        == exchange::Outcome::Whole;
-    if (tableWhole) {
-        qCDebug(unitLog) << tableReply.size();
-        calibration.rows = protocol::tableEntries(tableReply);
+    const bool clean = exchange::sendForReply(port, protocol::getTempTableRequest(channel)).ok();
+    const Result<QByteArray> tableReply = exchange::readReply(port, protocol::TableReplyBytes);
+    if (tableReply) {
+        qCDebug(unitLog) << tableReply->size();
+        calibration.rows = protocol::tableEntries(*tableReply);
     }
-    if (gainWhole && quietAfterGain && clean && tableWhole
+    if (gainReply && quietAfterGain && clean && tableReply
         && exchange::staysQuiet(port, CalibrationQuietMs))
         return calibration;
     return Failure {notInFullText()};
@@ -312,13 +306,11 @@ Result<RelayStates> Unit::readRelays()
 {
     if (!port->isOpen())
         return Failure {notOpenText()};
-    const bool clean = exchange::sendForReply(port, protocol::relayStateRequest());
-    QByteArray states;
-    if (exchange::readReply(port, protocol::RelayStateReplyBytes, states)
-            != exchange::Outcome::Whole
-        || !clean || !exchange::staysQuiet(port, exchange::ReplyQuietMs))
+    const bool clean = exchange::sendForReply(port, protocol::relayStateRequest()).ok();
+    const Result<QByteArray> states = exchange::readReply(port, protocol::RelayStateReplyBytes);
+    if (!states || !clean || !exchange::staysQuiet(port, exchange::ReplyQuietMs))
         return Failure {notInFullText()};
-    return RelayStates {states.at(0) != 0, states.at(1) != 0};
+    return RelayStates {states->at(0) != 0, states->at(1) != 0};
 }
 
 Result<void> Unit::storeEeprom()
