@@ -58,18 +58,19 @@ void Dialog::setEepromData(QWidget *widget)
     }
     // A value no sensor has would make the channel's live temperatures up, so it never goes out;
     // rows out of order go only when the operator says so.
-    const CalibrationCheck check = checkCalibration(*calibration);
-    if (check.verdict == CalibrationCheck::Impossible) {
+    const Result<void> values = checkValues(*calibration);
+    if (!values) {
         QMessageBox::warning(
             page, tr("Warning"),
-            tr("%1: %2. Nothing was sent to the unit.").arg(channelTitle(page), check.problem));
+            tr("%1: %2. Nothing was sent to the unit.").arg(channelTitle(page), values.error()));
         return;
     }
-    if (check.verdict == CalibrationCheck::OutOfOrder
+    const Result<void> order = checkOrder(*calibration);
+    if (!order
         && QMessageBox::warning(
                page, tr("Warning"),
                tr("%1: %2. Its rows do not run one way, as a sensor's do. Send it anyway?")
-                   .arg(channelTitle(page), check.problem),
+                   .arg(channelTitle(page), order.error()),
                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
             != QMessageBox::Yes)
         return;
