@@ -64,9 +64,6 @@ private:
     // ticks go on trying by themselves.
     bool tellOpeningFailure();
     void switchRelay(int relay, bool checked);
-    // Keeps what the unit holds before this run first changes its calibration; false when that
-    // failed and the operator would rather not send without it.
-    bool keepBackup(calibrationWidget *page);
     // Fills the page from a get-cal file or the page's own channel of a whole unit's file.
     void loadCalibrationFile(calibrationWidget *page, const QString &path,
                              const TableSource &source);

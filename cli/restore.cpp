@@ -1,5 +1,4 @@
 // quadmeter-cli restore: sends a saved whole-unit calibration back, channel by channel, verified.
-#include "calibration/calibrationcheck.h"
 #include "calibration/tablesource.h"
 #include "cli/command.h"
 #include "unit/unit.h"
@@ -123,16 +122,10 @@ private:
                     .arg(shown(input), read.error()));
             return false;
         }
+        CommandChoices choices(force, cliText("--force sends it all the same."));
         for (const int channel : channels) {
-            const Calibration &calibration = read->channels.at(channel);
-            const Result<void> values = checkValues(calibration);
-            const Result<void> order = values ? checkOrder(calibration) : values;
-            if (order || (values && force))
-                continue;
-            say(cliText("%1: %2.%3 Nothing was sent to the unit.")
-                    .arg(channelTitle(channel), order.error(),
-                         values ? cliText(" --force sends it all the same.") : QString()));
-            return false;
+            if (!maySend(channel, read->channels.at(channel), choices))
+                return false;
         }
         saved = read->channels;
         savedFrom = read->serialNumber;

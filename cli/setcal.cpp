@@ -1,5 +1,4 @@
 // quadmeter-cli set-cal: sends a channel's calibration from a curve or a get-cal file.
-#include "calibration/calibrationcheck.h"
 #include "calibration/tablesource.h"
 #include "cli/benchcal.h"
 #include "cli/command.h"
@@ -152,19 +151,10 @@ private:
     // with --force; a value no sensor has never does.
     bool refused(const Calibration &calibration) const
     {
-        const Result<void> values = checkValues(calibration);
-        if (!values) {
-            say(cliText("%1: %2. Nothing was sent to the unit.")
-                    .arg(channelTitle(channel), values.error()));
-            return true;
-        }
-        const Result<void> order = checkOrder(calibration);
-        if (order || force)
-            return false;
-        say(cliText("%1: %2. Its rows do not run one way, as a sensor's do; --force sends it "
-                    "anyway. Nothing was sent to the unit.")
-                .arg(channelTitle(channel), order.error()));
-        return true;
+        CommandChoices choices(
+            force,
+            cliText("Its rows do not run one way, as a sensor's do; --force sends it anyway."));
+        return !maySend(channel, calibration, choices);
     }
 
     // The rows to send and, from a table file, its gain; false after saying why.
