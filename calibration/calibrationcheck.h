@@ -3,7 +3,7 @@
 // Whether a calibration can go to the unit. The unit computes every live temperature of the
 // channel from it, so a value that is no sensor's (not a finite number, zero or below) would
 // make those temperatures up, and a table whose rows go back and forth maps one resistance to
-// several temperatures. Pure: a calibration in, a verdict out.
+// several temperatures. Pure: a calibration in, its first problem out.
 #include "values/result.h"
 #include "values/unitvalues.h"
 
