@@ -14,6 +14,7 @@
 #include <QPointer>
 
 class Logger;
+struct TableSource;
 class calibrationWidget;
 class Unit;
 
@@ -63,11 +64,9 @@ private:
     // ticks go on trying by themselves.
     bool tellOpeningFailure();
     void switchRelay(int relay, bool checked);
-    // Keeps what the unit holds before this run first changes its calibration; false when that
-    // failed and the operator would rather not send without it.
-    bool keepBackup(calibrationWidget *page);
     // Fills the page from a get-cal file or the page's own channel of a whole unit's file.
-    void loadCalibrationFile(calibrationWidget *page, const QString &path, const QByteArray &text);
+    void loadCalibrationFile(calibrationWidget *page, const QString &path,
+                             const TableSource &source);
     // Whether a backup taken from the unit with USB serial number `savedFrom` goes on the page:
     // yes unless the open unit is known to be another one and the operator says no.
     bool mayLoadBackupOf(calibrationWidget *page, const QString &path, const QString &savedFrom);

@@ -1,13 +1,11 @@
 #include "app/dialog.h"
 
-#include "calibration/calibrationfile.h"
-#include "calibration/curvefile.h"
+#include "calibration/tablesource.h"
 #include "files/regularfile.h"
 #include "unit/unit.h"
 #include "windows/calibrationwidget.h"
 
 #include <QDir>
-#include <QFile>
 #include <QMessageBox>
 
 // Fills the page's 100 rows from the file named in its path field: a saved calibration exactly as
@@ -21,64 +19,57 @@ void Dialog::loadTempTable(QWidget *widget)
     const QString path = page->fileName();
     if (path.isEmpty())
         return;
-    // A file that cannot be opened at all leaves the page as it is, without a word; one that is
-    // no regular file is the curve reader's to refuse.
-    QFile file;
-    QString reason;
-    const FileOpening opening = openRegularFile(file, path, QIODevice::ReadOnly, &reason);
-    if (opening == FileOpening::Failed)
-        return;
-    if (opening == FileOpening::Opened) {
-        const QByteArray text = file.read(MaxCurveFileBytes + 1);
-        if (calibrationFileKind(text) != CalibrationFileKind::Curve) {
-            loadCalibrationFile(page, path, text);
-            return;
-        }
-    }
-    file.close();
-
-    bool opened = false;
-    const CurveTable table = curveTableFromFile(path, &opened);
-    if (!opened)
-        return;
     const QString shownPath = QDir::toNativeSeparators(path);
-    if (table.outOfOrder) {
-        // A mistyped point, or a real curve's step: the operator knows which.
-        if (QMessageBox::warning(
-                page, tr("LoadFromFile"),
-                tr("The curve file \"%1\": %2. Load it anyway?").arg(shownPath, table.refusal),
-                QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-            != QMessageBox::Yes)
-            return;
-    } else if (!table.refusal.isEmpty()) {
-        QMessageBox::warning(
-            page, tr("LoadFromFile"),
-            tr("The curve file \"%1\" was not loaded: %2.").arg(shownPath, table.refusal));
+    const auto refuseCurve = [&](const QString &why) {
+        QMessageBox::warning(page, tr("LoadFromFile"),
+                             tr("The curve file \"%1\" was not loaded: %2.").arg(shownPath, why));
+    };
+    // A file that cannot be opened at all leaves the page as it is, without a word; one that is
+    // no regular file is refused as a curve would be.
+    const Result<TableSource> source = readTableSource(path);
+    if (!source) {
+        if (source.error() == notRegularFileText())
+            refuseCurve(source.error());
+        return;
+    }
+    if (source->kind != CalibrationFileKind::Curve) {
+        loadCalibrationFile(page, path, *source);
         return;
     }
 
-    page->showCurveTable(table.rows, table.points);
+    const Result<CurveTable> table = curveTable(*source);
+    if (!table) {
+        refuseCurve(table.error());
+        return;
+    }
+    // A mistyped point, or a real curve's step: the operator knows which.
+    if (!table->turnsBack.isEmpty()
+        && QMessageBox::warning(
+               page, tr("LoadFromFile"),
+               tr("The curve file \"%1\": %2. Load it anyway?").arg(shownPath, table->turnsBack),
+               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+        return;
+    page->showCurveTable(table->rows, table->points);
 }
 
 void Dialog::loadCalibrationFile(calibrationWidget *page, const QString &path,
-                                 const QByteArray &text)
+                                 const TableSource &source)
 {
     Calibration calibration;
     QString problem;
-    if (text.size() > MaxCurveFileBytes) {
-        problem = tr("it is too large");
-    } else if (calibrationFileKind(text) == CalibrationFileKind::Unit) {
-        const UnitCalibrationFile read = readUnitCalibrationFile(text);
-        problem = read.problem;
-        if (problem.isEmpty() && !mayLoadBackupOf(page, path, read.serialNumber))
+    if (source.kind == CalibrationFileKind::Unit) {
+        const Result<UnitCalibrationFile> read = unitCalibration(source);
+        if (read && !mayLoadBackupOf(page, path, read->serialNumber))
             return;
-        if (problem.isEmpty())
-            calibration = read.channels.at(page->channel());
+        if (read)
+            calibration = read->channels.at(page->channel());
+        problem = read.error();
     } else {
-        const CalibrationFile read = readCalibrationFile(text);
-        problem = read.problem;
-        if (problem.isEmpty())
-            calibration = Calibration {read.gain.value_or(0), read.rows};
+        const Result<CalibrationFile> read = channelCalibration(source);
+        if (read)
+            calibration = Calibration {read->gain.value_or(0), read->rows};
+        problem = read.error();
     }
     if (!problem.isEmpty()) {
         QMessageBox::warning(page, tr("LoadFromFile"),

@@ -1,14 +1,12 @@
 #include "app/dialog.h"
 
-#include "calibration/calibrationcheck.h"
-#include "calibration/unitbackup.h"
+#include "calibration/calibrationsend.h"
 #include "unit/unit.h"
 #include "windows/calibrationwidget.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QLoggingCategory>
-
 #include <QMessageBox>
 
 // The window's debug lines, defined beside the opening of the port.
@@ -20,6 +18,57 @@ QString channelTitle(calibrationWidget *page)
 {
     return QStringLiteral("Channel%1").arg(page->channel() + 1);
 }
+
+// The window's answers while calibration goes out: boxes over the page that sends it.
+class WindowChoices : public SendChoices
+{
+public:
+    WindowChoices(Dialog &dialog, calibrationWidget *page)
+        : dialog(dialog)
+        , page(page)
+    { }
+
+    void refuse(int /*channel*/, const QString &problem) override
+    {
+        QMessageBox::warning(
+            page, Dialog::tr("Warning"),
+            Dialog::tr("%1: %2. Nothing was sent to the unit.").arg(channelTitle(page), problem));
+    }
+
+    bool sendOutOfOrder(int /*channel*/, const QString &problem) override
+    {
+        return QMessageBox::warning(
+                   page, Dialog::tr("Warning"),
+                   Dialog::tr(
+                       "%1: %2. Its rows do not run one way, as a sensor's do. Send it anyway?")
+                       .arg(channelTitle(page), problem),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
+    }
+
+    bool sendWithoutBackup(const QString &why) override
+    {
+        return QMessageBox::warning(
+                   page, Dialog::tr("Warning"),
+                   Dialog::tr("The calibration the unit holds now could not be backed up (%1), "
+                              "so it could not be restored. Send the new one without a backup?")
+                       .arg(why),
+                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            == QMessageBox::Yes;
+    }
+
+    void backedUp(const QString &path) override
+    {
+        const QString shown = QDir::toNativeSeparators(path);
+        qCDebug(appLog).noquote() << QStringLiteral("Calibration backed up to %1").arg(shown);
+        for (calibrationWidget *each : dialog.findChildren<calibrationWidget *>())
+            each->showBackup(shown);
+    }
+
+private:
+    Dialog &dialog;
+    calibrationWidget *page;
+};
 
 } // namespace
 
@@ -58,23 +107,13 @@ void Dialog::setEepromData(QWidget *widget)
     }
     // A value no sensor has would make the channel's live temperatures up, so it never goes out;
     // rows out of order go only when the operator says so.
-    const CalibrationCheck check = checkCalibration(*calibration);
-    if (check.verdict == CalibrationCheck::Impossible) {
-        QMessageBox::warning(
-            page, tr("Warning"),
-            tr("%1: %2. Nothing was sent to the unit.").arg(channelTitle(page), check.problem));
+    WindowChoices choices(*this, page);
+    if (!maySend(page->channel(), *calibration, choices))
         return;
-    }
-    if (check.verdict == CalibrationCheck::OutOfOrder
-        && QMessageBox::warning(
-               page, tr("Warning"),
-               tr("%1: %2. Its rows do not run one way, as a sensor's do. Send it anyway?")
-                   .arg(channelTitle(page), check.problem),
-               QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-            != QMessageBox::Yes)
-        return;
+    const QString tool = QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
+                                                     QStringLiteral(QUADMETER_VERSION));
     const auto turn = guard.begin();
-    if (!turn || !openSerialPort() || !keepBackup(page))
+    if (!turn || !openSerialPort() || !backUpBeforeSending(*unit, backups, tool, choices))
         return;
 
     const Result<void> sent = unit->sendCalibration(page->channel(), *calibration);
@@ -83,29 +122,6 @@ void Dialog::setEepromData(QWidget *widget)
     QMessageBox::warning(page, tr("Warning"),
                          tr("%1. Send it again before \"Write EEPROM\".")
                              .arg(Unit::notTakenSentence(channelTitle(page), tr("new"), sent)));
-}
-
-bool Dialog::keepBackup(calibrationWidget *page)
-{
-    const QString tool = QStringLiteral("%1 %2").arg(QCoreApplication::applicationName(),
-                                                     QStringLiteral(QUADMETER_VERSION));
-    const Result<QString> backup = backUpBeforeChange(*unit, backups, tool);
-    if (!backup) {
-        return QMessageBox::warning(
-                   page, tr("Warning"),
-                   tr("The calibration the unit holds now could not be backed up (%1), so it "
-                      "could not be restored. Send the new one without a backup?")
-                       .arg(backup.error()),
-                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-            == QMessageBox::Yes;
-    }
-    if (!backup->isEmpty()) {
-        const QString shown = QDir::toNativeSeparators(*backup);
-        qCDebug(appLog).noquote() << QStringLiteral("Calibration backed up to %1").arg(shown);
-        for (calibrationWidget *each : findChildren<calibrationWidget *>())
-            each->showBackup(shown);
-    }
-    return true;
 }
 
 void Dialog::writeEeprom(QWidget *widget)

@@ -73,12 +73,12 @@ Timing timeOnce(const QString &path)
     clock.start();
     QFile file(path);
     file.open(QIODevice::ReadOnly);
-    const CurveRead read = readCurve(file);
+    const Result<QVector<CurvePoint>> read = readCurve(file);
     const qint64 readNs = clock.nsecsElapsed();
-    const CurveTable table = resampleCurve(read.points);
+    const Result<CurveTable> table = resampleCurve(read ? *read : QVector<CurvePoint>());
     const qint64 totalNs = clock.nsecsElapsed();
-    if (!read.refusal.isEmpty() || table.rows.size() != 100)
-        qFatal("%s was not usable: %s", qPrintable(path), qPrintable(read.refusal + table.refusal));
+    if (!table || table->rows.size() != 100)
+        qFatal("%s was not usable: %s", qPrintable(path), qPrintable(read.error() + table.error()));
     return {readNs / 1e6, (totalNs - readNs) / 1e6};
 }
 
@@ -122,10 +122,10 @@ int main(int argc, char **argv)
         clock.start();
         QFile in(path);
         in.open(QIODevice::ReadOnly);
-        const CurveRead read = readCurve(in);
+        const Result<QVector<CurvePoint>> read = readCurve(in);
         std::printf("%-34s %10.1f KiB  read %9.3f ms, peak memory grew %ld KiB, refused: %s\n",
                     "64 MiB without a line end", in.size() / 1024.0, clock.nsecsElapsed() / 1e6,
-                    peakRssKb() - before, qPrintable(read.refusal));
+                    peakRssKb() - before, qPrintable(read.error()));
     }
 
     const QString real = writeCurve(dir, "real-size.340", 200, true);

@@ -54,31 +54,27 @@ int direction(float from, float to)
 
 } // namespace
 
-CalibrationCheck checkCalibration(const Calibration &calibration)
+Result<void> checkValues(const Calibration &calibration)
 {
-    CalibrationCheck check;
-    check.verdict = CalibrationCheck::Impossible;
-    if (const QString why = valueProblem(calibration.gain); !why.isEmpty()) {
-        check.problem = tr("the gain %1").arg(why);
-        return check;
-    }
+    if (const QString why = valueProblem(calibration.gain); !why.isEmpty())
+        return Failure {tr("the gain %1").arg(why)};
     const QVector<TableEntry> &rows = calibration.rows;
-    if (rows.size() != TableRows) {
-        check.problem = tr("the table holds %1 rows, not %2")
-                            .arg(QString::number(rows.size()), QString::number(TableRows));
-        return check;
-    }
+    if (rows.size() != TableRows)
+        return Failure {tr("the table holds %1 rows, not %2")
+                            .arg(QString::number(rows.size()), QString::number(TableRows))};
     for (int row = 0; row < rows.size(); ++row) {
         for (int column = 0; column < 2; ++column) {
-            if (const QString why = valueProblem(valueOf(rows.at(row), column)); !why.isEmpty()) {
-                check.problem = fieldName(row, column) + QLatin1Char(' ') + why;
-                return check;
-            }
+            if (const QString why = valueProblem(valueOf(rows.at(row), column)); !why.isEmpty())
+                return Failure {fieldName(row, column) + QLatin1Char(' ') + why};
         }
     }
+    return {};
+}
 
+Result<void> checkOrder(const Calibration &calibration)
+{
     // Each column runs the way its first two rows set out.
-    check.verdict = CalibrationCheck::OutOfOrder;
+    const QVector<TableEntry> &rows = calibration.rows;
     for (int row = 1; row < rows.size(); ++row) {
         for (int column = 0; column < 2; ++column) {
             const float before = valueOf(rows.at(row - 1), column);
@@ -87,12 +83,10 @@ CalibrationCheck checkCalibration(const Calibration &calibration)
             const int step = direction(before, value);
             if (step == way && step != 0)
                 continue;
-            check.problem = fieldName(row, column) + QLatin1Char(' ')
-                + (step == 0 ? tr("repeats the row above (%1)").arg(formatReal(value))
-                             : tr("goes back (%1)").arg(pair(value, before)));
-            return check;
+            return Failure {fieldName(row, column) + QLatin1Char(' ')
+                            + (step == 0 ? tr("repeats the row above (%1)").arg(formatReal(value))
+                                         : tr("goes back (%1)").arg(pair(value, before)))};
         }
     }
-    check.verdict = CalibrationCheck::Possible;
-    return check;
+    return {};
 }

@@ -130,7 +130,7 @@ TextLines textLines(const QByteArray &bytes)
 // A calibration's table read from the lines [first, end): an optional "Gain" line, at most one
 // column-header line, then rows of exactly two numbers. Lines are named by their number in the
 // whole file.
-CalibrationFile readTable(const QStringList &lines, int first, int end)
+Result<CalibrationFile> readTable(const QStringList &lines, int first, int end)
 {
     CalibrationFile file;
     static const QRegularExpression blanks(QStringLiteral("[\\t ]+"));
@@ -148,10 +148,9 @@ CalibrationFile readTable(const QStringList &lines, int first, int end)
             && fields.first().compare(QLatin1String("Gain"), Qt::CaseInsensitive) == 0) {
             gainMayCome = false;
             const Field gainRead = readFields(fields.mid(1), values);
-            if (fields.size() != 2 || gainRead != Field::Number) {
-                file.problem = lineProblem(index + 1, line, gainRead, tr("\"Gain\" and a number"));
-                return file;
-            }
+            if (fields.size() != 2 || gainRead != Field::Number)
+                return Failure {
+                    lineProblem(index + 1, line, gainRead, tr("\"Gain\" and a number"))};
             file.gain = values[0];
             continue;
         }
@@ -170,12 +169,11 @@ CalibrationFile readTable(const QStringList &lines, int first, int end)
             headerMayCome = false;
             continue;
         }
-        file.problem = lineProblem(index + 1, line, read, tr("a row of two numbers"));
-        return file;
+        return Failure {lineProblem(index + 1, line, read, tr("a row of two numbers"))};
     }
     if (file.rows.size() != TableRows)
-        file.problem = tr("it holds %1 rows, not %2")
-                           .arg(QString::number(file.rows.size()), QString::number(TableRows));
+        return Failure {tr("it holds %1 rows, not %2")
+                            .arg(QString::number(file.rows.size()), QString::number(TableRows))};
     return file;
 }
 
@@ -242,14 +240,14 @@ QByteArray calibrationFileText(const Calibration &calibration)
     return (rowsText(calibration) + tableEndLine + QLatin1String("\r\n")).toUtf8();
 }
 
-CalibrationFile readCalibrationFile(const QByteArray &text)
+Result<CalibrationFile> readCalibrationFile(const QByteArray &text)
 {
-    CalibrationFile file;
     const TextLines read = textLines(text);
     int end = 0;
-    file.problem = read.problem.isEmpty() ? wholeness(read, 0, tableEndLine, end) : read.problem;
-    if (!file.problem.isEmpty())
-        return file;
+    const QString problem
+        = read.problem.isEmpty() ? wholeness(read, 0, tableEndLine, end) : read.problem;
+    if (!problem.isEmpty())
+        return Failure {problem};
     return readTable(read.lines, 0, end);
 }
 
@@ -290,14 +288,12 @@ QByteArray unitCalibrationText(const UnitCalibrationHeader &header,
     return (text + unitEndLine + QLatin1String("\r\n")).toUtf8();
 }
 
-UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
+Result<UnitCalibrationFile> readUnitCalibrationFile(const QByteArray &text)
 {
     UnitCalibrationFile file;
     const TextLines read = textLines(text);
-    if (!read.problem.isEmpty()) {
-        file.problem = read.problem;
-        return file;
-    }
+    if (!read.problem.isEmpty())
+        return Failure {read.problem};
     const QStringList &lines = read.lines;
     // Where each channel's section starts: the index of the line after its "# ChannelN".
     QVector<int> starts;
@@ -314,35 +310,27 @@ UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text)
             headerValue(line, portLabel, file.portName);
         }
         // Before the first section only comments; within one, the section's reader judges.
-        if (starts.isEmpty() && !line.isEmpty() && !line.startsWith(QLatin1Char('#'))) {
-            file.problem = lineProblem(index + 1, line, Field::NotANumber,
-                                       tr("a comment (\"#\") before \"# Channel1\""));
-            return file;
-        }
+        if (starts.isEmpty() && !line.isEmpty() && !line.startsWith(QLatin1Char('#')))
+            return Failure {lineProblem(index + 1, line, Field::NotANumber,
+                                        tr("a comment (\"#\") before \"# Channel1\""))};
     }
-    if (starts.size() < ChannelCount) {
-        file.problem = tr("it holds no section \"%1\"").arg(sectionLine(starts.size()));
-        return file;
-    }
+    if (starts.size() < ChannelCount)
+        return Failure {tr("it holds no section \"%1\"").arg(sectionLine(starts.size()))};
     int end = 0;
-    file.problem = wholeness(read, starts.constLast(), unitEndLine, end);
-    if (!file.problem.isEmpty())
-        return file;
+    if (const QString problem = wholeness(read, starts.constLast(), unitEndLine, end);
+        !problem.isEmpty())
+        return Failure {problem};
     starts.append(end + 1);
     for (int channel = 0; channel < ChannelCount; ++channel) {
         // Up to the next section's "#" line, or the end line.
-        const CalibrationFile table
+        const Result<CalibrationFile> table
             = readTable(lines, starts.at(channel), starts.at(channel + 1) - 1);
-        QString problem = table.problem;
-        if (problem.isEmpty() && !table.gain)
-            problem = tr("it has no gain line");
-        if (!problem.isEmpty()) {
-            file.problem
-                = tr("in Channel%1's section, %2").arg(QString::number(channel + 1), problem);
-            file.channels.clear();
-            return file;
-        }
-        file.channels.append(Calibration {*table.gain, table.rows});
+        const QString problem
+            = !table ? table.error() : (table->gain ? QString() : tr("it has no gain line"));
+        if (!problem.isEmpty())
+            return Failure {
+                tr("in Channel%1's section, %2").arg(QString::number(channel + 1), problem)};
+        file.channels.append(Calibration {*table->gain, table->rows});
     }
     return file;
 }

@@ -12,6 +12,7 @@
 // Every value is written with nine significant digits and a decimal point, so it reads back to
 // the very same float. The end line shows the file was written to its end: a file cut short by a
 // crash or a full disk, even inside its last number, is never taken for a table.
+#include "values/result.h"
 #include "values/unitvalues.h"
 
 #include <QByteArray>
@@ -27,9 +28,6 @@ struct CalibrationFile
 {
     std::optional<float> gain; // absent when the file has no gain line
     QVector<TableEntry> rows;
-    // Empty when the file holds a whole table. Otherwise a clause to follow the file's name,
-    // as in "line 57 ("1,5 300") has a decimal comma; ..." or "it holds 99 rows, not 100".
-    QString problem;
 };
 
 // Reads what calibrationFileText writes, strictly: empty lines aside, an optional "Gain" line
@@ -38,9 +36,10 @@ struct CalibrationFile
 // included, so no line is ever dropped unseen; so is a table of other than 100 rows. A file
 // without the end line (as written before files had one, or made by hand) is taken only when its
 // last row has its line end. A UTF-8 byte-order mark is skipped; CR LF, LF and CR all end lines;
-// UTF-16 and text that is not UTF-8 are refused by name. The values are not judged here:
-// checkCalibration says whether they can go to the unit.
-CalibrationFile readCalibrationFile(const QByteArray &text);
+// UTF-16 and text that is not UTF-8 are refused by name. A refusal is a clause to follow the file's
+// name, as in "line 57 ("1,5 300") has a decimal comma; ..." or "it holds 99 rows, not 100". The
+// values are not judged here: checkValues and checkOrder say whether they can go to the unit.
+Result<CalibrationFile> readCalibrationFile(const QByteArray &text);
 
 // The whole unit's calibration in one file, as `backup` writes it and as every automatic backup
 // is kept:
@@ -73,20 +72,19 @@ QByteArray unitCalibrationText(const UnitCalibrationHeader &header,
 
 struct UnitCalibrationFile
 {
-    QVector<Calibration> channels; // all four in channel order when the file is whole, else none
+    QVector<Calibration> channels; // all four in channel order
     // The unit it was taken from, as its header names it; empty where it names none.
     QString serialNumber;
     QString portName;
-    // Empty when whole. Otherwise a clause as for a get-cal file, its line counted from the start
-    // of the whole file: "in Channel2's section, line 210 ("oops") is not a row of two numbers".
-    QString problem;
 };
 
 // Reads what unitCalibrationText writes: comment lines first, then "# Channel1" to "# Channel4",
 // each followed by its section, which is read as strictly as a get-cal file and must have its gain,
 // then the end line; without it (files written before it existed), only when the last row has its
-// line end. Text as for readCalibrationFile.
-UnitCalibrationFile readUnitCalibrationFile(const QByteArray &text);
+// line end. Text as for readCalibrationFile; a refusal is a clause as for a get-cal file, its line
+// counted from the start of the whole file: "in Channel2's section, line 210 ("oops") is not a
+// row of two numbers".
+Result<UnitCalibrationFile> readUnitCalibrationFile(const QByteArray &text);
 
 enum class CalibrationFileKind {
     Curve, // anything else: a sensor's curve, resampled into the 100 rows

@@ -1,10 +1,7 @@
 #include "calibration/curvefile.h"
 
-#include "files/regularfile.h"
-
 #include <QBuffer>
 #include <QCoreApplication>
-#include <QFile>
 #include <QIODevice>
 
 #include <algorithm>
@@ -128,34 +125,30 @@ QString formatRefusal(qint64 format)
 }
 
 // The points of a ".340" curve from its data lines' units and temperatures.
-CurveRead curveFrom340(qint64 format, qint64 breakpoints, const QVector<CurvePoint> &dataLines)
+Result<QVector<CurvePoint>> curveFrom340(qint64 format, qint64 breakpoints,
+                                         const QVector<CurvePoint> &dataLines)
 {
-    CurveRead read;
-    if (breakpoints >= 0 && breakpoints != dataLines.size()) {
-        read.refusal = tr("it holds %1 data lines but declares %2 breakpoints")
-                           .arg(QString::number(dataLines.size()), QString::number(breakpoints));
-        return read;
-    }
-    read.points.reserve(dataLines.size());
+    if (breakpoints >= 0 && breakpoints != dataLines.size())
+        return Failure {tr("it holds %1 data lines but declares %2 breakpoints")
+                            .arg(QString::number(dataLines.size()), QString::number(breakpoints))};
+    QVector<CurvePoint> points;
+    points.reserve(dataLines.size());
     for (const CurvePoint &line : dataLines) {
         CurvePoint point = line;
         if (format >= 4)
             point.resistance = std::pow(10.0, line.resistance);
         if (format == 5)
             point.temperature = std::pow(10.0, line.temperature);
-        if (!std::isfinite(point.resistance) || !std::isfinite(point.temperature)) {
-            read.points.clear();
-            read.refusal = tr("some of its breakpoints lie out of range");
-            return read;
-        }
-        read.points.append(point);
+        if (!std::isfinite(point.resistance) || !std::isfinite(point.temperature))
+            return Failure {tr("some of its breakpoints lie out of range")};
+        points.append(point);
     }
-    return read;
+    return points;
 }
 
 } // namespace
 
-CurveRead readCurve(QIODevice &device)
+Result<QVector<CurvePoint>> readCurve(QIODevice &device)
 {
     // Both readings are gathered in one pass, since a ".340" header may come anywhere before the
     // end: the plain one (first two fields) and the ".340" one (units and temperature of lines
@@ -175,7 +168,7 @@ CurveRead readCurve(QIODevice &device)
         if (result == LineReader::End)
             break;
         if (result == LineReader::Failed)
-            return {{}, tr("it could not be read to its end")};
+            return Failure {tr("it could not be read to its end")};
         if (result == LineReader::TooLong)
             continue;
 
@@ -207,24 +200,18 @@ CurveRead readCurve(QIODevice &device)
         }
     }
 
-    CurveRead read;
-    if (!is340)
-        read.points = plain;
-    else if (!formatProblem.isEmpty())
-        read.refusal = formatProblem;
-    else if (breakpointsUnreadable)
-        read.refusal = tr("its Number of Breakpoints is not a number");
-    else
-        read = curveFrom340(format, breakpoints, dataLines);
-
-    if (read.refusal.isEmpty() && read.points.size() < 2) {
-        read.points.clear();
-        read.refusal = tr("it holds fewer than two resistance/temperature points");
-    }
-    return read;
+    if (is340 && !formatProblem.isEmpty())
+        return Failure {formatProblem};
+    if (is340 && breakpointsUnreadable)
+        return Failure {tr("its Number of Breakpoints is not a number")};
+    const Result<QVector<CurvePoint>> points
+        = is340 ? curveFrom340(format, breakpoints, dataLines) : Result<QVector<CurvePoint>>(plain);
+    if (points && points->size() < 2)
+        return Failure {tr("it holds fewer than two resistance/temperature points")};
+    return points;
 }
 
-CurveRead readCurve(const QByteArray &bytes)
+Result<QVector<CurvePoint>> readCurve(const QByteArray &bytes)
 {
     QByteArray copy = bytes;
     QBuffer buffer(&copy);
@@ -232,40 +219,20 @@ CurveRead readCurve(const QByteArray &bytes)
     return readCurve(buffer);
 }
 
-CurveRead readCurveFile(const QString &path)
+Result<CurveTable> resampleCurve(QVector<CurvePoint> points)
 {
-    CurveRead read;
-    QFile file;
-    const FileOpening opening = openRegularFile(file, path, QIODevice::ReadOnly, &read.refusal);
-    read.opened = opening != FileOpening::Failed;
-    if (opening != FileOpening::Opened)
-        return read;
-    if (file.size() > MaxCurveFileBytes) {
-        read.refusal = tr("it is larger than 16 MiB, far more than any curve");
-        return read;
-    }
-    return readCurve(file);
-}
-
-CurveTable resampleCurve(QVector<CurvePoint> points)
-{
-    CurveTable table;
     const int n = points.size();
-    if (n < 2) {
-        table.refusal = tr("it holds fewer than two resistance/temperature points");
-        return table;
-    }
+    if (n < 2)
+        return Failure {tr("it holds fewer than two resistance/temperature points")};
     std::stable_sort(points.begin(), points.end(), [](const CurvePoint &a, const CurvePoint &b) {
         return a.resistance < b.resistance;
     });
 
     const double tFirst = points[0].temperature;
     const double tLast = points[n - 1].temperature;
-    if (!(tFirst > 0 && tLast > 0)) {
-        table.refusal = tr("its temperatures at the lowest and highest resistance are not both "
-                           "above 0 K");
-        return table;
-    }
+    if (!(tFirst > 0 && tLast > 0))
+        return Failure {tr("its temperatures at the lowest and highest resistance are not both "
+                           "above 0 K")};
 
     // A sensor's temperature runs one way as its resistance rises. A point against that (a
     // mistyped digit) bends the table to follow it, so it is named by its line; the rows are
@@ -308,31 +275,11 @@ CurveTable resampleCurve(QVector<CurvePoint> points)
         const double slope = (points[i].resistance - points[j].resistance)
             / (points[i].temperature - points[j].temperature);
         const double r = (t - points[j].temperature) * slope + points[j].resistance;
-        if (!(std::fabs(r) <= floatMax && std::fabs(t) <= floatMax)) {
-            table.refusal = tr("it gives table rows that are not finite numbers, as where two "
-                               "neighbouring points share a temperature");
-            return table;
-        }
+        if (!(std::fabs(r) <= floatMax && std::fabs(t) <= floatMax))
+            return Failure {tr("it gives table rows that are not finite numbers, as where two "
+                               "neighbouring points share a temperature")};
         rows.append({float(r), float(t)});
         t = t / q;
     }
-    table.rows = rows;
-    table.refusal = disorder;
-    table.outOfOrder = !disorder.isEmpty();
-    return table;
-}
-
-CurveTable curveTableFromFile(const QString &path, bool *opened)
-{
-    const CurveRead curve = readCurveFile(path);
-    if (opened)
-        *opened = curve.opened;
-    CurveTable table;
-    if (!curve.refusal.isEmpty()) {
-        table.refusal = curve.refusal;
-        return table;
-    }
-    table = resampleCurve(curve.points);
-    table.points = curve.points;
-    return table;
+    return CurveTable {rows, disorder, {}};
 }

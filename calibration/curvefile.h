@@ -3,6 +3,7 @@
 // Sensor curve files: reading resistance/temperature points from a plain two-column file or a
 // ".340" curve, and resampling them into a channel's 100-row temperature table. Pure, no widgets.
 #include "values/calibration.h"
+#include "values/result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -18,26 +19,15 @@ struct CurvePoint
     int line = 0; // the file's line it was read from, counted from 1; 0 when not from a file
 };
 
-// The points of a curve file, in file order, or why the file cannot fill a table.
-struct CurveRead
-{
-    QVector<CurvePoint> points;
-    QString refusal; // empty when the points are usable; otherwise a clause such as
-                     // "it is a diode voltage curve", to follow the file's name in a sentence
-    bool opened = true; // false when the file could not be opened at all (missing, no
-                        // permission); the refusal is then the system's reason
-};
-
-// A channel's table computed from a curve, or why none could be.
+// A channel's table computed from a curve.
 struct CurveTable
 {
-    // TableRows rows when usable or only out of order (see outOfOrder), else empty
-    QVector<TableEntry> rows;
-    QString refusal;
-    // The one refusal an operator may overrule: the curve's temperatures turn back somewhere,
-    // as a mistyped point makes them (though a real sensor's curve may have such a step too).
-    // The refusal names the line; the rows are there for whoever knowingly takes them.
-    bool outOfOrder = false;
+    QVector<TableEntry> rows; // TableRows rows
+    // What an operator must know before taking the rows: empty, or where the curve's temperatures
+    // turn back, as a mistyped point makes them (though a real sensor's curve may have such a step
+    // too), naming the line. The rows follow the curve all the same, for whoever knowingly takes
+    // them.
+    QString turnsBack;
     QVector<CurvePoint> points; // from a file: its own points, to compare the rows with
 };
 
@@ -58,22 +48,15 @@ constexpr int MaxCurveLineBytes = 1023;
 // Any other file is read as plain lines "resistance temperature", fields separated by TABs or by
 // runs of blanks; lines whose first two fields are not finite numbers are skipped.
 //
-// A curve of fewer than two points is refused.
-CurveRead readCurve(QIODevice &device);
-CurveRead readCurve(const QByteArray &bytes);
-
-// Reads the curve file at `path` as above. Only a regular file of at most MaxCurveFileBytes is
-// read; anything else is refused unread, and no open waits (a named pipe with no writer).
-CurveRead readCurveFile(const QString &path);
+// A curve of fewer than two points is refused. The points come in file order; a refusal is a
+// clause such as "it is a diode voltage curve", to follow the file's name in a sentence.
+Result<QVector<CurvePoint>> readCurve(QIODevice &device);
+Result<QVector<CurvePoint>> readCurve(const QByteArray &bytes);
 
 // Resamples a curve at 100 temperatures evenly spaced on a logarithmic scale from the temperature
 // of its lowest-resistance point to that of its highest, each with the resistance interpolated
 // linearly between the points that enclose it. Refuses curves that give rows which are not finite
-// or do not fit the table's single-precision values, and, with outOfOrder set, curves whose
-// temperatures in the order of resistance do not run one way throughout, naming the first point
+// or do not fit the table's single-precision values. A curve whose temperatures in the order of
+// resistance do not run one way throughout gives its rows with turnsBack naming the first point
 // against the order by its line.
-CurveTable resampleCurve(QVector<CurvePoint> points);
-
-// The curve file at `path` read and resampled: the channel's table, or why the file gives none.
-// `opened` tells whether the file could be opened at all (a missing file could not).
-CurveTable curveTableFromFile(const QString &path, bool *opened = nullptr);
+Result<CurveTable> resampleCurve(QVector<CurvePoint> points);

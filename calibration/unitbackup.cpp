@@ -32,15 +32,15 @@ bool sameBits(const Calibration &a, const Calibration &b)
 Result<void> readBack(const QString &path, const QVector<Calibration> &channels)
 {
     QFile file;
-    QString reason;
-    if (openRegularFile(file, path, QIODevice::ReadOnly, &reason) != FileOpening::Opened)
-        return Failure {reason};
-    const UnitCalibrationFile read = readUnitCalibrationFile(file.readAll());
-    if (!read.problem.isEmpty())
-        return Failure {read.problem};
+    const Result<void> opened = openRegularFile(file, path, QIODevice::ReadOnly);
+    if (!opened)
+        return opened;
+    const Result<UnitCalibrationFile> read = readUnitCalibrationFile(file.readAll());
+    if (!read)
+        return Failure {read.error()};
     for (int channel = 0; channel < channels.size(); ++channel) {
-        if (read.channels.size() != channels.size()
-            || !sameBits(read.channels.at(channel), channels.at(channel)))
+        if (read->channels.size() != channels.size()
+            || !sameBits(read->channels.at(channel), channels.at(channel)))
             return Failure {QCoreApplication::translate(
                                 "BackupStore", "Channel%1 does not read back as the unit holds it")
                                 .arg(channel + 1)};

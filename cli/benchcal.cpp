@@ -86,9 +86,9 @@ PointsFile readPointsFile(const QString &path)
 {
     PointsFile points;
     QFile file;
-    QString reason;
-    if (openRegularFile(file, path, QIODevice::ReadOnly, &reason) != FileOpening::Opened) {
-        points.read.problem = reason;
+    const Result<void> opened = openRegularFile(file, path, QIODevice::ReadOnly);
+    if (!opened) {
+        points.read.problem = opened.error();
         return points;
     }
     // A points file is a few lines; a curve's cap keeps a wrong file from filling memory.

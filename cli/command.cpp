@@ -1,6 +1,6 @@
 #include "cli/command.h"
 
-#include "calibration/unitbackup.h"
+#include "calibration/backupstore.h"
 #include "text/numbers.h"
 #include "unit/unit.h"
 
@@ -13,6 +13,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -131,21 +132,45 @@ QCommandLineOption noBackupOption()
                     "folder")};
 }
 
+CommandChoices::CommandChoices(bool force, QString orderAdvice)
+    : force(force)
+    , orderAdvice(std::move(orderAdvice))
+{ }
+
+void CommandChoices::refuse(int channel, const QString &problem)
+{
+    say(cliText("%1: %2. Nothing was sent to the unit.").arg(channelTitle(channel), problem));
+}
+
+bool CommandChoices::sendOutOfOrder(int channel, const QString &problem)
+{
+    if (force)
+        return true;
+    say(cliText("%1: %2. %3 Nothing was sent to the unit.")
+            .arg(channelTitle(channel), problem, orderAdvice));
+    return false;
+}
+
+bool CommandChoices::sendWithoutBackup(const QString &why)
+{
+    say(cliText("the calibration the unit holds now could not be backed up (%1); nothing was "
+                "sent. --no-backup sends without a backup.")
+            .arg(why));
+    return false;
+}
+
+void CommandChoices::backedUp(const QString &path)
+{
+    say(cliText("the unit's calibration was backed up to %1").arg(shown(path)));
+}
+
 bool keepBackup(Unit &unit)
 {
     // The window and the command line keep their backups in one folder, the tool's.
     static BackupStore store(BackupStore::defaultFolder(QStringLiteral("quadmeter")));
-    const Result<QString> backup
-        = backUpBeforeChange(unit, store, QStringLiteral("quadmeter-cli " QUADMETER_VERSION));
-    if (!backup) {
-        say(cliText("the calibration the unit holds now could not be backed up (%1); nothing was "
-                    "sent. --no-backup sends without a backup.")
-                .arg(backup.error()));
-        return false;
-    }
-    if (!backup->isEmpty())
-        say(cliText("the unit's calibration was backed up to %1").arg(shown(*backup)));
-    return true;
+    CommandChoices choices(false, QString());
+    return backUpBeforeSending(unit, store, QStringLiteral("quadmeter-cli " QUADMETER_VERSION),
+                               choices);
 }
 
 bool readingLoop(Unit &unit, int count, double every,

@@ -3,6 +3,7 @@
 // One command of quadmeter-cli, and what the commands share: talking to the operator, opening the
 // unit, the reading loop and reading option values. A new command is a Command of its own in a
 // file of its own, and one row in the table of cli/commandline.cpp.
+#include "calibration/calibrationsend.h"
 #include "link/portlister.h"
 #include "logging/logformat.h"
 #include "logging/logwriter.h"
@@ -98,6 +99,22 @@ int interrupted(const QString &whatTheUnitHolds);
 
 // --no-backup, for the commands that send calibration.
 QCommandLineOption noBackupOption();
+// How a command that sends calibration decides, each said on stderr: rows out of order go only
+// with --force, and a failed backup stops it (--no-backup sends without one, unasked).
+class CommandChoices : public SendChoices
+{
+public:
+    // `orderAdvice` follows the problem when rows out of order are refused without --force.
+    CommandChoices(bool force, QString orderAdvice);
+    void refuse(int channel, const QString &problem) override;
+    bool sendOutOfOrder(int channel, const QString &problem) override;
+    bool sendWithoutBackup(const QString &why) override;
+    void backedUp(const QString &path) override;
+
+private:
+    bool force;
+    QString orderAdvice;
+};
 // Before a command first sends calibration to the unit, the calibration it holds now is kept in
 // the backups folder and the file's path said on stderr. False after saying why when it could not
 // be read whole or written: then nothing may be sent.

@@ -1,13 +1,9 @@
 // quadmeter-cli restore: sends a saved whole-unit calibration back, channel by channel, verified.
-#include "calibration/calibrationcheck.h"
-#include "calibration/calibrationfile.h"
-#include "calibration/curvefile.h"
+#include "calibration/tablesource.h"
 #include "cli/command.h"
-#include "files/regularfile.h"
 #include "unit/unit.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
 #include <algorithm>
 #include <memory>
@@ -112,37 +108,25 @@ private:
     // The file's calibrations, each one that is to go checked; false after saying why not.
     bool readFile(QVector<Calibration> &saved)
     {
-        QFile file;
-        QString reason;
-        if (openRegularFile(file, input, QIODevice::ReadOnly, &reason) != FileOpening::Opened) {
-            say(cliText("The backup file \"%1\" was not loaded: %2.").arg(shown(input), reason));
+        const Result<TableSource> source = readTableSource(input);
+        if (!source) {
+            say(cliText("The backup file \"%1\" was not loaded: %2.")
+                    .arg(shown(input), source.error()));
             return false;
         }
-        const QByteArray text = file.read(MaxCurveFileBytes + 1);
-        UnitCalibrationFile read = readUnitCalibrationFile(text);
-        if (text.size() > MaxCurveFileBytes)
-            read.problem = cliText("it is too large");
-        else if (read.problem.isEmpty() && calibrationFileKind(text) != CalibrationFileKind::Unit)
-            read.problem = cliText("it is no whole unit's calibration written by backup");
-        if (!read.problem.isEmpty()) {
+        const Result<UnitCalibrationFile> read = unitCalibration(*source);
+        if (!read) {
             say(cliText("The backup file \"%1\" was not loaded: %2. Nothing was sent to the unit.")
-                    .arg(shown(input), read.problem));
+                    .arg(shown(input), read.error()));
             return false;
         }
+        CommandChoices choices(force, cliText("--force sends it all the same."));
         for (const int channel : channels) {
-            const CalibrationCheck check = checkCalibration(read.channels.at(channel));
-            if (check.verdict == CalibrationCheck::Possible
-                || (check.verdict == CalibrationCheck::OutOfOrder && force))
-                continue;
-            say(cliText("%1: %2.%3 Nothing was sent to the unit.")
-                    .arg(channelTitle(channel), check.problem,
-                         check.verdict == CalibrationCheck::OutOfOrder
-                             ? cliText(" --force sends it all the same.")
-                             : QString()));
-            return false;
+            if (!maySend(channel, read->channels.at(channel), choices))
+                return false;
         }
-        saved = read.channels;
-        savedFrom = read.serialNumber;
+        saved = read->channels;
+        savedFrom = read->serialNumber;
         return true;
     }
 

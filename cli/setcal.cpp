@@ -1,15 +1,11 @@
 // quadmeter-cli set-cal: sends a channel's calibration from a curve or a get-cal file.
-#include "calibration/calibrationcheck.h"
-#include "calibration/calibrationfile.h"
-#include "calibration/curvefile.h"
+#include "calibration/tablesource.h"
 #include "cli/benchcal.h"
 #include "cli/command.h"
-#include "files/regularfile.h"
 #include "text/numbers.h"
 #include "unit/unit.h"
 
 #include <QCommandLineParser>
-#include <QFile>
 
 #include <memory>
 
@@ -155,17 +151,10 @@ private:
     // with --force; a value no sensor has never does.
     bool refused(const Calibration &calibration) const
     {
-        const CalibrationCheck check = checkCalibration(calibration);
-        if (check.verdict == CalibrationCheck::Possible
-            || (check.verdict == CalibrationCheck::OutOfOrder && force))
-            return false;
-        say(check.verdict == CalibrationCheck::OutOfOrder
-                ? cliText("%1: %2. Its rows do not run one way, as a sensor's do; --force sends it "
-                          "anyway. Nothing was sent to the unit.")
-                      .arg(channelTitle(channel), check.problem)
-                : cliText("%1: %2. Nothing was sent to the unit.")
-                      .arg(channelTitle(channel), check.problem));
-        return true;
+        CommandChoices choices(
+            force,
+            cliText("Its rows do not run one way, as a sensor's do; --force sends it anyway."));
+        return !maySend(channel, calibration, choices);
     }
 
     // The rows to send and, from a table file, its gain; false after saying why.
@@ -190,52 +179,48 @@ private:
             fileHasGain = false;
             return true;
         }
+        const QString &path = curveFile.isEmpty() ? tableFile : curveFile;
+        const Result<TableSource> source = readTableSource(path);
+        if (!source) {
+            say((curveFile.isEmpty() ? cliText("The table file \"%1\" was not loaded: %2.")
+                                     : cliText("The curve file \"%1\" was not loaded: %2."))
+                    .arg(shown(path), source.error()));
+            return false;
+        }
         if (!curveFile.isEmpty()) {
             // A saved calibration holds the very rows the unit had: resampled as a curve, they
             // would be near enough to look right and still not be what was saved.
-            QFile file;
-            QString reason;
-            if (openRegularFile(file, curveFile, QIODevice::ReadOnly, &reason)
-                    == FileOpening::Opened
-                && calibrationFileKind(file.read(4096)) != CalibrationFileKind::Curve) {
+            if (source->kind != CalibrationFileKind::Curve) {
                 say(cliText("The curve file \"%1\" was not loaded: it is a calibration file, not "
                             "a curve; give it with --table (a get-cal file) or to restore (a "
                             "backup). Nothing was sent to the unit.")
                         .arg(shown(curveFile)));
                 return false;
             }
-            const CurveTable table = curveTableFromFile(curveFile);
-            if (!table.refusal.isEmpty() && !(table.outOfOrder && force)) {
+            const Result<CurveTable> table = curveTable(*source);
+            const QString refusal = table ? table->turnsBack : table.error();
+            const bool overruled = table && force;
+            if (!refusal.isEmpty() && !overruled) {
                 say(cliText("The curve file \"%1\" was not loaded: %2.%3")
-                        .arg(shown(curveFile), table.refusal,
-                             table.outOfOrder ? cliText(" --force loads it anyway.") : QString()));
+                        .arg(shown(curveFile), refusal,
+                             table ? cliText(" --force loads it anyway.") : QString()));
                 return false;
             }
-            calibration.rows = table.rows;
+            calibration.rows = table->rows;
             fileHasGain = false;
             return true;
         }
-        QFile file;
-        QString reason;
-        if (openRegularFile(file, tableFile, QIODevice::ReadOnly, &reason) != FileOpening::Opened) {
-            say(cliText("The table file \"%1\" was not loaded: %2.").arg(shown(tableFile), reason));
-            return false;
-        }
-        // A calibration file is some 3 KiB; a curve's cap keeps a wrong file from filling memory.
-        const QByteArray text = file.read(MaxCurveFileBytes + 1);
-        CalibrationFile table = readCalibrationFile(text);
-        if (text.size() > MaxCurveFileBytes)
-            table.problem = cliText("it is too large");
-        else if (table.problem.isEmpty() && !table.gain && !hasGain)
-            table.problem = cliText("it holds no gain and no --gain was given");
-        if (!table.problem.isEmpty()) {
+        Result<CalibrationFile> table = channelCalibration(*source);
+        if (table && !table->gain && !hasGain)
+            table = Failure {cliText("it holds no gain and no --gain was given")};
+        if (!table) {
             say(cliText("The table file \"%1\" was not loaded: %2. Nothing was sent to the unit.")
-                    .arg(shown(tableFile), table.problem));
+                    .arg(shown(tableFile), table.error()));
             return false;
         }
-        calibration.rows = table.rows;
-        fileHasGain = bool(table.gain);
-        calibration.gain = table.gain.value_or(0);
+        calibration.rows = table->rows;
+        fileHasGain = bool(table->gain);
+        calibration.gain = table->gain.value_or(0);
         return true;
     }
 

@@ -16,8 +16,7 @@ QString notRegularFileText()
     return QCoreApplication::translate("RegularFile", "not a regular file");
 }
 
-FileOpening openRegularFile(QFile &file, const QString &path, QIODevice::OpenMode mode,
-                            QString *reason)
+Result<void> openRegularFile(QFile &file, const QString &path, QIODevice::OpenMode mode)
 {
     const bool writing = mode & QIODevice::WriteOnly;
 #ifdef Q_OS_UNIX
@@ -25,10 +24,8 @@ FileOpening openRegularFile(QFile &file, const QString &path, QIODevice::OpenMod
     // Looking first spares a device even the open; the descriptor is looked at again below, in
     // case the name was given to something else in between.
     struct stat info;
-    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode)) {
-        *reason = notRegularFileText();
-        return FileOpening::NotRegular;
-    }
+    if (::stat(name.constData(), &info) == 0 && !S_ISREG(info.st_mode))
+        return Failure {notRegularFileText()};
     // Non-blocking, so that a named pipe slipped in after the look cannot hold the open.
     int flags = O_NONBLOCK | O_NOCTTY | O_CLOEXEC;
     if (writing)
@@ -36,39 +33,32 @@ FileOpening openRegularFile(QFile &file, const QString &path, QIODevice::OpenMod
     else
         flags |= O_RDONLY;
     const int fd = ::open(name.constData(), flags, 0666);
-    if (fd < 0) {
-        *reason = qt_error_string(errno);
-        return FileOpening::Failed;
-    }
+    if (fd < 0)
+        return Failure {qt_error_string(errno)};
     if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
         ::close(fd);
-        *reason = notRegularFileText();
-        return FileOpening::NotRegular;
+        return Failure {notRegularFileText()};
     }
     ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
     if (writing && (mode & QIODevice::Truncate) && ::ftruncate(fd, 0) != 0) {
-        *reason = qt_error_string(errno);
+        const QString reason = qt_error_string(errno);
         ::close(fd);
-        return FileOpening::Failed;
+        return Failure {reason};
     }
     if (!file.open(fd, mode, QFileDevice::AutoCloseHandle)) {
-        *reason = file.errorString();
+        const QString reason = file.errorString();
         ::close(fd);
-        return FileOpening::Failed;
+        return Failure {reason};
     }
-    return FileOpening::Opened;
+    return {};
 #else
     const QFileInfo info(path);
-    if (info.exists() && !info.isFile()) {
-        *reason = notRegularFileText();
-        return FileOpening::NotRegular;
-    }
+    if (info.exists() && !info.isFile())
+        return Failure {notRegularFileText()};
     Q_UNUSED(writing)
     file.setFileName(path);
-    if (!file.open(mode)) {
-        *reason = file.errorString();
-        return FileOpening::Failed;
-    }
-    return FileOpening::Opened;
+    if (!file.open(mode))
+        return Failure {file.errorString()};
+    return {};
 #endif
 }

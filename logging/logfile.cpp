@@ -16,9 +16,9 @@ Result<void> writeLogLine(const QString &fileName, const QByteArray &line, LogLi
     // the half line has been cut off.
     const QIODevice::OpenMode openMode = QIODevice::WriteOnly | QIODevice::Unbuffered
         | (mode == LogLineMode::Truncate ? QIODevice::Truncate : QIODevice::Append);
-    QString reason;
-    if (openRegularFile(file, fileName, openMode, &reason) != FileOpening::Opened)
-        return Failure {reason};
+    const Result<void> opened = openRegularFile(file, fileName, openMode);
+    if (!opened)
+        return opened;
     return writeLogLine(file, line);
 }
 
@@ -26,11 +26,10 @@ Result<void> appendLogRow(const QString &fileName, const QByteArray &header, con
                           bool *madeAgain)
 {
     QFile file;
-    QString reason;
-    if (openRegularFile(file, fileName,
-                        QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Append, &reason)
-        != FileOpening::Opened)
-        return Failure {reason};
+    const Result<void> opened = openRegularFile(
+        file, fileName, QIODevice::WriteOnly | QIODevice::Unbuffered | QIODevice::Append);
+    if (!opened)
+        return opened;
     const bool empty = file.size() == 0;
     const Result<void> written = writeLogLine(file, empty ? header + row : row);
     if (madeAgain)
@@ -41,9 +40,9 @@ Result<void> appendLogRow(const QString &fileName, const QByteArray &header, con
 Result<void> endCutLastRow(const QString &fileName)
 {
     QFile file;
-    QString reason;
-    if (openRegularFile(file, fileName, QIODevice::ReadOnly, &reason) != FileOpening::Opened)
-        return Failure {reason};
+    const Result<void> opened = openRegularFile(file, fileName, QIODevice::ReadOnly);
+    if (!opened)
+        return opened;
     const qint64 size = file.size();
     if (size == 0 || !file.seek(size - 1) || file.read(1) == "\n")
         return {};
@@ -77,8 +76,7 @@ LogFileContent logFileContent(const QString &fileName, const QByteArray &header,
     if (!logFileHoldsData(fileName))
         return LogFileContent::Nothing;
     QFile file;
-    QString reason;
-    if (openRegularFile(file, fileName, QIODevice::ReadOnly, &reason) != FileOpening::Opened)
+    if (!openRegularFile(file, fileName, QIODevice::ReadOnly))
         return LogFileContent::Other;
     if (!startsWithLogHeader(file.read(header.size()), header))
         return LogFileContent::Other;

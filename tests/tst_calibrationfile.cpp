@@ -47,7 +47,8 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy_data()
     row("beyond a float", 59, "1e39\t300",
         "line 59 (\"1e39 300\") holds a number beyond the range of the unit's values");
     row("decimal comma", 59, "1,5\t300",
-        "line 59 (\"1,5 300\") has a decimal comma in \"1,5\"; the file's numbers are written with a point");
+        "line 59 (\"1,5 300\") has a decimal comma in \"1,5\"; the file's numbers are written with "
+        "a point");
     row("a second header", 59, "Resistance (Ohm)\tTemperature (K)",
         "line 59 (\"Resistance (Ohm) Temperature (K)\") is not a row of two numbers");
     row("gain and more", 1, "Gain\t1.5\t7", "line 1 (\"Gain 1.5 7\") is not \"Gain\" and a number");
@@ -67,10 +68,10 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy()
     QFETCH(QString, problem);
     QList<QByteArray> lines = calibrationFileText(fallingSensor()).split('\n');
     lines[line - 1] = text + '\r';
-    const CalibrationFile file = readCalibrationFile(lines.join('\n'));
-    QCOMPARE(file.problem.isEmpty() ? checkCalibration({*file.gain, file.rows}).problem
-                                    : file.problem,
-             problem);
+    const Result<CalibrationFile> file = readCalibrationFile(lines.join('\n'));
+    const Calibration read = file ? Calibration {*file->gain, file->rows} : Calibration();
+    const Result<void> values = checkValues(read);
+    QCOMPARE(!file ? file.error() : (values ? checkOrder(read).error() : values.error()), problem);
 }
 
 void CalibrationFileTest::everyFloatReadsBack_data()
@@ -86,10 +87,10 @@ void CalibrationFileTest::everyFloatReadsBack()
 {
     QFETCH(float, value);
     Calibration calibration {value, QVector<TableEntry>(100, {value, value})};
-    const CalibrationFile file = readCalibrationFile(calibrationFileText(calibration));
-    QCOMPARE(file.problem, QString());
-    QCOMPARE(bitsOf(*file.gain), bitsOf(value));
-    QCOMPARE(bitsOf(file.rows.at(99).temperature), bitsOf(value));
+    const Result<CalibrationFile> file = readCalibrationFile(calibrationFileText(calibration));
+    QCOMPARE(file.error(), QString());
+    QCOMPARE(bitsOf(*file->gain), bitsOf(value));
+    QCOMPARE(bitsOf(file->rows.at(99).temperature), bitsOf(value));
 }
 
 void CalibrationFileTest::unitFileReadsBackOrSaysWhy_data()
@@ -116,9 +117,9 @@ void CalibrationFileTest::unitFileReadsBackOrSaysWhy()
     QByteArray text = unitCalibrationText({QDateTime::currentDateTime(), "ttyACM0", "Q1", "test"},
                                           QVector<Calibration>(4, fallingSensor()));
     text.replace(from, to);
-    const UnitCalibrationFile file = readUnitCalibrationFile(text);
-    QTEST(file.problem, "problem");
-    QCOMPARE(int(file.channels.size()), file.problem.isEmpty() ? 4 : 0);
+    const Result<UnitCalibrationFile> file = readUnitCalibrationFile(text);
+    QTEST(file.error(), "problem");
+    QCOMPARE(int(file ? file->channels.size() : 0), file.error().isEmpty() ? 4 : 0);
 }
 
 // Every backup is kept, two within one second too, until the newest Kept of the unit remain; the

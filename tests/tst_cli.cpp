@@ -1,7 +1,7 @@
 // quadmeter-cli: its command lines read in process, then the real executable against the
 // simulated unit.
 #include "calibration/calibrationfile.h"
-#include "calibration/curvefile.h"
+#include "calibration/tablesource.h"
 #include "cli/commandline.h"
 #include "link/protocol.h"
 #include "logging/logformat.h"
@@ -302,10 +302,10 @@ void CliTest::calibrationRoundTripIsBitExact()
     QCOMPARE(cli(QStringList {"get-cal", "3", "-o", file} + port).exitCode, 0);
 
     // LoadFromFile reads the same rows off it as a curve.
-    const CurveRead curve = readCurveFile(file);
-    QVERIFY2(curve.refusal.isEmpty(), qPrintable(curve.refusal));
-    QCOMPARE(int(curve.points.size()), 100);
-    QCOMPARE(float(curve.points.at(42).resistance), awkward(42).first);
+    const Result<CurveTable> curve = curveTableFromFile(file);
+    QVERIFY2(curve, qPrintable(curve.error()));
+    QCOMPARE(int(curve->points.size()), 100);
+    QCOMPARE(float(curve->points.at(42).resistance), awkward(42).first);
 
     host.withFirmware([](Firmware &unit) {
         unit.setGain(2, 7);
@@ -648,10 +648,10 @@ void CliTest::setCalKeepsABackupFirst()
     QCOMPARE(run.exitCode, exitCode);
     QCOMPARE(held(host) == before, exitCode != 0);
     if (exitCode == 0) {
-        const CurveTable expected = resampleCurve(readCurveFile(curveFile).points);
-        QCOMPARE(int(expected.rows.size()), 100);
+        const Result<CurveTable> expected = curveTableFromFile(curveFile);
+        QCOMPARE(int(expected ? expected->rows.size() : 0), 100);
         QCOMPARE(onUnit(host, [](Firmware &unit) { return unit.tableRow(1, 99).first; }),
-                 expected.rows.at(99).resistance);
+                 expected->rows.at(99).resistance);
         QCOMPARE(onUnit(host, [](Firmware &unit) { return unit.gain(1); }), gainBefore);
     }
     if (options.contains("--store")) // the last command: no answer to wait for
@@ -665,10 +665,10 @@ void CliTest::setCalKeepsABackupFirst()
         QVERIFY2(run.err.contains(path.toLocal8Bit()), run.err);
         const QByteArray text = fileBytes(path);
         QVERIFY(text.contains("\r\n# Port: " + host.portPath().toLocal8Bit() + "\r\n"));
-        const UnitCalibrationFile backup = readUnitCalibrationFile(text);
-        QCOMPARE(backup.problem, QString());
+        const Result<UnitCalibrationFile> backup = readUnitCalibrationFile(text);
+        QCOMPARE(backup.error(), QString());
         QByteArray saved;
-        for (const Calibration &channel : backup.channels)
+        for (const Calibration &channel : backup->channels)
             saved += calibrationFileText(channel);
         QCOMPARE(saved, before);
     }

@@ -230,10 +230,10 @@ void CurveFileTest::readsPointsOrRefuses()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, outcome);
-    const CurveRead read = readCurve(bytes);
+    const Result<QVector<CurvePoint>> read = readCurve(bytes);
     const bool refused = outcome.at(0).isLetter();
-    QCOMPARE(read.refusal, refused ? outcome : QString());
-    QCOMPARE(describe(read.points), refused ? QString() : outcome);
+    QCOMPARE(read.error(), refused ? outcome : QString());
+    QCOMPARE(describe(read ? *read : QVector<CurvePoint>()), refused ? QString() : outcome);
 }
 
 // A curve that breaks off because the disk failed is not taken for a shorter curve.
@@ -241,15 +241,17 @@ void CurveFileTest::readFailureIsNotAShortCurve()
 {
     const QByteArray bytes = "100 300\n200 250\n400 200\n150 280\n";
     FailingDevice device(bytes, 24);
-    const CurveRead read = readCurve(device);
-    QCOMPARE(read.refusal, QStringLiteral("it could not be read to its end"));
-    QVERIFY(read.points.isEmpty());
+    const Result<QVector<CurvePoint>> read = readCurve(device);
+    QCOMPARE(read.error(), QStringLiteral("it could not be read to its end"));
+    QVERIFY(!read);
 }
 
 void CurveFileTest::exampleCurve()
 {
-    const CurveTable table = resampleCurve(examplePoints);
-    QCOMPARE(table.refusal, QString());
+    const Result<CurveTable> resampled = resampleCurve(examplePoints);
+    QCOMPARE(resampled.error(), QString());
+    const CurveTable &table = *resampled;
+    QCOMPARE(table.turnsBack, QString());
     QCOMPARE(table.rows.size(), 100);
 
     const auto shown = [&](int row) {
@@ -282,8 +284,12 @@ void CurveFileTest::pointOrderDoesNotMatter_data()
 void CurveFileTest::pointOrderDoesNotMatter()
 {
     QFETCH(QByteArray, bytes);
-    const CurveTable expected = resampleCurve(examplePoints);
-    const CurveTable table = resampleCurve(readCurve(bytes).points);
+    const CurveTable expected = *resampleCurve(examplePoints);
+    const Result<QVector<CurvePoint>> read = readCurve(bytes);
+    QVERIFY2(read, qPrintable(read.error()));
+    const Result<CurveTable> resampled = resampleCurve(*read);
+    QVERIFY2(resampled, qPrintable(resampled.error()));
+    const CurveTable &table = *resampled;
     QCOMPARE(table.rows.size(), 100);
     for (int row = 0; row < 100; ++row) {
         QCOMPARE(bitsOf(table.rows[row].resistance), bitsOf(expected.rows[row].resistance));
@@ -310,12 +316,13 @@ void CurveFileTest::realCurvesGiveTheirRowsToTheBit()
     QFETCH(QString, name);
     QFETCH(QString, first);
     QFETCH(QString, last);
-    const CurveRead read = readCurve(curveData(name + ".340"));
-    QCOMPARE(read.refusal, QString());
-    const CurveTable table = resampleCurve(read.points);
+    const Result<QVector<CurvePoint>> read = readCurve(curveData(name + ".340"));
+    QCOMPARE(read.error(), QString());
+    const Result<CurveTable> resampled = resampleCurve(*read);
+    QCOMPARE(resampled.error(), QString());
+    const CurveTable &table = *resampled;
     // X05932's one step against the order is named, and its rows are still there to take.
-    QCOMPARE(table.outOfOrder, name == "X05932");
-    QCOMPARE(table.refusal.isEmpty(), !table.outOfOrder);
+    QCOMPARE(!table.turnsBack.isEmpty(), name == "X05932");
     QCOMPARE(table.rows.size(), 100);
     QCOMPARE(formatReal(table.rows[0].resistance) + '/' + formatReal(table.rows[0].temperature),
              first);
@@ -361,12 +368,12 @@ void CurveFileTest::rowsLieOnTheCurveOrAreRefused()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, refusal);
-    const CurveRead read = readCurve(bytes);
-    QCOMPARE(read.refusal, QString());
-    const CurveTable table = resampleCurve(read.points);
-    QCOMPARE(table.refusal, refusal);
-    QCOMPARE(table.rows.size(), refusal.isEmpty() ? 100 : 0);
-    const QString off = offTheCurve(read.points, table.rows);
+    const Result<QVector<CurvePoint>> read = readCurve(bytes);
+    QCOMPARE(read.error(), QString());
+    const Result<CurveTable> table = resampleCurve(*read);
+    QCOMPARE(table ? table->turnsBack : table.error(), refusal);
+    QCOMPARE(table ? table->rows.size() : 0, refusal.isEmpty() ? 100 : 0);
+    const QString off = offTheCurve(*read, table ? table->rows : QVector<TableEntry>());
     QVERIFY2(off.isEmpty(), qPrintable(off));
 }
 

@@ -1,8 +1,8 @@
 // Calibration at the bench: the standard platinum table, fits and corrections through measured
 // points, and what each refuses.
-#include "calibration/curvefile.h"
 #include "calibration/fixedpoints.h"
 #include "calibration/tableshape.h"
+#include "calibration/tablesource.h"
 #include "tests/support/floatbits.h"
 
 #include <QtTest>
@@ -59,8 +59,12 @@ void FixedPointsTest::standardTable()
     for (const auto &[pt, low, high] :
          {std::tuple {pt100, 73.15, 500.0}, std::tuple {pt1000, 90.0, 1123.15}}) {
         const QVector<TableEntry> rows = platinumTable(pt, low, high).rows;
-        const CurveTable loaded = resampleCurve(readCurve(platinumCurveFile(pt, low, high)).points);
-        QVERIFY2(loaded.refusal.isEmpty(), qPrintable(loaded.refusal));
+        const Result<QVector<CurvePoint>> read = readCurve(platinumCurveFile(pt, low, high));
+        QVERIFY2(read, qPrintable(read.error()));
+        const Result<CurveTable> resampled = resampleCurve(*read);
+        QVERIFY2(resampled && resampled->turnsBack.isEmpty(),
+                 qPrintable(resampled ? resampled->turnsBack : resampled.error()));
+        const CurveTable &loaded = *resampled;
         QCOMPARE(loaded.rows.size(), rows.size());
         for (int k = 0; k < rows.size(); ++k)
             QVERIFY2(bitsOf(loaded.rows.at(k).resistance) == bitsOf(rows.at(k).resistance)
@@ -110,8 +114,9 @@ void FixedPointsTest::fits()
 // both and still runs one way.
 void FixedPointsTest::curveThroughTwoPoints()
 {
-    const CurveTable curve = curveTableFromFile(QUADMETER_TEST_DATA "/curves/X186275.340");
-    QVERIFY2(curve.refusal.isEmpty(), qPrintable(curve.refusal));
+    const Result<CurveTable> read = curveTableFromFile(QUADMETER_TEST_DATA "/curves/X186275.340");
+    QVERIFY2(read && read->turnsBack.isEmpty(), qPrintable(read ? read->turnsBack : read.error()));
+    const CurveTable &curve = *read;
     // Points at two rows' temperatures, the sensor reading a little off the curve at each.
     QVector<FixedPoint> measured;
     for (const auto &[row, factor] : {std::pair {70, 1.004}, std::pair {20, 0.997}})

@@ -2,6 +2,7 @@
 // cannot fill them leaves the table as it was and says why, and the unit is never involved.
 #include "app/dialog.h"
 #include "calibration/calibrationfile.h"
+#include "calibration/tablesource.h"
 #include "link/protocol.h"
 #include "sim/ptyhost.h"
 #include "tests/support/cutfiles.h"
@@ -128,7 +129,7 @@ void LoadTempTableTest::curveFillsTheWholeTable()
     auto *chart = window.pages[channel]->findChild<CalibrationChart *>();
     const QList<QAbstractSeries *> drawn = chart->findChild<QChartView *>()->chart()->series();
     QCOMPARE(qobject_cast<QXYSeries *>(drawn.at(1))->count(),
-             int(readCurveFile(curves + name + ".340").points.size()));
+             int(curveTableFromFile(curves + name + ".340")->points.size()));
     QCOMPARE(qobject_cast<QXYSeries *>(drawn.at(0))->count(), 100);
     QVERIFY2(chart->note().startsWith("Largest difference from the file: "),
              qPrintable(chart->note()));
