@@ -51,6 +51,20 @@ void setPadded(QValueAxis *axis, const Range &range)
     axis->setRange(range.low - pad, range.high + pad);
 }
 
+// The axis over `range` with air around it, at round numbers. The round numbers are worked out
+// on an axis of no chart, so that the chart lays itself out for the end result only and not for
+// each step on the way there, nor at all when a table drawn again spans the same range.
+void setNicePadded(QValueAxis *axis, const Range &range)
+{
+    QValueAxis rounding;
+    rounding.setTickCount(axis->tickCount());
+    rounding.setRange(axis->min(), axis->max());
+    setPadded(&rounding, range);
+    rounding.applyNiceNumbers();
+    axis->setRange(rounding.min(), rounding.max());
+    axis->setTickCount(rounding.tickCount());
+}
+
 } // namespace
 
 struct CalibrationChart::Plot
@@ -246,13 +260,11 @@ void CalibrationChart::redraw()
     noteLabel->setText(notes.join(QLatin1Char(' ')));
     noteLabel->setToolTip(noteLabel->text());
 
-    setPadded(plot->temperature, temperature);
-    plot->temperature->applyNiceNumbers();
+    setNicePadded(plot->temperature, temperature);
     if (logarithmic) {
         static_cast<QLogValueAxis *>(plot->resistance)
             ->setRange(resistance.low / 1.2, resistance.high * 1.2);
     } else {
-        setPadded(static_cast<QValueAxis *>(plot->resistance), resistance);
-        static_cast<QValueAxis *>(plot->resistance)->applyNiceNumbers();
+        setNicePadded(static_cast<QValueAxis *>(plot->resistance), resistance);
     }
 }
