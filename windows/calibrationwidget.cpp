@@ -75,23 +75,7 @@ calibrationWidget::calibrationWidget(QWidget *parent)
     if (const QString example = exampleCurvePath(); !example.isEmpty())
         ui->leFileName->setText(example);
     ui->leGain->setValidator(numberValidator(this));
-    // What the operator types replaces the exact value the tool put there.
-    const auto typedInto = [this](QLineEdit *field) {
-        connect(field, &QLineEdit::textEdited, this, [this, field] { exact.remove(field); });
-    };
-    typedInto(ui->leGain);
-
-    for (int row = 0; row < ui->twTempTable->rowCount(); ++row) {
-        for (int column = 0; column < 2; ++column) {
-            auto *editor = new QLineEdit(this);
-            editor->setFrame(false);
-            editor->setValidator(numberValidator(this));
-            typedInto(editor);
-            ui->twTempTable->setCellWidget(row, column, editor);
-            // The chart follows a row once its edit is done, not at every key.
-            connect(editor, &QLineEdit::editingFinished, this, &calibrationWidget::redrawChart);
-        }
-    }
+    followTyping(ui->leGain);
 
     // Enough of the table to see the curve's shape, whatever the font and scale.
     constexpr int shownRows = 10;
@@ -101,6 +85,39 @@ calibrationWidget::calibrationWidget(QWidget *parent)
 calibrationWidget::~calibrationWidget()
 {
     delete ui;
+}
+
+void calibrationWidget::followTyping(QLineEdit *field)
+{
+    // What the operator types replaces the exact value the tool put there.
+    connect(field, &QLineEdit::textEdited, this, [this, field] { exact.remove(field); });
+}
+
+// The table's two hundred editors cost the window more to make than all else behind its first
+// page, four pages over; so they are made when the page is first shown, filled or read.
+void calibrationWidget::makeCellEditors()
+{
+    if (cellEditorsMade)
+        return;
+    cellEditorsMade = true;
+    QDoubleValidator *number = numberValidator(this);
+    for (int row = 0; row < ui->twTempTable->rowCount(); ++row) {
+        for (int column = 0; column < 2; ++column) {
+            auto *editor = new QLineEdit(this);
+            editor->setFrame(false);
+            editor->setValidator(number);
+            followTyping(editor);
+            ui->twTempTable->setCellWidget(row, column, editor);
+            // The chart follows a row once its edit is done, not at every key.
+            connect(editor, &QLineEdit::editingFinished, this, &calibrationWidget::redrawChart);
+        }
+    }
+}
+
+void calibrationWidget::showEvent(QShowEvent *event)
+{
+    makeCellEditors();
+    QWidget::showEvent(event);
 }
 
 int calibrationWidget::channel()
@@ -224,6 +241,8 @@ void calibrationWidget::redrawChart()
 
 QLineEdit *calibrationWidget::cellEditor(int row, int column) const
 {
+    // Reading a page not shown yet makes its editors as showing it would; they start empty.
+    const_cast<calibrationWidget *>(this)->makeCellEditors();
     return static_cast<QLineEdit *>(ui->twTempTable->cellWidget(row, column));
 }
 

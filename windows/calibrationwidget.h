@@ -77,7 +77,12 @@ private slots:
     void on_pbStandard_clicked();
     void on_pbPoints_clicked();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void followTyping(QLineEdit *field);
+    void makeCellEditors();
     QLineEdit *cellEditor(int row, int column) const;
     void showExact(QLineEdit *field, float value);
     // The exact value behind a field the operator has not edited since the tool filled it.
@@ -92,6 +97,7 @@ private:
     Ui::calibrationWidget *ui;
     // The channel index 0-3; a data member cannot share the accessor's name in C++.
     int channelIndex = 0;
+    bool cellEditorsMade = false;
     struct Exact
     {
         float value;
