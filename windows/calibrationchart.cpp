@@ -154,7 +154,10 @@ void CalibrationChart::makePlot()
     plot->view = new QChartView(chart, this);
     plot->view->setRenderHint(QPainter::Antialiasing);
     plot->view->setMinimumHeight(ChartHeight * 2 / 3);
-    static_cast<QVBoxLayout *>(layout())->insertWidget(0, plot->view, 1);
+    // Neither a view's own policy nor a stretch may claim a share of the page's spare height,
+    // which belongs to the table.
+    plot->view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    static_cast<QVBoxLayout *>(layout())->insertWidget(0, plot->view);
     plot->view->setVisible(folder->isChecked());
     redraw();
 }
