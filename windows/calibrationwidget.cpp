@@ -76,10 +76,6 @@ calibrationWidget::calibrationWidget(QWidget *parent)
         ui->leFileName->setText(example);
     ui->leGain->setValidator(numberValidator(this));
     followTyping(ui->leGain);
-
-    // Enough of the table to see the curve's shape, whatever the font and scale.
-    constexpr int shownRows = 10;
-    resize(windowFitting(this, {{ui->twTempTable, tableShowing(ui->twTempTable, shownRows)}}));
 }
 
 calibrationWidget::~calibrationWidget()
@@ -93,13 +89,21 @@ void calibrationWidget::followTyping(QLineEdit *field)
     connect(field, &QLineEdit::textEdited, this, [this, field] { exact.remove(field); });
 }
 
-// The table's two hundred editors cost the window more to make than all else behind its first
-// page, four pages over; so they are made when the page is first shown, filled or read.
+// The table's rows and their two hundred editors cost the window more to make and to lay out
+// than all else behind its first page, four pages over; so they are made when the page is first
+// shown, filled or read, the rows alone when the window asks for the page's size.
+void calibrationWidget::makeRows()
+{
+    if (ui->twTempTable->rowCount() != TableRows)
+        ui->twTempTable->setRowCount(TableRows);
+}
+
 void calibrationWidget::makeCellEditors()
 {
     if (cellEditorsMade)
         return;
     cellEditorsMade = true;
+    makeRows();
     QDoubleValidator *number = numberValidator(this);
     for (int row = 0; row < ui->twTempTable->rowCount(); ++row) {
         for (int column = 0; column < 2; ++column) {
@@ -114,9 +118,21 @@ void calibrationWidget::makeCellEditors()
     }
 }
 
+void calibrationWidget::fitToTable()
+{
+    // Enough of the table to see the curve's shape, whatever the font and scale.
+    constexpr int shownRows = 10;
+    tableFitted = true;
+    makeRows();
+    resize(windowFitting(this, {{ui->twTempTable, tableShowing(ui->twTempTable, shownRows)}}));
+}
+
 void calibrationWidget::showEvent(QShowEvent *event)
 {
     makeCellEditors();
+    // The table's headers get their room here unless the window already asked for it.
+    if (!tableFitted)
+        fitToTable();
     QWidget::showEvent(event);
 }
 

@@ -45,6 +45,9 @@ public:
     TempTableRow tableRow(int row);
     void setTableRow(int row, float resistance, float temperature);
     QString fileName();
+    // Sizes the page to show enough of its table, every column whole, and fits the table's
+    // columns and rows to their headers; done when the page is first shown unless done before.
+    void fitToTable();
 
     // The page as the unit would get it, when the gain and all 200 cells hold whole numbers.
     // Otherwise nothing, and `problem` names the first field that does not, as in
@@ -82,6 +85,7 @@ protected:
 
 private:
     void followTyping(QLineEdit *field);
+    void makeRows();
     void makeCellEditors();
     QLineEdit *cellEditor(int row, int column) const;
     void showExact(QLineEdit *field, float value);
@@ -98,6 +102,7 @@ private:
     // The channel index 0-3; a data member cannot share the accessor's name in C++.
     int channelIndex = 0;
     bool cellEditorsMade = false;
+    bool tableFitted = false;
     struct Exact
     {
         float value;
