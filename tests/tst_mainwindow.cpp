@@ -141,6 +141,8 @@ void MainWindowTest::windowsOpenShowingTheirTables_data()
     QTest::addColumn<QSize>("least");
     QTest::newRow("data table") << 0 << "twData" << 5 << QSize(565, 301);
     QTest::newRow("calibration table") << 1 << "twTempTable" << 10 << QSize(565, 301);
+    QTest::newRow("calibration table behind the first")
+        << 3 << "twTempTable" << 10 << QSize(565, 301);
     QTest::newRow("logger's enables") << -1 << "twEnables" << 3 << QSize(504, 224);
 }
 

@@ -118,21 +118,31 @@ void calibrationWidget::makeCellEditors()
     }
 }
 
-void calibrationWidget::fitToTable()
+QSize calibrationWidget::fitTable()
 {
     // Enough of the table to see the curve's shape, whatever the font and scale.
     constexpr int shownRows = 10;
     tableFitted = true;
     makeRows();
-    resize(windowFitting(this, {{ui->twTempTable, tableShowing(ui->twTempTable, shownRows)}}));
+    return tableShowing(ui->twTempTable, shownRows);
+}
+
+void calibrationWidget::fitToTable()
+{
+    resize(windowFitting(this, {{ui->twTempTable, fitTable()}}));
 }
 
 void calibrationWidget::showEvent(QShowEvent *event)
 {
     makeCellEditors();
-    // The table's headers get their room here unless the window already asked for it.
-    if (!tableFitted)
-        fitToTable();
+    // The table's headers get their room here unless the window already asked for it. A page
+    // in the window takes the window's size; only a page on its own opens at its table's.
+    if (!tableFitted) {
+        if (isWindow())
+            fitToTable();
+        else
+            fitTable();
+    }
     QWidget::showEvent(event);
 }
 

@@ -87,6 +87,8 @@ private:
     void followTyping(QLineEdit *field);
     void makeRows();
     void makeCellEditors();
+    // Fits the table's columns and rows to their headers; the size that shows enough of it.
+    QSize fitTable();
     QLineEdit *cellEditor(int row, int column) const;
     void showExact(QLineEdit *field, float value);
     // The exact value behind a field the operator has not edited since the tool filled it.
