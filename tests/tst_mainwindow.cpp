@@ -95,6 +95,7 @@ void MainWindowTest::pageButtonsEmitTheirOwnPage()
         spies.append(new QSignalSpy(tabs->widget(i), signal.toLatin1().constData()));
 
     ModalAnswerer answerer; // in case a slot wants a unit that is not there
+    qobject_cast<calibrationWidget *>(tabs->widget(3))->makeForm();
     tabs->widget(3)->findChild<QPushButton *>(button)->click();
 
     for (int i = 0; i < 4; ++i)

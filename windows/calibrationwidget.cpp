@@ -71,11 +71,39 @@ calibrationWidget::calibrationWidget(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::calibrationWidget)
 {
+    // Only a page in a window waits to be shown or used.
+    if (!parent)
+        makeForm();
+}
+
+// The window holds four pages behind its first, and their fields cost more to make than all it
+// shows first; so a page makes them when first shown or used.
+void calibrationWidget::makeForm()
+{
+    if (formMade)
+        return;
+    formMade = true;
+    // The form's own size is for a page on its own; one the window placed keeps its place.
+    const QRect placed = geometry();
     ui->setupUi(this);
+    if (!isWindow())
+        setGeometry(placed);
     if (const QString example = exampleCurvePath(); !example.isEmpty())
         ui->leFileName->setText(example);
     ui->leGain->setValidator(numberValidator(this));
     followTyping(ui->leGain);
+    // Fields made while the page is on screen are not shown with it.
+    if (isVisible()) {
+        for (QWidget *field : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            field->show();
+    }
+}
+
+void calibrationWidget::setVisible(bool visible)
+{
+    if (visible)
+        makeForm();
+    QWidget::setVisible(visible);
 }
 
 calibrationWidget::~calibrationWidget()
@@ -94,6 +122,7 @@ void calibrationWidget::followTyping(QLineEdit *field)
 // shown, filled or read, the rows alone when the window asks for the page's size.
 void calibrationWidget::makeRows()
 {
+    makeForm();
     if (ui->twTempTable->rowCount() != TableRows)
         ui->twTempTable->setRowCount(TableRows);
 }
@@ -129,11 +158,13 @@ QSize calibrationWidget::fitTable()
 
 void calibrationWidget::fitToTable()
 {
-    resize(windowFitting(this, {{ui->twTempTable, fitTable()}}));
+    const QSize table = fitTable(); // makes the table first
+    resize(windowFitting(this, {{ui->twTempTable, table}}));
 }
 
 void calibrationWidget::showEvent(QShowEvent *event)
 {
+    makeForm();
     makeCellEditors();
     // The table's headers get their room here unless the window already asked for it. A page
     // in the window takes the window's size; only a page on its own opens at its table's.
@@ -158,11 +189,13 @@ void calibrationWidget::setChannel(int index)
 
 float calibrationWidget::gain()
 {
+    makeForm();
     return value(ui->leGain);
 }
 
 void calibrationWidget::setGain(float value)
 {
+    makeForm();
     showExact(ui->leGain, value);
 }
 
@@ -179,11 +212,13 @@ void calibrationWidget::setTableRow(int row, float resistance, float temperature
 
 QString calibrationWidget::fileName()
 {
+    makeForm();
     return ui->leFileName->text();
 }
 
 std::optional<Calibration> calibrationWidget::calibration(QString &problem) const
 {
+    const_cast<calibrationWidget *>(this)->makeForm();
     // A field the tool filled holds its exact value; one the operator typed must hold a number.
     const auto fieldProblem = [this](const QLineEdit *field, float &value) {
         if (const std::optional<float> kept = exactValue(field)) {
@@ -216,6 +251,7 @@ std::optional<Calibration> calibrationWidget::calibration(QString &problem) cons
 
 void calibrationWidget::showCalibration(const Calibration &calibration)
 {
+    makeForm();
     standardSource.reset();
     setGain(calibration.gain);
     for (int row = 0; row < calibration.rows.size(); ++row)
@@ -226,6 +262,7 @@ void calibrationWidget::showCalibration(const Calibration &calibration)
 
 void calibrationWidget::showBackup(const QString &path)
 {
+    makeForm();
     ui->pbSetData->setToolTip(
         tr("Before this run first changed the unit's calibration, all four channels were backed "
            "up to %1")
@@ -235,6 +272,7 @@ void calibrationWidget::showBackup(const QString &path)
 void calibrationWidget::showCurveTable(const QVector<TableEntry> &rows,
                                        const QVector<CurvePoint> &curve)
 {
+    makeForm();
     standardSource.reset();
     for (int row = 0; row < rows.size(); ++row)
         setTableRow(row, rows.at(row).resistance, rows.at(row).temperature);

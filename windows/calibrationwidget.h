@@ -45,6 +45,9 @@ public:
     TempTableRow tableRow(int row);
     void setTableRow(int row, float resistance, float temperature);
     QString fileName();
+    // Makes the page's fields now; a page otherwise makes them when first shown or used.
+    void makeForm();
+    void setVisible(bool visible) override;
     // Sizes the page to show enough of its table, every column whole, and fits the table's
     // columns and rows to their headers; done when the page is first shown unless done before.
     void fitToTable();
@@ -103,6 +106,7 @@ private:
     Ui::calibrationWidget *ui;
     // The channel index 0-3; a data member cannot share the accessor's name in C++.
     int channelIndex = 0;
+    bool formMade = false;
     bool cellEditorsMade = false;
     bool tableFitted = false;
     struct Exact
