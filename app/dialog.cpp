@@ -24,6 +24,10 @@ Dialog::Dialog(QWidget *parent)
     for (int i = 0; i < ChannelCount; ++i) {
         auto *page = new calibrationWidget(this);
         page->setChannel(i);
+        // The pages are alike, so the first one's size speaks for all; the others fit their
+        // tables when first shown.
+        if (i == 0)
+            page->fitToTable();
         connect(page, &calibrationWidget::getEepromData, this, &Dialog::getEepromData);
         connect(page, &calibrationWidget::setEepromData, this, &Dialog::setEepromData);
         connect(page, &calibrationWidget::writeEeprom, this, &Dialog::writeEeprom);

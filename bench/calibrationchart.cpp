@@ -49,6 +49,8 @@ int main(int argc, char **argv)
     dialog.setPortLister(unitsLister({&unit}));
     auto *tabs = dialog.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     auto *page = qobject_cast<calibrationWidget *>(tabs->widget(1));
+    if (page)
+        page->makeForm();
     auto *chart = page ? page->findChild<CalibrationChart *>() : nullptr;
     if (!chart) {
         std::fprintf(stderr, "no calibration chart\n");

@@ -84,6 +84,7 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "no calibration page\n");
         return 1;
     }
+    page->makeForm();
     auto *getData = page->findChild<QPushButton *>(QStringLiteral("pbGetData"));
     auto *setData = page->findChild<QPushButton *>(QStringLiteral("pbSetData"));
 

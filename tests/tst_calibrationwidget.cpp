@@ -99,6 +99,7 @@ void CalibrationWidgetTest::editorsRefuseWhatWouldReadAsZero()
     QLocale::setDefault(QLocale(locale));
     {
         calibrationWidget page;
+        page.show(); // the operator types into a page on screen
         auto *leGain = page.findChild<QLineEdit *>("leGain");
         QTest::keyClicks(leGain, typed);
         QCOMPARE(page.gain(), gain);

@@ -95,6 +95,7 @@ void MainWindowTest::pageButtonsEmitTheirOwnPage()
         spies.append(new QSignalSpy(tabs->widget(i), signal.toLatin1().constData()));
 
     ModalAnswerer answerer; // in case a slot wants a unit that is not there
+    qobject_cast<calibrationWidget *>(tabs->widget(3))->makeForm();
     tabs->widget(3)->findChild<QPushButton *>(button)->click();
 
     for (int i = 0; i < 4; ++i)
@@ -141,6 +142,8 @@ void MainWindowTest::windowsOpenShowingTheirTables_data()
     QTest::addColumn<QSize>("least");
     QTest::newRow("data table") << 0 << "twData" << 5 << QSize(565, 301);
     QTest::newRow("calibration table") << 1 << "twTempTable" << 10 << QSize(565, 301);
+    QTest::newRow("calibration table behind the first")
+        << 3 << "twTempTable" << 10 << QSize(565, 301);
     QTest::newRow("logger's enables") << -1 << "twEnables" << 3 << QSize(504, 224);
 }
 
@@ -160,7 +163,9 @@ void MainWindowTest::windowsOpenShowingTheirTables()
     QVERIFY(QTest::qWaitForWindowExposed(window));
 
     QCOMPARE(window->size().expandedTo(least), window->size());
-    auto *view = window->findChild<QTableWidget *>(table);
+    // The table on the page shown: the calibration pages behind it each hold one of that name.
+    QWidget *shown = page < 0 ? window : main.findChild<QTabWidget *>("tabWidget")->currentWidget();
+    auto *view = shown->findChild<QTableWidget *>(table);
     const int column = view->columnCount() - 1;
     QVERIFY(!view->horizontalScrollBar()->isVisibleTo(view));
     QVERIFY(view->columnViewportPosition(column) + view->columnWidth(column)

@@ -51,11 +51,25 @@ void setPadded(QValueAxis *axis, const Range &range)
     axis->setRange(range.low - pad, range.high + pad);
 }
 
+// The axis over `range` with air around it, at round numbers. The round numbers are worked out
+// on an axis of no chart, so that the chart lays itself out for the end result only and not for
+// each step on the way there, nor at all when a table drawn again spans the same range.
+void setNicePadded(QValueAxis *axis, const Range &range)
+{
+    QValueAxis rounding;
+    rounding.setTickCount(axis->tickCount());
+    rounding.setRange(axis->min(), axis->max());
+    setPadded(&rounding, range);
+    rounding.applyNiceNumbers();
+    axis->setRange(rounding.min(), rounding.max());
+    axis->setTickCount(rounding.tickCount());
+}
+
 } // namespace
 
 struct CalibrationChart::Plot
 {
-    QChartView *view;
+    QChartView *view = nullptr; // until the chart is first needed
     QLineSeries *rows;
     QScatterSeries *curve;
     QScatterSeries *outOfOrder;
@@ -70,6 +84,36 @@ CalibrationChart::CalibrationChart(QWidget *parent)
     , folder(new QToolButton(this))
     , noteLabel(new QLabel(this))
 {
+    folder->setText(tr("Chart"));
+    folder->setCheckable(true);
+    folder->setChecked(true);
+    folder->setAutoRaise(true);
+    folder->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    folder->setToolTip(tr("Show or hide the table drawn as a curve"));
+    connect(folder, &QToolButton::toggled, this, &CalibrationChart::fold);
+    fold(true);
+    noteLabel->setObjectName(QStringLiteral("note"));
+    noteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long note is cut at the page's edge rather than widening the window; its tool tip has it.
+    noteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    // The table takes what height the window has to spare; the chart keeps its own.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+
+    auto *below = new QHBoxLayout;
+    below->addWidget(folder);
+    below->addWidget(noteLabel, 1);
+    auto *stack = new QVBoxLayout(this);
+    stack->setContentsMargins(0, 0, 0, 0);
+    stack->setSpacing(0);
+    stack->addLayout(below);
+}
+
+// A chart costs the window more to make than the rest of its page, and the window has four of
+// them behind its first page; so each is made when its page is first shown or given a table.
+void CalibrationChart::makePlot()
+{
+    if (plot->view)
+        return;
     auto *chart = new QChart;
     chart->setMargins(QMargins(2, 2, 2, 2));
     chart->setBackgroundRoundness(0);
@@ -110,30 +154,11 @@ CalibrationChart::CalibrationChart(QWidget *parent)
     plot->view = new QChartView(chart, this);
     plot->view->setRenderHint(QPainter::Antialiasing);
     plot->view->setMinimumHeight(ChartHeight * 2 / 3);
-
-    folder->setText(tr("Chart"));
-    folder->setCheckable(true);
-    folder->setChecked(true);
-    folder->setAutoRaise(true);
-    folder->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    folder->setToolTip(tr("Show or hide the table drawn as a curve"));
-    connect(folder, &QToolButton::toggled, this, &CalibrationChart::fold);
-    fold(true);
-    noteLabel->setObjectName(QStringLiteral("note"));
-    noteLabel->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    // A long note is cut at the page's edge rather than widening the window; its tool tip has it.
-    noteLabel->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    // The table takes what height the window has to spare; the chart keeps its own.
-    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
-
-    auto *below = new QHBoxLayout;
-    below->addWidget(folder);
-    below->addWidget(noteLabel, 1);
-    auto *stack = new QVBoxLayout(this);
-    stack->setContentsMargins(0, 0, 0, 0);
-    stack->setSpacing(0);
-    stack->addWidget(plot->view, 1);
-    stack->addLayout(below);
+    // Neither a view's own policy nor a stretch may claim a share of the page's spare height,
+    // which belongs to the table.
+    plot->view->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    static_cast<QVBoxLayout *>(layout())->insertWidget(0, plot->view);
+    plot->view->setVisible(folder->isChecked());
     redraw();
 }
 
@@ -145,19 +170,40 @@ CalibrationChart::~CalibrationChart()
 void CalibrationChart::showRows(const QVector<TableEntry> &table)
 {
     rows = table;
-    redraw();
+    if (plot->view)
+        redraw();
+    else
+        makePlot();
 }
 
 void CalibrationChart::setCurve(const QVector<CurvePoint> &points)
 {
     curve = points;
-    redraw();
+    if (plot->view)
+        redraw();
+    else
+        makePlot();
 }
 
 QSize CalibrationChart::sizeHint() const
 {
-    const QSize below = layout()->itemAt(1)->sizeHint();
-    return QSize(below.width(), (plot->view->isHidden() ? 0 : ChartHeight) + below.height());
+    const QSize below = layout()->itemAt(layout()->count() - 1)->sizeHint();
+    return QSize(below.width(), (folder->isChecked() ? ChartHeight : 0) + below.height());
+}
+
+// The page asks for the room of its chart whether or not the chart was made yet.
+QSize CalibrationChart::minimumSizeHint() const
+{
+    QSize least = QWidget::minimumSizeHint();
+    if (!plot->view && folder->isChecked())
+        least.rheight() += ChartHeight * 2 / 3;
+    return least;
+}
+
+void CalibrationChart::showEvent(QShowEvent *event)
+{
+    makePlot();
+    QWidget::showEvent(event);
 }
 
 QString CalibrationChart::note() const
@@ -168,7 +214,9 @@ QString CalibrationChart::note() const
 void CalibrationChart::fold(bool shown)
 {
     folder->setArrowType(shown ? Qt::DownArrow : Qt::RightArrow);
-    plot->view->setVisible(shown);
+    if (plot->view)
+        plot->view->setVisible(shown);
+    updateGeometry();
 }
 
 void CalibrationChart::redraw()
@@ -246,13 +294,11 @@ void CalibrationChart::redraw()
     noteLabel->setText(notes.join(QLatin1Char(' ')));
     noteLabel->setToolTip(noteLabel->text());
 
-    setPadded(plot->temperature, temperature);
-    plot->temperature->applyNiceNumbers();
+    setNicePadded(plot->temperature, temperature);
     if (logarithmic) {
         static_cast<QLogValueAxis *>(plot->resistance)
             ->setRange(resistance.low / 1.2, resistance.high * 1.2);
     } else {
-        setPadded(static_cast<QValueAxis *>(plot->resistance), resistance);
-        static_cast<QValueAxis *>(plot->resistance)->applyNiceNumbers();
+        setNicePadded(static_cast<QValueAxis *>(plot->resistance), resistance);
     }
 }

@@ -29,8 +29,13 @@ public:
     QString note() const;
 
     QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
+    void makePlot();
     void redraw();
     void fold(bool shown);
 

@@ -71,36 +71,110 @@ calibrationWidget::calibrationWidget(QWidget *parent)
     : QWidget(parent)
     , ui(new Ui::calibrationWidget)
 {
+    // Only a page in a window waits to be shown or used.
+    if (!parent)
+        makeForm();
+}
+
+// The window holds four pages behind its first, and their fields cost more to make than all it
+// shows first; so a page makes them when first shown or used.
+void calibrationWidget::makeForm()
+{
+    if (formMade)
+        return;
+    formMade = true;
+    // The form's own size is for a page on its own; one the window placed keeps its place.
+    const QRect placed = geometry();
     ui->setupUi(this);
+    if (!isWindow())
+        setGeometry(placed);
     if (const QString example = exampleCurvePath(); !example.isEmpty())
         ui->leFileName->setText(example);
     ui->leGain->setValidator(numberValidator(this));
-    // What the operator types replaces the exact value the tool put there.
-    const auto typedInto = [this](QLineEdit *field) {
-        connect(field, &QLineEdit::textEdited, this, [this, field] { exact.remove(field); });
-    };
-    typedInto(ui->leGain);
-
-    for (int row = 0; row < ui->twTempTable->rowCount(); ++row) {
-        for (int column = 0; column < 2; ++column) {
-            auto *editor = new QLineEdit(this);
-            editor->setFrame(false);
-            editor->setValidator(numberValidator(this));
-            typedInto(editor);
-            ui->twTempTable->setCellWidget(row, column, editor);
-            // The chart follows a row once its edit is done, not at every key.
-            connect(editor, &QLineEdit::editingFinished, this, &calibrationWidget::redrawChart);
-        }
+    followTyping(ui->leGain);
+    // Fields made while the page is on screen are not shown with it.
+    if (isVisible()) {
+        for (QWidget *field : findChildren<QWidget *>(QString(), Qt::FindDirectChildrenOnly))
+            field->show();
     }
+}
 
-    // Enough of the table to see the curve's shape, whatever the font and scale.
-    constexpr int shownRows = 10;
-    resize(windowFitting(this, {{ui->twTempTable, tableShowing(ui->twTempTable, shownRows)}}));
+void calibrationWidget::setVisible(bool visible)
+{
+    if (visible)
+        makeForm();
+    QWidget::setVisible(visible);
 }
 
 calibrationWidget::~calibrationWidget()
 {
     delete ui;
+}
+
+void calibrationWidget::followTyping(QLineEdit *field)
+{
+    // What the operator types replaces the exact value the tool put there.
+    connect(field, &QLineEdit::textEdited, this, [this, field] { exact.remove(field); });
+}
+
+// The table's rows and their two hundred editors cost the window more to make and to lay out
+// than all else behind its first page, four pages over; so they are made when the page is first
+// shown, filled or read, the rows alone when the window asks for the page's size.
+void calibrationWidget::makeRows()
+{
+    makeForm();
+    if (ui->twTempTable->rowCount() != TableRows)
+        ui->twTempTable->setRowCount(TableRows);
+}
+
+void calibrationWidget::makeCellEditors()
+{
+    if (cellEditorsMade)
+        return;
+    cellEditorsMade = true;
+    makeRows();
+    QDoubleValidator *number = numberValidator(this);
+    for (int row = 0; row < ui->twTempTable->rowCount(); ++row) {
+        for (int column = 0; column < 2; ++column) {
+            auto *editor = new QLineEdit(this);
+            editor->setFrame(false);
+            editor->setValidator(number);
+            followTyping(editor);
+            ui->twTempTable->setCellWidget(row, column, editor);
+            // The chart follows a row once its edit is done, not at every key.
+            connect(editor, &QLineEdit::editingFinished, this, &calibrationWidget::redrawChart);
+        }
+    }
+}
+
+QSize calibrationWidget::fitTable()
+{
+    // Enough of the table to see the curve's shape, whatever the font and scale.
+    constexpr int shownRows = 10;
+    tableFitted = true;
+    makeRows();
+    return tableShowing(ui->twTempTable, shownRows);
+}
+
+void calibrationWidget::fitToTable()
+{
+    const QSize table = fitTable(); // makes the table first
+    resize(windowFitting(this, {{ui->twTempTable, table}}));
+}
+
+void calibrationWidget::showEvent(QShowEvent *event)
+{
+    makeForm();
+    makeCellEditors();
+    // The table's headers get their room here unless the window already asked for it. A page
+    // in the window takes the window's size; only a page on its own opens at its table's.
+    if (!tableFitted) {
+        if (isWindow())
+            fitToTable();
+        else
+            fitTable();
+    }
+    QWidget::showEvent(event);
 }
 
 int calibrationWidget::channel()
@@ -115,11 +189,13 @@ void calibrationWidget::setChannel(int index)
 
 float calibrationWidget::gain()
 {
+    makeForm();
     return value(ui->leGain);
 }
 
 void calibrationWidget::setGain(float value)
 {
+    makeForm();
     showExact(ui->leGain, value);
 }
 
@@ -136,11 +212,13 @@ void calibrationWidget::setTableRow(int row, float resistance, float temperature
 
 QString calibrationWidget::fileName()
 {
+    makeForm();
     return ui->leFileName->text();
 }
 
 std::optional<Calibration> calibrationWidget::calibration(QString &problem) const
 {
+    const_cast<calibrationWidget *>(this)->makeForm();
     // A field the tool filled holds its exact value; one the operator typed must hold a number.
     const auto fieldProblem = [this](const QLineEdit *field, float &value) {
         if (const std::optional<float> kept = exactValue(field)) {
@@ -173,6 +251,7 @@ std::optional<Calibration> calibrationWidget::calibration(QString &problem) cons
 
 void calibrationWidget::showCalibration(const Calibration &calibration)
 {
+    makeForm();
     standardSource.reset();
     setGain(calibration.gain);
     for (int row = 0; row < calibration.rows.size(); ++row)
@@ -183,6 +262,7 @@ void calibrationWidget::showCalibration(const Calibration &calibration)
 
 void calibrationWidget::showBackup(const QString &path)
 {
+    makeForm();
     ui->pbSetData->setToolTip(
         tr("Before this run first changed the unit's calibration, all four channels were backed "
            "up to %1")
@@ -192,6 +272,7 @@ void calibrationWidget::showBackup(const QString &path)
 void calibrationWidget::showCurveTable(const QVector<TableEntry> &rows,
                                        const QVector<CurvePoint> &curve)
 {
+    makeForm();
     standardSource.reset();
     for (int row = 0; row < rows.size(); ++row)
         setTableRow(row, rows.at(row).resistance, rows.at(row).temperature);
@@ -224,6 +305,8 @@ void calibrationWidget::redrawChart()
 
 QLineEdit *calibrationWidget::cellEditor(int row, int column) const
 {
+    // Reading a page not shown yet makes its editors as showing it would; they start empty.
+    const_cast<calibrationWidget *>(this)->makeCellEditors();
     return static_cast<QLineEdit *>(ui->twTempTable->cellWidget(row, column));
 }
 

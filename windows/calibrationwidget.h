@@ -45,6 +45,12 @@ public:
     TempTableRow tableRow(int row);
     void setTableRow(int row, float resistance, float temperature);
     QString fileName();
+    // Makes the page's fields now; a page otherwise makes them when first shown or used.
+    void makeForm();
+    void setVisible(bool visible) override;
+    // Sizes the page to show enough of its table, every column whole, and fits the table's
+    // columns and rows to their headers; done when the page is first shown unless done before.
+    void fitToTable();
 
     // The page as the unit would get it, when the gain and all 200 cells hold whole numbers.
     // Otherwise nothing, and `problem` names the first field that does not, as in
@@ -77,7 +83,15 @@ private slots:
     void on_pbStandard_clicked();
     void on_pbPoints_clicked();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private:
+    void followTyping(QLineEdit *field);
+    void makeRows();
+    void makeCellEditors();
+    // Fits the table's columns and rows to their headers; the size that shows enough of it.
+    QSize fitTable();
     QLineEdit *cellEditor(int row, int column) const;
     void showExact(QLineEdit *field, float value);
     // The exact value behind a field the operator has not edited since the tool filled it.
@@ -92,6 +106,9 @@ private:
     Ui::calibrationWidget *ui;
     // The channel index 0-3; a data member cannot share the accessor's name in C++.
     int channelIndex = 0;
+    bool formMade = false;
+    bool cellEditorsMade = false;
+    bool tableFitted = false;
     struct Exact
     {
         float value;

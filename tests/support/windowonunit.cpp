@@ -24,8 +24,10 @@ void WindowOnUnit::stopWindowOnUnit()
 
 calibrationWidget *calibrationPage(Dialog &window, int channel)
 {
-    return qobject_cast<calibrationWidget *>(
+    auto *page = qobject_cast<calibrationWidget *>(
         window.findChild<QTabWidget *>("tabWidget")->widget(channel + 1));
+    page->makeForm(); // its buttons are pressed by name
+    return page;
 }
 
 void press(QWidget *parent, const char *button)
