@@ -140,6 +140,9 @@ void CalibrationFileTest::unitFileReadsBackOrSaysWhy_data()
         "line 6 (\"oops\") is not a comment (\"#\") before \"# Channel1\"");
     row("a gain line lost", "# Channel3\r\nGain\t1.5\r\n", "# Channel3\r\n",
         "in Channel3's section, it has no gain line");
+    row("a section misnamed", "# Channel4", "# Channel 4", "it holds no section \"# Channel4\"");
+    row("a row after the end line", "# end: 4 channels\r\n", "# end: 4 channels\r\n1\t2\r\n",
+        "line 419 (\"1 2\") is not allowed after the end line \"# end: 4 channels\"");
 }
 
 // A whole unit's file reads back as written; what is not one is named.
