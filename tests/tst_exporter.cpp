@@ -3,6 +3,7 @@
 #include "exporter/listenaddress.h"
 #include "exporter/metricsserver.h"
 #include "exporter/metricstext.h"
+#include "exporter/unitlogs.h"
 #include "exporter/unitpoller.h"
 #include "sim/ptyhost.h"
 #include "tests/support/floatbits.h"
@@ -101,6 +102,7 @@ private slots:
     void namedPortsAreAllThatIsRead();
     void prometheusFollowsTheUnit();
     void serveLogsEachUnitAsLogDoes();
+    void restartedServeGoesOnBelowItsLogs();
 };
 
 void ExporterTest::sampleValues_data()
@@ -464,6 +466,25 @@ void ExporterTest::serveLogsEachUnitAsLogDoes()
             QCOMPARE(line.indexOf('\t'), row.indexOf('\t')); // the time written alike
         }
     }
+}
+
+// A restarted exporter goes on below each unit's earlier rows, in the file named by its port where
+// the unit reports no serial number.
+void ExporterTest::restartedServeGoesOnBelowItsLogs()
+{
+    QTemporaryDir dir;
+    QStringList said;
+    UnitMetrics unit;
+    unit.port = QStringLiteral("/dev/ttyACM0");
+    unit.lastReadingMs = 1765152000000;
+    for (int run = 0; run < 2; ++run)
+        UnitLogs(dir.path(), LogRunSettings(), [&said](const QString &line) {
+            said << line;
+        }).take(unit);
+    QCOMPARE(said, QStringList());
+    QFile file(dir.filePath(QStringLiteral("ttyACM0.txt")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count('\n'), 3); // the header, and a row of each run
 }
 
 QTEST_GUILESS_MAIN(ExporterTest)
