@@ -21,6 +21,10 @@
 #include <csignal>
 #include <functional>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 using UnitFault = std::function<void(Firmware &)>;
 Q_DECLARE_METATYPE(UnitFault)
 
@@ -143,6 +147,7 @@ private slots:
     void logCountsReadingsNotTimeAway();
     void oneProgramPerUnit_data();
     void oneProgramPerUnit();
+    void deadHolderIsNotNamed();
     void correctedStandardReadsTheBath();
 
 private:
@@ -852,6 +857,27 @@ void CliTest::oneProgramPerUnit()
     first.terminate();
     QVERIFY(first.waitForFinished(5000));
     QVERIFY2(first.exitCode() == 0, first.readAllStandardError());
+}
+
+// A program killed while it held the unit leaves its record behind; another program's lock is then
+// not taken for that dead one's.
+void CliTest::deadHolderIsNotNamed()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("run.log");
+    QProcess killed;
+    killed.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                 {"log", file, "--every", "0.05", "--port", host.portPath()});
+    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 2, 10000);
+    killed.kill();
+    QVERIFY(killed.waitForFinished(5000));
+    const int held
+        = ::open(QFile::encodeName(host.portPath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(::flock(held, LOCK_EX) == 0);
+    const Run refused = cli(QStringList {"read"} + port);
+    ::close(held);
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.err.contains("is in use by another program"), refused.err);
 }
 
 // A Pt100 of 100.12 ohms at the ice point in an ice bath: one point taken, the standard table
