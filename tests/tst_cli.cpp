@@ -2,6 +2,8 @@
 // simulated unit.
 #include "calibration/calibrationfile.h"
 #include "calibration/curvefile.h"
+#include "calibration/fixedpoints.h"
+#include "calibration/standardtable.h"
 #include "cli/commandline.h"
 #include "link/protocol.h"
 #include "logging/logformat.h"
@@ -82,6 +84,14 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
 }
 
+// Starts `quadmeter-cli log` without end on the unit at `port`; true once `lines` lines are in.
+bool logUntil(QProcess &process, const QString &file, const QString &port, int lines)
+{
+    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                  {"log", file, "--every", "0.05", "--port", port});
+    return QTest::qWaitFor([&] { return fileBytes(file).count('\n') >= lines; }, 10000);
+}
+
 // What the unit holds in its working memory, each channel as its get-cal text: exact values.
 QByteArray held(PtyHost &host)
 {
@@ -149,6 +159,7 @@ private slots:
     void oneProgramPerUnit();
     void deadHolderIsNotNamed();
     void correctedStandardReadsTheBath();
+    void curveIsTheStandardTable();
 
 private:
     PtyHost host;
@@ -205,6 +216,9 @@ void CliTest::commandLines_data()
     row("port before", {"--port", "p", "--verbose", "read"}, {}, "p");
     row("empty port", {"--port", "", "store"}, "--port needs a path");
     row("serve every 0", {"serve", "--every", "0"}, "--every takes seconds above 0");
+    row("points of any spread", {"take-point", "1", "--at", "ice", "--max-spread", "0"}, {});
+    row("curve of no standard", {"curve", "-o", "f"},
+        "curve needs --standard pt100 or --standard pt1000");
 }
 
 void CliTest::commandLines()
@@ -786,9 +800,7 @@ void CliTest::logRefusesAndStopsCleanly()
     // SIGTERM ends an endless log after a whole row.
     const QString file = dir.filePath("endless.log");
     QProcess process;
-    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
-                  QStringList {"log", file, "--every", "0.05"} + port);
-    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 3, 10000);
+    QVERIFY(logUntil(process, file, host.portPath(), 3));
     process.terminate();
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
@@ -843,9 +855,7 @@ void CliTest::oneProgramPerUnit()
     const QString file = dir.filePath("run.log");
     QVERIFY(QFile::link(host.portPath(), link));
     QProcess first;
-    first.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
-                {"log", file, "--every", "0.05", "--port", firstByLink ? link : host.portPath()});
-    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 2, 10000);
+    QVERIFY(logUntil(first, file, firstByLink ? link : host.portPath(), 2));
 
     const Run second = cli(
         {"read", "--every", "0", "--count", "20", "--port", secondByLink ? link : host.portPath()});
@@ -866,9 +876,7 @@ void CliTest::deadHolderIsNotNamed()
     QTemporaryDir dir;
     const QString file = dir.filePath("run.log");
     QProcess killed;
-    killed.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
-                 {"log", file, "--every", "0.05", "--port", host.portPath()});
-    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 2, 10000);
+    QVERIFY(logUntil(killed, file, host.portPath(), 2));
     killed.kill();
     QVERIFY(killed.waitForFinished(5000));
     const int held
@@ -886,9 +894,11 @@ void CliTest::correctedStandardReadsTheBath()
 {
     host.withFirmware([](Firmware &unit) { unit.setBath(0, 273.15); });
     QTemporaryDir dir;
-    const QString points = dir.filePath("points.txt");
+    // A points file that holds only its header, without a line end: the point goes below it.
+    const QString points = written(dir, "points.txt", pointsFileHeader().chopped(1));
     const Run taken = cli(QStringList {"take-point", "1", "--at", "ice", "-o", points} + port);
     QVERIFY2(taken.exitCode == 0, taken.err.constData());
+    QVERIFY(fileBytes(points).startsWith(pointsFileHeader()));
     const Run sent
         = cli(QStringList {"set-cal", "1", "--standard", "pt100", "--points", points, "--no-backup"}
               + port);
@@ -902,6 +912,15 @@ void CliTest::correctedStandardReadsTheBath()
         return live;
     });
     QVERIFY2(std::abs(kelvin - 273.15) < 2e-3, qPrintable(QString::number(kelvin, 'g', 9)));
+}
+
+// curve writes the standard table over the range asked for as the curve file the bench loads.
+void CliTest::curveIsTheStandardTable()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("pt100.340");
+    QCOMPARE(cli({"curve", "--standard", "pt100", "--range", "80:400", "-o", file}).exitCode, 0);
+    QCOMPARE(fileBytes(file), platinumCurveFile(PlatinumCoefficients(), 80, 400));
 }
 
 QTEST_GUILESS_MAIN(CliTest)
