@@ -168,8 +168,8 @@ void FixedPointsTest::refusals_data()
     const QByteArray taken = "\t273.15\t100.1\t0.001\t10\t2026-12-07T12:00:00.000Z\n";
     QTest::newRow("a point of channel 5")
         << readPoints("1" + taken + "5" + taken).problem << "line 2 is not a point";
-    QTest::newRow("a point without its count of readings")
-        << readPoints(QByteArray("1" + taken).replace("\t10\t", "\tten\t")).problem
+    QTest::newRow("a point whose spread is no number")
+        << readPoints(QByteArray("1" + taken).replace("\t0.001\t", "\tsmall\t")).problem
         << "line 1 is not a point";
 }
 
