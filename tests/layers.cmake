@@ -1,6 +1,6 @@
 # The layer check on the checkout, which must hold, and on a tree with wrong includes planted: a
-# file of the link including the unit above it, and two folders of one layer including each other
-# through a third. Each wrong include must be named by its file and line.
+# file of the link including the unit above it, two folders of one layer including each other
+# through a third, and code in a folder no layer names. Each must be named.
 execute_process(COMMAND ${CHECK} ${LAYERS} ${SOURCE_DIR}
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 if(result)
@@ -13,11 +13,13 @@ file(WRITE ${WORK_DIR}/unit/unit.h "#include \"link/exchange.h\"\n")
 file(WRITE ${WORK_DIR}/text/numbers.h "#include \"files/regularfile.h\"\n")
 file(WRITE ${WORK_DIR}/files/regularfile.h "#include \"values/unitshape.h\"\n")
 file(WRITE ${WORK_DIR}/values/unitshape.h "#include <QtGlobal>\n\n#include \"text/numbers.h\"\n")
+file(WRITE ${WORK_DIR}/stray/stray.cpp "\n")
 execute_process(COMMAND ${CHECK} ${LAYERS} ${WORK_DIR}
                 RESULT_VARIABLE result OUTPUT_VARIABLE output ERROR_VARIABLE output)
 foreach(expected
         "link/exchange.cpp:2: includes unit/unit.h, of the layer unit above its own (link)"
-        "values/unitshape.h:3: includes text/numbers.h, and text/ includes values/ back")
+        "values/unitshape.h:3: includes text/numbers.h, and text/ includes values/ back"
+        "stray/: a folder of code in no layer of the build")
     string(FIND "${output}" "${expected}" at)
     if(at EQUAL -1)
         message(FATAL_ERROR "not told \"${expected}\":\n${output}")

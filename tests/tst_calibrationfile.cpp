@@ -3,9 +3,15 @@
 #include "calibration/backupstore.h"
 #include "calibration/calibrationcheck.h"
 #include "calibration/calibrationfile.h"
+#include "files/regularfile.h"
+#include "files/wholefile.h"
 #include "tests/support/floatbits.h"
 
 #include <QtTest>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 namespace {
 
@@ -28,9 +34,14 @@ private slots:
     void everyLineIsARowOrSaysWhy();
     void unitFileReadsBackOrSaysWhy_data();
     void unitFileReadsBackOrSaysWhy();
+    void textOfAnotherEncodingIsNamed_data();
+    void textOfAnotherEncodingIsNamed();
     void everyFloatReadsBack_data();
     void everyFloatReadsBack();
     void backupsKeepTheNewest();
+    void fileIsWholeOrAsItWas_data();
+    void fileIsWholeOrAsItWas();
+    void appendingGoesOnBelowAnotherWriter();
 };
 
 void CalibrationFileTest::everyLineIsARowOrSaysWhy_data()
@@ -74,6 +85,28 @@ void CalibrationFileTest::everyLineIsARowOrSaysWhy()
     QCOMPARE(!file ? file.error() : (values ? checkOrder(read).error() : values.error()), problem);
 }
 
+void CalibrationFileTest::textOfAnotherEncodingIsNamed_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("problem"); // how it starts
+    const QByteArray text = calibrationFileText(fallingSensor());
+    QByteArray wide;
+    for (const char c : text)
+        wide += QByteArray(1, c) + '\0';
+    QTest::newRow("UTF-16 without a mark") << wide << "it is written as UTF-16";
+    QTest::newRow("Latin-1") << QByteArray(text).replace("(K)", "(\xB0K)")
+                             << "it is not UTF-8 text";
+}
+
+// A file saved in another encoding is refused by its encoding, not by one of its lines.
+void CalibrationFileTest::textOfAnotherEncodingIsNamed()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, problem);
+    const QString read = readCalibrationFile(bytes).error();
+    QVERIFY2(read.startsWith(problem), qPrintable(read));
+}
+
 void CalibrationFileTest::everyFloatReadsBack_data()
 {
     QTest::addColumn<float>("value");
@@ -107,6 +140,9 @@ void CalibrationFileTest::unitFileReadsBackOrSaysWhy_data()
         "line 6 (\"oops\") is not a comment (\"#\") before \"# Channel1\"");
     row("a gain line lost", "# Channel3\r\nGain\t1.5\r\n", "# Channel3\r\n",
         "in Channel3's section, it has no gain line");
+    row("a section misnamed", "# Channel4", "# Channel 4", "it holds no section \"# Channel4\"");
+    row("a row after the end line", "# end: 4 channels\r\n", "# end: 4 channels\r\n1\t2\r\n",
+        "line 419 (\"1 2\") is not allowed after the end line \"# end: 4 channels\"");
 }
 
 // A whole unit's file reads back as written; what is not one is named.
@@ -139,6 +175,59 @@ void CalibrationFileTest::backupsKeepTheNewest()
     QCOMPARE(int(kept.size()), BackupStore::Kept + 1);
     QCOMPARE(int(kept.filter(QStringLiteral("12-00-00_")).size()), 1); // the oldest went
     QCOMPARE(int(kept.filter(QStringLiteral("_Q12.txt")).size()), 1);
+}
+
+void CalibrationFileTest::fileIsWholeOrAsItWas_data()
+{
+    QTest::addColumn<bool>("pipe"); // a named pipe at the name, else an earlier file
+    QTest::addColumn<QString>("reason"); // what the reason says, at least
+    QTest::newRow("over a named pipe") << true << "not a regular file";
+    QTest::newRow("beyond the largest file allowed") << false << "";
+}
+
+// A file is written whole or refused with the system's reason, and what stood at its name stays.
+void CalibrationFileTest::fileIsWholeOrAsItWas()
+{
+    QFETCH(bool, pipe);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("saved.txt"));
+    if (pipe)
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    else
+        QVERIFY(writeWholeFile(path, "earlier\n"));
+    // No file beyond 4 KiB, refused as a full disk refuses, not with a signal.
+    rlimit limit {};
+    QVERIFY(::getrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const rlimit before = limit;
+    limit.rlim_cur = 4096;
+    const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+    QVERIFY(::setrlimit(RLIMIT_FSIZE, &limit) == 0);
+    const Result<void> written = writeWholeFile(path, QByteArray(8192, 'x'));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, handler);
+    QFETCH(QString, reason);
+    QVERIFY(!written);
+    QVERIFY2(!written.error().isEmpty() && written.error().contains(reason),
+             qPrintable(written.error()));
+    QFile file(path);
+    QCOMPARE(QFileInfo(path).isFile(), !pipe);
+    QVERIFY(pipe || (file.open(QIODevice::ReadOnly) && file.readAll() == "earlier\n"));
+}
+
+// A file opened to append takes each write at its end, after what another writer put there since.
+void CalibrationFileTest::appendingGoesOnBelowAnotherWriter()
+{
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("log.txt"));
+    QVERIFY(writeWholeFile(path, "1\n"));
+    QFile ours;
+    QFile other(path);
+    QVERIFY(openRegularFile(ours, path, QIODevice::WriteOnly | QIODevice::Append));
+    QVERIFY(other.open(QIODevice::WriteOnly | QIODevice::Append) && other.write("2\n") == 2);
+    other.close();
+    QVERIFY(ours.write("3\n") == 2 && ours.flush());
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    QCOMPARE(other.readAll(), QByteArray("1\n2\n3\n"));
 }
 
 QTEST_GUILESS_MAIN(CalibrationFileTest)

@@ -1,6 +1,8 @@
 // quadmeter-cli: its command lines read in process, then the real executable against the
 // simulated unit.
 #include "calibration/calibrationfile.h"
+#include "calibration/fixedpoints.h"
+#include "calibration/standardtable.h"
 #include "calibration/tablesource.h"
 #include "cli/commandline.h"
 #include "link/protocol.h"
@@ -20,6 +22,10 @@
 
 #include <csignal>
 #include <functional>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 using UnitFault = std::function<void(Firmware &)>;
 Q_DECLARE_METATYPE(UnitFault)
@@ -76,6 +82,14 @@ QByteArray fileBytes(const QString &path)
 {
     QFile file(path);
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("(missing)");
+}
+
+// Starts `quadmeter-cli log` without end on the unit at `port`; true once `lines` lines are in.
+bool logUntil(QProcess &process, const QString &file, const QString &port, int lines)
+{
+    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
+                  {"log", file, "--every", "0.05", "--port", port});
+    return QTest::qWaitFor([&] { return fileBytes(file).count('\n') >= lines; }, 10000);
 }
 
 // What the unit holds in its working memory, each channel as its get-cal text: exact values.
@@ -143,7 +157,9 @@ private slots:
     void logCountsReadingsNotTimeAway();
     void oneProgramPerUnit_data();
     void oneProgramPerUnit();
+    void deadHolderIsNotNamed();
     void correctedStandardReadsTheBath();
+    void curveIsTheStandardTable();
 
 private:
     PtyHost host;
@@ -200,6 +216,9 @@ void CliTest::commandLines_data()
     row("port before", {"--port", "p", "--verbose", "read"}, {}, "p");
     row("empty port", {"--port", "", "store"}, "--port needs a path");
     row("serve every 0", {"serve", "--every", "0"}, "--every takes seconds above 0");
+    row("points of any spread", {"take-point", "1", "--at", "ice", "--max-spread", "0"}, {});
+    row("curve of no standard", {"curve", "-o", "f"},
+        "curve needs --standard pt100 or --standard pt1000");
 }
 
 void CliTest::commandLines()
@@ -781,9 +800,7 @@ void CliTest::logRefusesAndStopsCleanly()
     // SIGTERM ends an endless log after a whole row.
     const QString file = dir.filePath("endless.log");
     QProcess process;
-    process.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
-                  QStringList {"log", file, "--every", "0.05"} + port);
-    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 3, 10000);
+    QVERIFY(logUntil(process, file, host.portPath(), 3));
     process.terminate();
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
@@ -838,9 +855,7 @@ void CliTest::oneProgramPerUnit()
     const QString file = dir.filePath("run.log");
     QVERIFY(QFile::link(host.portPath(), link));
     QProcess first;
-    first.start(QStringLiteral(QUADMETER_CLI_EXECUTABLE),
-                {"log", file, "--every", "0.05", "--port", firstByLink ? link : host.portPath()});
-    QTRY_VERIFY_WITH_TIMEOUT(fileBytes(file).count('\n') >= 2, 10000);
+    QVERIFY(logUntil(first, file, firstByLink ? link : host.portPath(), 2));
 
     const Run second = cli(
         {"read", "--every", "0", "--count", "20", "--port", secondByLink ? link : host.portPath()});
@@ -854,15 +869,36 @@ void CliTest::oneProgramPerUnit()
     QVERIFY2(first.exitCode() == 0, first.readAllStandardError());
 }
 
+// A program killed while it held the unit leaves its record behind; another program's lock is then
+// not taken for that dead one's.
+void CliTest::deadHolderIsNotNamed()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("run.log");
+    QProcess killed;
+    QVERIFY(logUntil(killed, file, host.portPath(), 2));
+    killed.kill();
+    QVERIFY(killed.waitForFinished(5000));
+    const int held
+        = ::open(QFile::encodeName(host.portPath()).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+    QVERIFY(::flock(held, LOCK_EX) == 0);
+    const Run refused = cli(QStringList {"read"} + port);
+    ::close(held);
+    QCOMPARE(refused.exitCode, 1);
+    QVERIFY2(refused.err.contains("is in use by another program"), refused.err);
+}
+
 // A Pt100 of 100.12 ohms at the ice point in an ice bath: one point taken, the standard table
 // corrected through it, and the channel reads the bath.
 void CliTest::correctedStandardReadsTheBath()
 {
     host.withFirmware([](Firmware &unit) { unit.setBath(0, 273.15); });
     QTemporaryDir dir;
-    const QString points = dir.filePath("points.txt");
+    // A points file that holds only its header, without a line end: the point goes below it.
+    const QString points = written(dir, "points.txt", pointsFileHeader().chopped(1));
     const Run taken = cli(QStringList {"take-point", "1", "--at", "ice", "-o", points} + port);
     QVERIFY2(taken.exitCode == 0, taken.err.constData());
+    QVERIFY(fileBytes(points).startsWith(pointsFileHeader()));
     const Run sent
         = cli(QStringList {"set-cal", "1", "--standard", "pt100", "--points", points, "--no-backup"}
               + port);
@@ -876,6 +912,15 @@ void CliTest::correctedStandardReadsTheBath()
         return live;
     });
     QVERIFY2(std::abs(kelvin - 273.15) < 2e-3, qPrintable(QString::number(kelvin, 'g', 9)));
+}
+
+// curve writes the standard table over the range asked for as the curve file the bench loads.
+void CliTest::curveIsTheStandardTable()
+{
+    QTemporaryDir dir;
+    const QString file = dir.filePath("pt100.340");
+    QCOMPARE(cli({"curve", "--standard", "pt100", "--range", "80:400", "-o", file}).exitCode, 0);
+    QCOMPARE(fileBytes(file), platinumCurveFile(PlatinumCoefficients(), 80, 400));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -3,6 +3,7 @@
 #include "exporter/listenaddress.h"
 #include "exporter/metricsserver.h"
 #include "exporter/metricstext.h"
+#include "exporter/unitlogs.h"
 #include "exporter/unitpoller.h"
 #include "sim/ptyhost.h"
 #include "tests/support/floatbits.h"
@@ -17,6 +18,8 @@
 
 #include <limits>
 #include <memory>
+
+#include <sys/resource.h>
 
 namespace {
 
@@ -94,10 +97,12 @@ private slots:
     void idleFloodDoesNotBlind_data();
     void idleFloodDoesNotBlind();
     void anyIpv6AddressTakesIpv4Too();
+    void smallFileLimitIsRaised();
     void unitFollowedBySerialNumber();
     void namedPortsAreAllThatIsRead();
     void prometheusFollowsTheUnit();
     void serveLogsEachUnitAsLogDoes();
+    void restartedServeGoesOnBelowItsLogs();
 };
 
 void ExporterTest::sampleValues_data()
@@ -152,6 +157,7 @@ void ExporterTest::listenAddresses_data()
     row("0.0.0.0:9123", "0.0.0.0 9123");
     row("[::1]:9123", "::1 9123 IPv6");
     row("::1", "::1 19340 IPv6");
+    row("[::1]9123", "\"[::1]9123\" is not ADDRESS:PORT");
     row("127.0.0.1:65536", "\"65536\" is not a TCP port");
     row("localhost:9123", "\"localhost\" is not an IP address");
 }
@@ -192,7 +198,7 @@ void ExporterTest::httpAnswers_data()
     QTest::newRow("HEAD") << "HEAD /metrics" + end + "\r\n" << QByteArray("200 OK|");
     QTest::newRow("wrong path") << "GET /metric" + end + "\r\n" << QByteArray("404 Not Found|");
     QTest::newRow("POST") << "POST /metrics" + end + "Content-Length: 4\r\n\r\nup=0"
-                          << QByteArray("405 Method Not Allowed|");
+                          << QByteArray("405 Method Not Allowed (Allow: GET, HEAD)|");
     QTest::newRow("headers too large") << "GET /metrics" + end + "X: " + QByteArray(64 * 1024, 'x')
             + "\r\n\r\n" << QByteArray("431 Request Header Fields Too Large|");
 }
@@ -206,7 +212,10 @@ void ExporterTest::httpAnswers()
     server.publish("up 1\n");
     const QByteArray answer = exchangeHttp(server.port(), request);
     const QByteArray page = answer.mid(answer.indexOf("\r\n\r\n") + 4);
-    QTEST(answer.mid(9, answer.indexOf('\r') - 9) + '|' + (page.startsWith("up") ? page : ""),
+    const QByteArray allow = "Allow: GET, HEAD";
+    QTEST(answer.mid(9, answer.indexOf('\r') - 9)
+              + (answer.contains("\r\n" + allow + "\r\n") ? " (" + allow + ")" : "") + '|'
+              + (page.startsWith("up") ? page : ""),
           "answer");
 }
 
@@ -265,6 +274,25 @@ void ExporterTest::anyIpv6AddressTakesIpv4Too()
         QSKIP("no IPv6 on this computer");
     server.publish("up 1\n");
     QCOMPARE(body(server.port(), "/metrics"), QByteArray("up 1\n")); // from 127.0.0.1
+}
+
+// A service starts with few files allowed; the server raises the limit as far as its connections
+// need.
+void ExporterTest::smallFileLimitIsRaised()
+{
+    rlimit files {};
+    QVERIFY(::getrlimit(RLIMIT_NOFILE, &files) == 0);
+    if (files.rlim_max < 2 * MetricsServer::ConnectionLimit)
+        QSKIP("the hard limit here is below what the server wants");
+    const rlimit before = files;
+    files.rlim_cur = 256;
+    QVERIFY(::setrlimit(RLIMIT_NOFILE, &files) == 0);
+    MetricsServer server;
+    const bool started = server.start({QStringLiteral("127.0.0.1"), 0, false}).ok();
+    ::getrlimit(RLIMIT_NOFILE, &files);
+    ::setrlimit(RLIMIT_NOFILE, &before);
+    QVERIFY(started);
+    QVERIFY(files.rlim_cur > MetricsServer::ConnectionLimit);
 }
 
 void ExporterTest::unitFollowedBySerialNumber()
@@ -438,6 +466,25 @@ void ExporterTest::serveLogsEachUnitAsLogDoes()
             QCOMPARE(line.indexOf('\t'), row.indexOf('\t')); // the time written alike
         }
     }
+}
+
+// A restarted exporter goes on below each unit's earlier rows, in the file named by its port where
+// the unit reports no serial number.
+void ExporterTest::restartedServeGoesOnBelowItsLogs()
+{
+    QTemporaryDir dir;
+    QStringList said;
+    UnitMetrics unit;
+    unit.port = QStringLiteral("/dev/ttyACM0");
+    unit.lastReadingMs = 1765152000000;
+    for (int run = 0; run < 2; ++run)
+        UnitLogs(dir.path(), LogRunSettings(), [&said](const QString &line) {
+            said << line;
+        }).take(unit);
+    QCOMPARE(said, QStringList());
+    QFile file(dir.filePath(QStringLiteral("ttyACM0.txt")));
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll().count('\n'), 3); // the header, and a row of each run
 }
 
 QTEST_GUILESS_MAIN(ExporterTest)

@@ -130,6 +130,10 @@ void FixedPointsTest::curveThroughTwoPoints()
         QVERIFY2(std::abs(c.tableKelvin.at(k) - c.points.at(k).kelvin) < 1e-3,
                  qPrintable(QString::number(c.tableKelvin.at(k), 'g', 9)));
     QVERIFY(c.largestChange > 0);
+    // Beyond the outer points their own factors stand.
+    const int hottest = curve.rows.first().temperature > curve.rows.last().temperature ? 0 : 99;
+    QCOMPARE(c.rows.at(hottest).resistance,
+             float(curve.rows.at(hottest).resistance * c.factors.last()));
 }
 
 void FixedPointsTest::refusals_data()
@@ -152,6 +156,26 @@ void FixedPointsTest::refusals_data()
     const QVector<TableEntry> rows = platinumTable(pt100, 73.15, 500).rows;
     QTest::newRow("point beyond the table")
         << correctTable(rows, {pointAt(4.222, 1)}).refusal << "outside the table's range";
+    QTest::newRow("four points") << correctTable(rows,
+                                                 {pointAt(80, 21), pointAt(90, 25),
+                                                  pointAt(100, 29), pointAt(110, 33)})
+                                        .refusal
+                                 << "one to three points, not 4";
+    QTest::newRow("two points at one temperature")
+        << correctTable(rows, {pointAt(273.15, 100), pointAt(273.15, 100.1)}).refusal
+        << "two points are at the same temperature";
+    PlatinumCoefficients turning;
+    turning.b = -1e-5; // its resistance peaks near 195 °C
+    QTest::newRow("coefficients that turn back")
+        << platinumTable(turning, 273.15, 500).refusal << "the resistance turn back near";
+    QTest::newRow("below zero kelvin")
+        << QString(fixedPointKelvin("-5") ? "taken" : "refused") << "refused";
+    const QByteArray taken = "\t273.15\t100.1\t0.001\t10\t2026-12-07T12:00:00.000Z\n";
+    QTest::newRow("a point of channel 5")
+        << readPoints("1" + taken + "5" + taken).problem << "line 2 is not a point";
+    QTest::newRow("a point whose spread is no number")
+        << readPoints(QByteArray("1" + taken).replace("\t0.001\t", "\tsmall\t")).problem
+        << "line 1 is not a point";
 }
 
 void FixedPointsTest::refusals()

@@ -3,6 +3,7 @@
 // earlier run.
 #include "link/unitports.h"
 #include "logging/logrun.h"
+#include "logging/logwriter.h"
 #include "sim/ptyhost.h"
 #include "tests/support/lines.h"
 #include "tests/support/simunit.h"
@@ -53,6 +54,8 @@ private slots:
     void runWaitsForItsOwnUnit();
     void appendGoesOnBelowTheSameHeaderOnly_data();
     void appendGoesOnBelowTheSameHeaderOnly();
+    void lostRowsAreToldOnceAndCounted_data();
+    void lostRowsAreToldOnceAndCounted();
 
 private:
     QTemporaryDir dir;
@@ -217,6 +220,36 @@ void LogRunTest::appendGoesOnBelowTheSameHeaderOnly()
     QVERIFY(lines.constLast().endsWith("\r\n"));
     QCOMPARE(lines.size(), goesOn ? 3 : 2);
     QCOMPARE(rig.said.size(), goesOn ? 0 : 1);
+}
+
+void LogRunTest::lostRowsAreToldOnceAndCounted_data()
+{
+    QTest::addColumn<int>("lost");
+    QTest::addColumn<QString>("again");
+    QTest::newRow("one row") << 1 << "; 1 row was lost meanwhile.";
+    QTest::newRow("three rows") << 3 << "; 3 rows were lost meanwhile.";
+}
+
+// A file that stops taking rows is told once; when it takes them again, that it was made again
+// and how many rows were lost meanwhile.
+void LogRunTest::lostRowsAreToldOnceAndCounted()
+{
+    QFETCH(int, lost);
+    LogRunSettings settings;
+    settings.fileName = dir.filePath(QStringLiteral("lost%1.txt").arg(lost));
+    QStringList said;
+    LogWriter writer(settings, [&said](const QString &line) { said << line; });
+    const QDateTime now(QDate(2026, 12, 7), QTime(12, 0), Qt::UTC);
+    const ChannelData channels[ChannelCount] = {};
+    QVERIFY(writer.start(now) && writer.write(now, channels));
+    QVERIFY(QFile::remove(settings.fileName) && QDir().mkdir(settings.fileName));
+    for (int row = 0; row < lost; ++row)
+        QVERIFY(!writer.write(now, channels));
+    QVERIFY(QDir().rmdir(settings.fileName) && writer.write(now, channels));
+    QCOMPARE(said.size(), 3);
+    QVERIFY2(said[0].contains("a row could not be written"), qPrintable(said[0]));
+    QVERIFY2(said[1].contains("it was made again"), qPrintable(said[1]));
+    QTEST(said[2].mid(said[2].indexOf(';')), "again");
 }
 
 QTEST_GUILESS_MAIN(LogRunTest)

@@ -10,6 +10,10 @@
 
 #include <memory>
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
+
 namespace {
 
 // Places one stray byte from the unit at an exact moment of an operation, where timing could not:
@@ -87,6 +91,9 @@ void UnitTest::failuresSayWhy_data()
     // The cable pulled with two blocks of the table sent: the rest cannot go.
     QTest::newRow("calibration send, unit pulled")
         << "pulled" << true << "rows 51–100 were not sent" << -1 << false;
+    // Another program's lock on the device, of whatever kind, keeps the unit from this one.
+    QTest::newRow("open, locked by another program")
+        << "locked" << false << "is in use by another program" << -1 << false;
 }
 
 void UnitTest::failuresSayWhy()
@@ -124,6 +131,14 @@ void UnitTest::failuresSayWhy()
 
     // A result says why only when it failed.
     const auto failure = [&]() -> QString {
+        if (operation == "locked") {
+            const int held = ::open(QFile::encodeName(host.portPath()).constData(),
+                                    O_RDWR | O_NOCTTY | O_NONBLOCK);
+            const bool locked = ::flock(held, LOCK_SH) == 0;
+            const QString why = unit.open(host.portPath()).error();
+            ::close(held);
+            return locked ? why.section(' ', 1) : QStringLiteral("not locked"); // past the name
+        }
         if (operation == "store")
             return unit.storeEeprom().error();
         if (operation == "relay")

@@ -21,6 +21,7 @@ class UnitFollowerTest : public QObject
 private slots:
     void unitIsFoundAgain_data();
     void unitIsFoundAgain();
+    void serialNumberLearntWhereItWasOpened();
 };
 
 void UnitFollowerTest::unitIsFoundAgain_data()
@@ -63,6 +64,10 @@ void UnitFollowerTest::unitIsFoundAgain_data()
         << "ttyUSB0"
         << "A1" << false << QList<PortEntry> {adapter} << ""
         << "-";
+    QTest::newRow("no serial number, another maker's adapter on its port")
+        << "ttyUSB0"
+        << "" << false << QList<PortEntry> {adapter} << ""
+        << "-";
     QTest::newRow("nothing while it is away") << "ttyACM0"
                                               << "S1" << false << QList<PortEntry> {} << ""
                                               << "-";
@@ -77,6 +82,16 @@ void UnitFollowerTest::unitIsFoundAgain()
     const UnitFollower::Sighting seen = UnitFollower({port, serial}, named).look(listed);
     QTEST(seen.port, "found");
     QTEST(seen.anotherUnit ? seen.otherSerial : QStringLiteral("-"), "another");
+}
+
+// A unit first opened by its port is followed by its serial number from then on, to a new port.
+void UnitFollowerTest::serialNumberLearntWhereItWasOpened()
+{
+    UnitFollower follower({QStringLiteral("ttyACM0"), QString()}, false);
+    follower.learnSerialNumber(QStringLiteral("ttyACM0"),
+                               {unitPort("ttyACM1", "S2"), unitPort("ttyACM0", "S1")});
+    QCOMPARE(follower.look({unitPort("ttyACM0", "S2"), unitPort("ttyACM1", "S1")}).port,
+             QStringLiteral("ttyACM1"));
 }
 
 QTEST_GUILESS_MAIN(UnitFollowerTest)
