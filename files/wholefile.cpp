@@ -6,8 +6,9 @@
 #include <QFileInfo>
 #include <QSaveFile>
 
-#ifdef Q_OS_UNIX
 #include <cerrno>
+
+#ifdef Q_OS_UNIX
 #include <fcntl.h>
 #include <unistd.h>
 #elif defined(Q_OS_WIN)
@@ -66,13 +67,17 @@ Result<void> writeWholeFile(const QString &path, const QByteArray &bytes)
     // The write only fills a buffer: the file system's refusal (a full disk) shows at the flush,
     // and a commit after a failed flush would still put the cut file in place of the old one.
     QString reason;
-    if (file.write(bytes) == bytes.size() && file.flush() && syncToDisk(file.handle(), &reason)
-        && file.commit()) {
+    errno = 0;
+    const bool buffered = file.write(bytes) == bytes.size() && file.flush();
+    // A write the disk took only part of leaves the file's own error at "Unknown error"; the
+    // system said why in errno ("No space left on device", "File too large").
+    const int refusal = errno;
+    if (buffered && syncToDisk(file.handle(), &reason) && file.commit()) {
         syncFolder(path);
         return {};
     }
     if (reason.isEmpty())
-        reason = file.errorString();
+        reason = !buffered && refusal != 0 ? qt_error_string(refusal) : file.errorString();
     file.cancelWriting();
     return Failure {reason};
 }

@@ -182,7 +182,7 @@ void CalibrationFileTest::fileIsWholeOrAsItWas_data()
     QTest::addColumn<bool>("pipe"); // a named pipe at the name, else an earlier file
     QTest::addColumn<QString>("reason"); // what the reason says, at least
     QTest::newRow("over a named pipe") << true << "not a regular file";
-    QTest::newRow("beyond the largest file allowed") << false << "";
+    QTest::newRow("beyond the largest file allowed") << false << "File too large";
 }
 
 // A file is written whole or refused with the system's reason, and what stood at its name stays.
