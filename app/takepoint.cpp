@@ -20,7 +20,7 @@ void Dialog::takePoint(QWidget *widget, double kelvin)
         const Result<LiveReading> reading = unit->readLive();
         if (!reading) {
             page->pointTaken(
-                {std::nullopt, tr("not every reading came whole (%1)").arg(reading.error())});
+                Failure {tr("not every reading came whole (%1)").arg(reading.error())});
             return;
         }
         ohms.append(reading->channels.at(page->channel()).resistance);

@@ -82,7 +82,7 @@ int main(int argc, char *argv[])
     const PlatinumCoefficients pt100;
     const QVector<FixedPoint> three {pointAt(77.355, 20.3), pointAt(273.15, 100.12),
                                      pointAt(373.15, 138.6)};
-    const QVector<TableEntry> source = platinumTable(pt100, 73.15, 500).rows;
+    const QVector<TableEntry> source = platinumTable(pt100, 73.15, 500).value();
     const QVector<FixedPoint> two {pointAt(77.355, 20.3), pointAt(273.15, 100.12)};
     std::printf("\ncomputing a corrected table, median of %d\n", TableRuns);
     std::printf("%-34s median %7.1f us\n", "standard table alone",

@@ -192,23 +192,18 @@ QVector<FixedPointPreset> fixedPointPresets()
     };
 }
 
-PointTaking pointFromReadings(int channel, double kelvin, const QVector<float> &ohms,
-                              double maxSpreadPpm, const QDateTime &time)
+Result<FixedPoint> pointFromReadings(int channel, double kelvin, const QVector<float> &ohms,
+                                     double maxSpreadPpm, const QDateTime &time)
 {
-    PointTaking taking;
-    if (ohms.isEmpty()) {
-        taking.refusal = tr("no reading came");
-        return taking;
-    }
+    if (ohms.isEmpty())
+        return Failure {tr("no reading came")};
     double sum = 0;
     double low = std::numeric_limits<double>::infinity();
     double high = -low;
     for (const float value : ohms) {
-        if (!positive(value)) {
-            taking.refusal
-                = tr("the channel reads no sensor's resistance (%1 ohms)").arg(ohmsText(value));
-            return taking;
-        }
+        if (!positive(value))
+            return Failure {
+                tr("the channel reads no sensor's resistance (%1 ohms)").arg(ohmsText(value))};
         sum += value;
         low = std::min(low, double(value));
         high = std::max(high, double(value));
@@ -221,15 +216,12 @@ PointTaking pointFromReadings(int channel, double kelvin, const QVector<float> &
     point.readings = ohms.size();
     point.time = time.toUTC();
     const double ppm = point.spread / point.ohms * 1e6;
-    if (ppm > maxSpreadPpm) {
-        taking.refusal = tr("the readings drift: they spread over %1 ohms (%2 ppm of their mean, "
-                            "%3 ohms), above the limit of %4 ppm")
-                             .arg(ohmsText(point.spread), QString::number(ppm, 'g', 3),
-                                  ohmsText(point.ohms), QString::number(maxSpreadPpm, 'g', 6));
-        return taking;
-    }
-    taking.point = point;
-    return taking;
+    if (ppm > maxSpreadPpm)
+        return Failure {tr("the readings drift: they spread over %1 ohms (%2 ppm of their mean, "
+                           "%3 ohms), above the limit of %4 ppm")
+                            .arg(ohmsText(point.spread), QString::number(ppm, 'g', 3),
+                                 ohmsText(point.ohms), QString::number(maxSpreadPpm, 'g', 6))};
+    return point;
 }
 
 QByteArray pointsFileHeader()
@@ -250,9 +242,9 @@ QByteArray pointLine(const FixedPoint &p)
         + '\n';
 }
 
-PointsRead readPoints(const QByteArray &text)
+Result<QVector<FixedPoint>> readPoints(const QByteArray &text)
 {
-    PointsRead read;
+    QVector<FixedPoint> points;
     const QList<QByteArray> lines = text.split('\n');
     for (int n = 0; n < lines.size(); ++n) {
         const QString line = QString::fromUtf8(lines.at(n)).trimmed();
@@ -272,65 +264,54 @@ PointsRead readPoints(const QByteArray &text)
         if (f.size() != 6 || !std::all_of(std::begin(ok), std::end(ok), [](bool b) { return b; })
             || p.channel < 0 || p.channel >= ChannelCount || !positive(p.kelvin)
             || !positive(p.ohms) || !(p.spread >= 0) || p.readings < 1 || !p.time.isValid()) {
-            read.points.clear();
-            read.problem = tr("line %1 is not a point (channel, kelvin, ohms, spread, readings "
-                              "and time, separated by tabs)")
-                               .arg(n + 1);
-            return read;
+            return Failure {tr("line %1 is not a point (channel, kelvin, ohms, spread, readings "
+                               "and time, separated by tabs)")
+                                .arg(n + 1)};
         }
-        read.points.append(p);
+        points.append(p);
     }
-    return read;
+    return points;
 }
 
-Correction correctPlatinum(const PlatinumCoefficients &nominal, double low, double high,
-                           QVector<FixedPoint> points)
+Result<Correction> correctPlatinum(const PlatinumCoefficients &nominal, double low, double high,
+                                   QVector<FixedPoint> points)
 {
-    Correction c;
-    const StandardTable source = platinumTable(nominal, low, high);
-    if (!source.refusal.isEmpty()) {
-        c.refusal = source.refusal;
-        return c;
-    }
-    c.refusal = pointsProblem(points, low, high, +1);
-    if (!c.refusal.isEmpty())
-        return c;
+    const Result<QVector<TableEntry>> source = platinumTable(nominal, low, high);
+    if (!source)
+        return Failure {source.error()};
+    if (const QString problem = pointsProblem(points, low, high, +1); !problem.isEmpty())
+        return Failure {problem};
     const std::optional<PlatinumCoefficients> fit = fitPlatinum(nominal, points);
-    if (!fit) {
-        c.refusal = tr("the points give the equation no R0 above zero");
-        return c;
-    }
-    const StandardTable corrected = platinumTable(*fit, low, high);
-    if (!corrected.refusal.isEmpty()) {
-        c.refusal = tr("with the fitted coefficients %1").arg(corrected.refusal);
-        return c;
-    }
-    c.source = source.rows;
-    c.rows = corrected.rows;
+    if (!fit)
+        return Failure {tr("the points give the equation no R0 above zero")};
+    const Result<QVector<TableEntry>> corrected = platinumTable(*fit, low, high);
+    if (!corrected)
+        return Failure {tr("with the fitted coefficients %1").arg(corrected.error())};
+    Correction c;
+    c.source = *source;
+    c.rows = *corrected;
     c.fitted = fit;
     c.points = points;
     describe(c);
     return c;
 }
 
-Correction correctTable(const QVector<TableEntry> &source, QVector<FixedPoint> points)
+Result<Correction> correctTable(const QVector<TableEntry> &source, QVector<FixedPoint> points)
 {
-    Correction c;
     const bool usable = source.size() >= 2
         && std::all_of(source.cbegin(), source.cend(), [](const TableEntry &row) {
                             return positive(row.resistance) && positive(row.temperature);
                         });
-    if (!usable || firstRowOutOfOrder(source)) {
-        c.refusal = tr("the table to correct does not run one way through values above zero");
-        return c;
-    }
+    if (!usable || firstRowOutOfOrder(source))
+        return Failure {tr("the table to correct does not run one way through values above zero")};
     const TableEntry &first = source.first(), &last = source.last();
     const int way
         = (last.resistance > first.resistance) == (last.temperature > first.temperature) ? +1 : -1;
-    c.refusal = pointsProblem(points, std::min(first.temperature, last.temperature),
-                              std::max(first.temperature, last.temperature), way);
-    if (!c.refusal.isEmpty())
-        return c;
+    const QString problem = pointsProblem(points, std::min(first.temperature, last.temperature),
+                                          std::max(first.temperature, last.temperature), way);
+    if (!problem.isEmpty())
+        return Failure {problem};
+    Correction c;
     for (const FixedPoint &p : qAsConst(points))
         c.factors.append(p.ohms / *resistanceAt(source, p.kelvin));
 
@@ -338,20 +319,14 @@ Correction correctTable(const QVector<TableEntry> &source, QVector<FixedPoint> p
     rows.reserve(source.size());
     for (const TableEntry &row : source) {
         const double ohms = row.resistance * factorAt(points, c.factors, row.temperature);
-        if (!(positive(ohms) && ohms <= std::numeric_limits<float>::max())) {
-            c.refusal = tr("the correction gives %1 ohms at %2 K, which no sensor has")
-                            .arg(ohmsText(ohms), kelvinText(row.temperature));
-            c.factors.clear();
-            return c;
-        }
+        if (!(positive(ohms) && ohms <= std::numeric_limits<float>::max()))
+            return Failure {tr("the correction gives %1 ohms at %2 K, which no sensor has")
+                                .arg(ohmsText(ohms), kelvinText(row.temperature))};
         rows.append({float(ohms), row.temperature});
     }
-    if (const std::optional<int> row = firstRowOutOfOrder(rows)) {
-        c.refusal = tr("the points would make the table turn back near %1 K")
-                        .arg(kelvinText(rows.at(*row).temperature));
-        c.factors.clear();
-        return c;
-    }
+    if (const std::optional<int> row = firstRowOutOfOrder(rows))
+        return Failure {tr("the points would make the table turn back near %1 K")
+                            .arg(kelvinText(rows.at(*row).temperature))};
     c.source = source;
     c.rows = rows;
     c.points = points;

@@ -5,6 +5,7 @@
 // table corrected to pass through them. Pure, no widgets, no unit.
 #include "calibration/standardtable.h"
 #include "values/calibration.h"
+#include "values/result.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -43,32 +44,25 @@ constexpr int DefaultPointReadings = 10;
 // 100 ppm is 26 mK on a platinum sensor at the ice point.
 constexpr double DefaultMaxSpreadPpm = 100;
 
-// A point from a channel's live resistances, or why the readings make none.
-struct PointTaking
-{
-    std::optional<FixedPoint> point;
-    QString refusal; // "the readings drift: ..." when their spread is above the limit
-};
-PointTaking pointFromReadings(int channel, double kelvin, const QVector<float> &ohms,
-                              double maxSpreadPpm, const QDateTime &time);
+// A point from a channel's live resistances: their mean and spread. Refused when no reading came,
+// when one is no sensor's resistance, or with "the readings drift: they spread over ..." when
+// their spread is above `maxSpreadPpm` of their mean.
+Result<FixedPoint> pointFromReadings(int channel, double kelvin, const QVector<float> &ohms,
+                                     double maxSpreadPpm, const QDateTime &time);
 
 // A points file: text, a header line, then one point a line, tab-separated: channel (1-4),
 // kelvin, ohms, spread in ohms, number of readings, time (ISO 8601, UTC). Numbers are written so
 // that they read back to the same double.
 QByteArray pointsFileHeader();
 QByteArray pointLine(const FixedPoint &point);
-struct PointsRead
-{
-    QVector<FixedPoint> points;
-    QString problem; // "line 3 is not a point" and the like; empty when read whole
-};
-PointsRead readPoints(const QByteArray &text);
+// The points of a points file in file order, blank lines and "#" comments passed over. Refused
+// whole, with "line 3 is not a point (...)", at the first line that is none.
+Result<QVector<FixedPoint>> readPoints(const QByteArray &text);
 
 // A table corrected through one to three points, and what the operator sees before it is sent.
 struct Correction
 {
-    QVector<TableEntry> rows; // the corrected table; empty with a refusal
-    QString refusal;
+    QVector<TableEntry> rows; // the corrected table
     std::optional<PlatinumCoefficients> fitted; // from a standard table: its fitted equation
     QVector<double> factors; // from any other table: the factor at each point
     QVector<double> tableKelvin; // what the corrected table gives at each point's resistance
@@ -78,14 +72,18 @@ struct Correction
 };
 
 // The standard's table through the points: R0 fitted to one point, R0 and A to two, R0, A and B
-// to three; C stays the standard's.
-Correction correctPlatinum(const PlatinumCoefficients &nominal, double low, double high,
-                           QVector<FixedPoint> points);
+// to three; C stays the standard's. Refused, with a clause such as "the point at 4.222 K lies
+// outside the table's range, 73.15 to 500 K", where platinumTable refuses the range, where the
+// points are none, more than three, outside the range or against the sensor, and where the fitted
+// equation gives no table.
+Result<Correction> correctPlatinum(const PlatinumCoefficients &nominal, double low, double high,
+                                   QVector<FixedPoint> points);
 // Any other table through the points: every resistance times one factor, the one that brings the
 // source onto the point at its temperature; with two or three points the factor runs linearly in
 // log T from point to point and stays at the outer points' beyond them. Refused where a point lies
-// outside the table's temperatures or the points would make it turn back.
-Correction correctTable(const QVector<TableEntry> &source, QVector<FixedPoint> points);
+// outside the table's temperatures or the points would make it turn back, with the same clauses
+// as correctPlatinum's, and where the table to correct does not run one way.
+Result<Correction> correctTable(const QVector<TableEntry> &source, QVector<FixedPoint> points);
 
 // What a correction does, in lines for the operator: the fit or the factors, the table's
 // temperature at each point, the largest change.

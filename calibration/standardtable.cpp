@@ -68,42 +68,30 @@ QVector<double> rowTemperatures(double first, double last)
     return temperatures;
 }
 
-StandardTable platinumTable(const PlatinumCoefficients &pt, double low, double high)
+Result<QVector<TableEntry>> platinumTable(const PlatinumCoefficients &pt, double low, double high)
 {
-    StandardTable table;
-    if (!(low >= PlatinumLowestKelvin)) {
-        table.refusal = tr("the range starts below the standard's %1 K, where its equation ends")
-                            .arg(kelvinText(PlatinumLowestKelvin));
-        return table;
-    }
-    if (!(high <= PlatinumHighestKelvin)) {
-        table.refusal = tr("the range ends above the standard's %1 K, where its equation ends")
-                            .arg(kelvinText(PlatinumHighestKelvin));
-        return table;
-    }
-    if (!(low < high)) {
-        table.refusal = tr("the range's low end (%1 K) is not below its high end (%2 K)")
-                            .arg(kelvinText(low), kelvinText(high));
-        return table;
-    }
+    if (!(low >= PlatinumLowestKelvin))
+        return Failure {tr("the range starts below the standard's %1 K, where its equation ends")
+                            .arg(kelvinText(PlatinumLowestKelvin))};
+    if (!(high <= PlatinumHighestKelvin))
+        return Failure {tr("the range ends above the standard's %1 K, where its equation ends")
+                            .arg(kelvinText(PlatinumHighestKelvin))};
+    if (!(low < high))
+        return Failure {tr("the range's low end (%1 K) is not below its high end (%2 K)")
+                            .arg(kelvinText(low), kelvinText(high))};
     QVector<TableEntry> rows;
     rows.reserve(TableRows);
     for (const double kelvin : rowTemperatures(low, high)) {
         const double ohms = platinumResistance(pt, kelvin);
-        if (!(ohms > 0 && ohms <= std::numeric_limits<float>::max())) {
-            table.refusal = tr("the coefficients give %1 ohms at %2 K, which no sensor has")
-                                .arg(QString::number(ohms, 'g', 9), kelvinText(kelvin));
-            return table;
-        }
+        if (!(ohms > 0 && ohms <= std::numeric_limits<float>::max()))
+            return Failure {tr("the coefficients give %1 ohms at %2 K, which no sensor has")
+                                .arg(QString::number(ohms, 'g', 9), kelvinText(kelvin))};
         rows.append({float(ohms), float(kelvin)});
     }
-    if (const std::optional<int> row = firstRowOutOfOrder(rows)) {
-        table.refusal = tr("the coefficients make the resistance turn back near %1 K")
-                            .arg(kelvinText(rows.at(*row).temperature));
-        return table;
-    }
-    table.rows = rows;
-    return table;
+    if (const std::optional<int> row = firstRowOutOfOrder(rows))
+        return Failure {tr("the coefficients make the resistance turn back near %1 K")
+                            .arg(kelvinText(rows.at(*row).temperature))};
+    return rows;
 }
 
 QByteArray platinumCurveFile(const PlatinumCoefficients &pt, double low, double high)

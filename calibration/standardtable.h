@@ -3,6 +3,7 @@
 // Standard platinum resistance thermometers: the industrial equation of resistance against
 // temperature, its inverse, and a channel's 100-row table computed from it. Pure, no widgets.
 #include "values/calibration.h"
+#include "values/result.h"
 
 #include <QByteArray>
 #include <QString>
@@ -32,17 +33,12 @@ double platinumTemperature(const PlatinumCoefficients &pt, double ohms);
 // scale, each row the one before divided by one ratio, exactly as loading a curve spaces them.
 QVector<double> rowTemperatures(double first, double last);
 
-// A channel's table following the platinum equation, or why there is none.
-struct StandardTable
-{
-    QVector<TableEntry> rows; // TableRows rows, or empty with a refusal
-    QString refusal; // a clause such as "the range starts below the standard's 73.15 K"
-};
-
-// The rows at rowTemperatures(low, high), each resistance computed from the equation. Refuses a
-// range outside the equation's span or not rising, and coefficients whose table does not run
-// one way or does not fit single-precision values.
-StandardTable platinumTable(const PlatinumCoefficients &pt, double low, double high);
+// A channel's table following the platinum equation: the TableRows rows at
+// rowTemperatures(low, high), each resistance computed from the equation. Refused, with a clause
+// such as "the range starts below the standard's 73.15 K, where its equation ends", for a range
+// outside the equation's span or not rising, and for coefficients whose table does not run one
+// way or does not fit single-precision values.
+Result<QVector<TableEntry>> platinumTable(const PlatinumCoefficients &pt, double low, double high);
 
 // The standard's table as a ".340" curve file of 100 breakpoints (ohms/kelvin), the numbers in
 // their shortest exact form, so that loading the file gives platinumTable's rows again. Only for

@@ -73,45 +73,46 @@ bool takeStandard(const QCommandLineParser &parser, std::optional<StandardChoice
         }
     }
     // The table itself judges the range: the same words as the window's.
-    const StandardTable table = platinumTable(standard.pt, standard.low, standard.high);
-    if (!table.refusal.isEmpty()) {
-        *error = cliText("--range: %1").arg(table.refusal);
+    const Result<QVector<TableEntry>> table
+        = platinumTable(standard.pt, standard.low, standard.high);
+    if (!table) {
+        *error = cliText("--range: %1").arg(table.error());
         return false;
     }
     choice = standard;
     return true;
 }
 
-PointsFile readPointsFile(const QString &path)
+Result<PointsFile> readPointsFile(const QString &path)
 {
-    PointsFile points;
     QFile file;
     const Result<void> opened = openRegularFile(file, path, QIODevice::ReadOnly);
-    if (!opened) {
-        points.read.problem = opened.error();
-        return points;
-    }
+    if (!opened)
+        return Failure {opened.error()};
     // A points file is a few lines; a curve's cap keeps a wrong file from filling memory.
-    points.text = file.read(MaxCurveFileBytes + 1);
-    if (points.text.size() > MaxCurveFileBytes)
-        points.read.problem = cliText("it is too large");
-    else if (file.error() != QFileDevice::NoError)
-        points.read.problem = file.errorString();
-    else
-        points.read = readPoints(points.text);
-    return points;
+    PointsFile read;
+    read.text = file.read(MaxCurveFileBytes + 1);
+    if (read.text.size() > MaxCurveFileBytes)
+        return Failure {cliText("it is too large")};
+    if (file.error() != QFileDevice::NoError)
+        return Failure {file.errorString()};
+    const Result<QVector<FixedPoint>> points = readPoints(read.text);
+    if (!points)
+        return Failure {points.error()};
+    read.points = *points;
+    return read;
 }
 
 bool loadPoints(const QString &path, int channel, QVector<FixedPoint> &points)
 {
-    const PointsRead read = readPointsFile(path).read;
-    if (!read.problem.isEmpty()) {
+    const Result<PointsFile> read = readPointsFile(path);
+    if (!read) {
         say(cliText("The points file \"%1\" was not read: %2. Nothing was sent to the unit.")
-                .arg(shown(path), read.problem));
+                .arg(shown(path), read.error()));
         return false;
     }
     points.clear();
-    for (const FixedPoint &point : qAsConst(read.points))
+    for (const FixedPoint &point : read->points)
         if (point.channel == channel)
             points.append(point);
     if (points.isEmpty()) {
@@ -122,15 +123,15 @@ bool loadPoints(const QString &path, int channel, QVector<FixedPoint> &points)
     return true;
 }
 
-bool showCorrection(const Correction &correction, int channel)
+bool showCorrection(const Result<Correction> &correction, int channel)
 {
-    if (!correction.refusal.isEmpty()) {
+    if (!correction) {
         say(cliText("%1 cannot be corrected through its points: %2. Nothing was sent to the unit.")
-                .arg(channelTitle(channel), correction.refusal));
+                .arg(channelTitle(channel), correction.error()));
         return false;
     }
     return printResult((channelTitle(channel) + ", corrected through its points:\n"
-                        + correctionSummary(correction))
+                        + correctionSummary(*correction))
                            .toUtf8(),
                        cliText("the correction"));
 }

@@ -27,20 +27,21 @@ QList<QCommandLineOption> standardOptions();
 bool takeStandard(const QCommandLineParser &parser, std::optional<StandardChoice> &choice,
                   QString *error);
 
-// The points file at `path`: its text and points, or in `read.problem` why it gives none (it
-// cannot be opened, is too large or holds a line that is no point).
+// A points file as read: its text and its points.
 struct PointsFile
 {
     QByteArray text;
-    PointsRead read;
+    QVector<FixedPoint> points;
 };
-PointsFile readPointsFile(const QString &path);
+// The points file at `path`. Refused, with the reason as a clause, when it cannot be opened, is
+// too large or holds a line that is no point.
+Result<PointsFile> readPointsFile(const QString &path);
 
 // The points of `channel` in the points file at `path`; false after saying why there are none.
 bool loadPoints(const QString &path, int channel, QVector<FixedPoint> &points);
 
 // Shows what the correction does, or says why there is none (false).
-bool showCorrection(const Correction &correction, int channel);
+bool showCorrection(const Result<Correction> &correction, int channel);
 
 // Writes `bytes` to `path` whole on disk, over a regular file only; false after saying why not.
 bool writeOutputFile(const QString &path, const QByteArray &bytes);

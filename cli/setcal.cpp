@@ -110,10 +110,10 @@ public:
             if (!hasGain)
                 calibration.gain = present->gain;
             if (fromUnit) {
-                const Correction correction = correctTable(present->rows, points);
+                const Result<Correction> correction = correctTable(present->rows, points);
                 if (!showCorrection(correction, channel))
                     return ExitFailure;
-                calibration.rows = correction.rows;
+                calibration.rows = correction->rows;
             }
             if (refused(calibration))
                 return ExitFailure;
@@ -164,18 +164,20 @@ private:
             return false;
         if (points.isEmpty())
             return true;
-        const Correction correction = standard
+        const Result<Correction> correction = standard
             ? correctPlatinum(standard->pt, standard->low, standard->high, points)
             : correctTable(calibration.rows, points);
-        calibration.rows = correction.rows;
-        return showCorrection(correction, channel);
+        if (!showCorrection(correction, channel))
+            return false;
+        calibration.rows = correction->rows;
+        return true;
     }
 
     bool rowsFromSource(Calibration &calibration, bool &fileHasGain) const
     {
         if (standard) {
             // Judged with the options: a standard that came this far has its table.
-            calibration.rows = platinumTable(standard->pt, standard->low, standard->high).rows;
+            calibration.rows = platinumTable(standard->pt, standard->low, standard->high).value();
             fileHasGain = false;
             return true;
         }

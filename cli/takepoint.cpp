@@ -90,15 +90,15 @@ private:
             say(cliText("%1: no point was taken, since not every reading came whole.").arg(title));
             return ExitFailure;
         }
-        const PointTaking taking = pointFromReadings(channel, kelvin, ohms, maxSpreadPpm,
-                                                     QDateTime::currentDateTimeUtc());
-        if (!taking.point) {
+        const Result<FixedPoint> point = pointFromReadings(channel, kelvin, ohms, maxSpreadPpm,
+                                                           QDateTime::currentDateTimeUtc());
+        if (!point) {
             say(cliText("%1: no point was taken: %2. Let the temperature settle, or give "
                         "--max-spread.")
-                    .arg(title, taking.refusal));
+                    .arg(title, point.error()));
             return ExitFailure;
         }
-        const QByteArray line = pointLine(*taking.point);
+        const QByteArray line = pointLine(*point);
         if (!printResult(line, cliText("the point")))
             return ExitFailure;
         if (output.isEmpty())
@@ -113,13 +113,13 @@ private:
         earlier = pointsFileHeader();
         if (!QFile::exists(output))
             return true;
-        const PointsFile file = readPointsFile(output);
-        if (!file.read.problem.isEmpty()) {
+        const Result<PointsFile> file = readPointsFile(output);
+        if (!file) {
             say(cliText("%1 cannot take the point: %2. No point was taken.")
-                    .arg(shown(output), file.read.problem));
+                    .arg(shown(output), file.error()));
             return false;
         }
-        const QByteArray &text = file.text;
+        const QByteArray &text = file->text;
         if (!text.trimmed().isEmpty())
             earlier = text.endsWith('\n') ? text : text + '\n';
         return true;

@@ -141,7 +141,7 @@ void CalibrationWidgetTest::standardFillsTheRowsKeepsTheGain()
     QTRY_VERIFY(!QApplication::activeModalWidget());
     PlatinumCoefficients pt1000;
     pt1000.r0 = 1000;
-    const QVector<TableEntry> rows = platinumTable(pt1000, 73.15, 500).rows;
+    const QVector<TableEntry> rows = platinumTable(pt1000, 73.15, 500).value();
     for (int row = 0; row < 100; ++row) {
         QCOMPARE(bitsOf(page.tableRow(row).resistance), bitsOf(rows.at(row).resistance));
         QCOMPARE(bitsOf(page.tableRow(row).temperature), bitsOf(rows.at(row).temperature));

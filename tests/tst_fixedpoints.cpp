@@ -44,12 +44,12 @@ void FixedPointsTest::standardTable()
         QVERIFY2(std::abs(platinumResistance(pt100, celsius + 273.15) - ohms) < 0.005,
                  qPrintable(QString::number(celsius)));
 
-    const StandardTable table = platinumTable(pt100, 73.15, 500);
-    QVERIFY(table.refusal.isEmpty());
-    QCOMPARE(table.rows.size(), 100);
-    QCOMPARE(table.rows.first().temperature, 73.15f);
-    QCOMPARE(table.rows.last().temperature, 500.0f);
-    for (const TableEntry &row : table.rows)
+    const Result<QVector<TableEntry>> table = platinumTable(pt100, 73.15, 500);
+    QVERIFY(table);
+    QCOMPARE(table->size(), 100);
+    QCOMPARE(table->first().temperature, 73.15f);
+    QCOMPARE(table->last().temperature, 500.0f);
+    for (const TableEntry &row : *table)
         QVERIFY2(std::abs(platinumTemperature(pt100, row.resistance) - row.temperature) < 1e-3,
                  qPrintable(QString::number(row.temperature)));
 
@@ -58,7 +58,7 @@ void FixedPointsTest::standardTable()
     pt1000.r0 = 1000;
     for (const auto &[pt, low, high] :
          {std::tuple {pt100, 73.15, 500.0}, std::tuple {pt1000, 90.0, 1123.15}}) {
-        const QVector<TableEntry> rows = platinumTable(pt, low, high).rows;
+        const QVector<TableEntry> rows = platinumTable(pt, low, high).value();
         const Result<QVector<CurvePoint>> read = readCurve(platinumCurveFile(pt, low, high));
         QVERIFY2(read, qPrintable(read.error()));
         const Result<CurveTable> resampled = resampleCurve(*read);
@@ -100,8 +100,10 @@ void FixedPointsTest::fits()
     for (const double kelvin : kelvins)
         points.append(pointAt(kelvin, platinumResistance(sensor, kelvin)));
 
-    const Correction c = correctPlatinum(PlatinumCoefficients(), 73.15, 500, points);
-    QVERIFY2(c.refusal.isEmpty(), qPrintable(c.refusal));
+    const Result<Correction> corrected
+        = correctPlatinum(PlatinumCoefficients(), 73.15, 500, points);
+    QVERIFY2(corrected, qPrintable(corrected.error()));
+    const Correction &c = *corrected;
     QVERIFY(c.fitted);
     QVERIFY(std::abs(c.fitted->r0 / sensor.r0 - 1) < 1e-6);
     QVERIFY(std::abs(c.fitted->a / sensor.a - 1) < 1e-6);
@@ -122,8 +124,9 @@ void FixedPointsTest::curveThroughTwoPoints()
     for (const auto &[row, factor] : {std::pair {70, 1.004}, std::pair {20, 0.997}})
         measured.append(
             pointAt(curve.rows.at(row).temperature, factor * curve.rows.at(row).resistance));
-    const Correction c = correctTable(curve.rows, measured);
-    QVERIFY2(c.refusal.isEmpty(), qPrintable(c.refusal));
+    const Result<Correction> corrected = correctTable(curve.rows, measured);
+    QVERIFY2(corrected, qPrintable(corrected.error()));
+    const Correction &c = *corrected;
     QCOMPARE(c.factors.size(), 2);
     QVERIFY(!firstRowOutOfOrder(c.rows));
     for (int k = 0; k < 2; ++k)
@@ -142,39 +145,39 @@ void FixedPointsTest::refusals_data()
     QTest::addColumn<QString>("expected");
     const PlatinumCoefficients pt100;
     QTest::newRow("range below the standard")
-        << platinumTable(pt100, 70, 500).refusal << "below the standard's 73.15 K";
+        << platinumTable(pt100, 70, 500).error() << "below the standard's 73.15 K";
     QVector<float> drifting;
     for (int k = 0; k < 10; ++k)
         drifting.append(100.0f + 0.004f * k);
     QTest::newRow("drifting point")
-        << pointFromReadings(0, 273.15, drifting, DefaultMaxSpreadPpm, QDateTime()).refusal
+        << pointFromReadings(0, 273.15, drifting, DefaultMaxSpreadPpm, QDateTime()).error()
         << "the readings drift: they spread over 0.036";
     const double ice = platinumResistance(pt100, 273.15);
     QTest::newRow("points against the sensor")
-        << correctPlatinum(pt100, 73.15, 500, {pointAt(273.15, ice), pointAt(300, ice - 1)}).refusal
+        << correctPlatinum(pt100, 73.15, 500, {pointAt(273.15, ice), pointAt(300, ice - 1)}).error()
         << "would make the table turn back";
-    const QVector<TableEntry> rows = platinumTable(pt100, 73.15, 500).rows;
+    const QVector<TableEntry> rows = platinumTable(pt100, 73.15, 500).value();
     QTest::newRow("point beyond the table")
-        << correctTable(rows, {pointAt(4.222, 1)}).refusal << "outside the table's range";
+        << correctTable(rows, {pointAt(4.222, 1)}).error() << "outside the table's range";
     QTest::newRow("four points") << correctTable(rows,
                                                  {pointAt(80, 21), pointAt(90, 25),
                                                   pointAt(100, 29), pointAt(110, 33)})
-                                        .refusal
+                                        .error()
                                  << "one to three points, not 4";
     QTest::newRow("two points at one temperature")
-        << correctTable(rows, {pointAt(273.15, 100), pointAt(273.15, 100.1)}).refusal
+        << correctTable(rows, {pointAt(273.15, 100), pointAt(273.15, 100.1)}).error()
         << "two points are at the same temperature";
     PlatinumCoefficients turning;
     turning.b = -1e-5; // its resistance peaks near 195 °C
     QTest::newRow("coefficients that turn back")
-        << platinumTable(turning, 273.15, 500).refusal << "the resistance turn back near";
+        << platinumTable(turning, 273.15, 500).error() << "the resistance turn back near";
     QTest::newRow("below zero kelvin")
         << QString(fixedPointKelvin("-5") ? "taken" : "refused") << "refused";
     const QByteArray taken = "\t273.15\t100.1\t0.001\t10\t2026-12-07T12:00:00.000Z\n";
     QTest::newRow("a point of channel 5")
-        << readPoints("1" + taken + "5" + taken).problem << "line 2 is not a point";
+        << readPoints("1" + taken + "5" + taken).error() << "line 2 is not a point";
     QTest::newRow("a point whose spread is no number")
-        << readPoints(QByteArray("1" + taken).replace("\t0.001\t", "\tsmall\t")).problem
+        << readPoints(QByteArray("1" + taken).replace("\t0.001\t", "\tsmall\t")).error()
         << "line 1 is not a point";
 }
 

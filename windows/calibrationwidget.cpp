@@ -387,30 +387,30 @@ void calibrationWidget::on_pbPoints_clicked()
     dialog.exec();
 }
 
-void calibrationWidget::pointTaken(const PointTaking &taking)
+void calibrationWidget::pointTaken(const Result<FixedPoint> &point)
 {
-    if (taking.point)
-        points.append(*taking.point);
+    if (point)
+        points.append(*point);
     if (!pointsDialog)
         return;
     pointsDialog->showPoints(points);
-    pointsDialog->showStatus(taking.point ? QString()
-                                          : tr("No point was taken: %1.").arg(taking.refusal));
+    pointsDialog->showStatus(point ? QString() : tr("No point was taken: %1.").arg(point.error()));
 }
 
 void calibrationWidget::correctThroughPoints()
 {
     const QVector<TableEntry> source = shownRows();
-    const Correction correction = standardSource
+    const Result<Correction> corrected = standardSource
         ? correctPlatinum(standardSource->pt, standardSource->low, standardSource->high, points)
         : correctTable(source, points);
     QWidget *asking = pointsDialog ? static_cast<QWidget *>(pointsDialog) : this;
-    if (!correction.refusal.isEmpty()) {
+    if (!corrected) {
         QMessageBox::warning(
             asking, tr("Correct table"),
-            tr("The table cannot be corrected through the points: %1.").arg(correction.refusal));
+            tr("The table cannot be corrected through the points: %1.").arg(corrected.error()));
         return;
     }
+    const Correction &correction = *corrected;
     if (QMessageBox::question(asking, tr("Correct table"),
                               correctionSummary(correction)
                                   + tr("\nPut the corrected table on the page? \"Set Data\" then "

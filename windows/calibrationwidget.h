@@ -63,7 +63,7 @@ public:
     void showBackup(const QString &path);
     void showCurveTable(const QVector<TableEntry> &rows, const QVector<CurvePoint> &curve);
     // A point taken for this page's channel joins its points; a refusal is shown with them.
-    void pointTaken(const PointTaking &taking);
+    void pointTaken(const Result<FixedPoint> &point);
 
 signals:
     void getEepromData(QWidget *widget);

@@ -44,13 +44,12 @@ void StandardDialog::accept()
     to = number(ui->leHigh, tr("the range's high end"));
     if (problem.isEmpty() && !(pt.r0 > 0))
         problem = tr("R0 is not above zero");
-    const StandardTable table = problem.isEmpty() ? platinumTable(pt, from, to) : StandardTable();
-    if (problem.isEmpty())
-        problem = table.refusal;
-    if (!problem.isEmpty()) {
-        ui->lProblem->setText(tr("No table: %1.").arg(problem));
+    const Result<QVector<TableEntry>> table
+        = problem.isEmpty() ? platinumTable(pt, from, to) : Failure {problem};
+    if (!table) {
+        ui->lProblem->setText(tr("No table: %1.").arg(table.error()));
         return;
     }
-    chosen = table.rows;
+    chosen = *table;
     QDialog::accept();
 }
