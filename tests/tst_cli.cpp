@@ -358,31 +358,28 @@ void CliTest::impossibleOrOutOfOrderIsNotSent_data()
     QTest::addColumn<QString>("said");
     QTest::addColumn<int>("exitCode");
     const QByteArray gain1 = "Gain\t1";
-    QTest::newRow("gain nan") << tableFile("Gain\tnan", 100) << QStringList()
-                              << "Channel1: the gain is not a finite number (nan). Nothing was "
-                                 "sent to the unit."
-                              << 1;
-    QTest::newRow("a row goes back")
-        << tableFile(gain1, 100, "156\t246") << QStringList()
-        << "Channel1: row 57, Temperature (K), goes back (246 after 245). Its rows do not run one "
-           "way, as a sensor's do; --force sends it anyway. Nothing was sent to the unit."
-        << 1;
-    QTest::newRow("a row goes back, --force")
-        << tableFile(gain1, 100, "156\t246") << QStringList {"--force"} << "" << 0;
-    QTest::newRow("a curve against the order")
-        << QByteArray("curve:100\t300\n200\t250\n300\t260\n400\t200\n") << QStringList()
-        << "its line 3 breaks the order of its temperatures: 260 K at 300 ohms comes after 250 K "
-           "at 200 ohms (line 2). --force loads it anyway."
-        << 1;
-    QTest::newRow("no gain") << tableFile("", 100) << QStringList()
-                             << "it holds no gain and no --gain was given" << 1;
+    const auto row = [](const char *name, const QByteArray &table, const QStringList &options,
+                        const QString &said, int exitCode) {
+        QTest::newRow(name) << table << options << said << exitCode;
+    };
+    row("gain nan", tableFile("Gain\tnan", 100), {},
+        "Channel1: the gain is not a finite number (nan). Nothing was sent to the unit.", 1);
+    row("a row goes back", tableFile(gain1, 100, "156\t246"), {},
+        "Channel1: row 57, Temperature (K), goes back (246 after 245). Its rows do not run one "
+        "way, as a sensor's do; --force sends it anyway. Nothing was sent to the unit.",
+        1);
+    row("a row goes back, --force", tableFile(gain1, 100, "156\t246"), {"--force"}, "", 0);
+    row("a curve against the order", "curve:100\t300\n200\t250\n300\t260\n400\t200\n", {},
+        "its line 3 breaks the order of its temperatures: 260 K at 300 ohms comes after 250 K at "
+        "200 ohms (line 2). --force loads it anyway.",
+        1);
+    row("no gain", tableFile("", 100), {}, "it holds no gain and no --gain was given", 1);
     const QStringList store {"--store"};
-    QTest::newRow("99 rows") << tableFile(gain1, 100).replace("199\t201\r\n", "") << store
-                             << "it holds 99 rows, not 100" << 1;
-    QTest::newRow("101 rows") << tableFile(gain1, 100) + "200\t200\r\n"
-                              << store << "it holds 101 rows, not 100" << 1;
-    QTest::newRow("beyond 16 MiB") << tableFile(gain1, 100) + QByteArray(MaxCurveFileBytes, '\n')
-                                   << store << "it is too large" << 1;
+    row("99 rows", tableFile(gain1, 100).replace("199\t201\r\n", ""), store,
+        "it holds 99 rows, not 100", 1);
+    row("101 rows", tableFile(gain1, 100) + "200\t200\r\n", store, "it holds 101 rows, not 100", 1);
+    row("beyond 16 MiB", tableFile(gain1, 100) + QByteArray(MaxCurveFileBytes, '\n'), store,
+        "it is too large", 1);
 }
 
 // The unit computes the channel's live temperatures from what it is sent: nothing impossible or
@@ -702,26 +699,25 @@ void CliTest::unitFaultsFailTheCommand_data()
     const auto lost = [](quint8 code, int passing) {
         return UnitFault([=](Firmware &unit) { unit.loseRequest(code, passing); });
     };
-    QTest::newRow("set-cal --store, the gain kept off")
-        << QStringList {"set-cal", "1", "--table", "FILE", "--store", "--no-backup"}
-        << UnitFault([](Firmware &unit) { unit.keepOff(0, -1); }) << 1
-        << "the unit did not take the new calibration (gain differ). Nothing was stored.";
-    QTest::newRow("set-cal without --store")
-        << QStringList {"set-cal", "1", "--table", "FILE", "--no-backup"}
-        << UnitFault([](Firmware &) {}) << 0 << "";
-    QTest::newRow("get-cal, a gain and no table")
-        << QStringList {"get-cal", "1", "-o", "FILE"} << lost(protocol::GetTempTable, 0) << 1
-        << "Channel1: the unit did not answer in full; nothing was written.";
-    QTest::newRow("read --count 2, the second fails")
-        << QStringList {"read", "--count", "2", "--every", "0"} << lost(protocol::GetAdcData, 1)
-        << 1 << "reading 2: the unit did not answer in full";
-    QTest::newRow("log --count 2, the second fails")
-        << QStringList {"log", "FILE", "--count", "2", "--every", "0"}
-        << lost(protocol::GetAdcData, 1) << 1
-        << "a reading failed: the unit did not answer in full";
-    QTest::newRow("backup, a table not read")
-        << QStringList {"backup", "FILE"} << lost(protocol::GetTempTable, 2) << 1
-        << "Channel3: the unit did not answer in full; nothing was written.";
+    const auto row = [](const char *name, const QStringList &arguments, const UnitFault &fault,
+                        int exitCode, const QString &said) {
+        QTest::newRow(name) << arguments << fault << exitCode << said;
+    };
+    row("set-cal --store, the gain kept off",
+        {"set-cal", "1", "--table", "FILE", "--store", "--no-backup"},
+        UnitFault([](Firmware &unit) { unit.keepOff(0, -1); }), 1,
+        "the unit did not take the new calibration (gain differ). Nothing was stored.");
+    row("set-cal without --store", {"set-cal", "1", "--table", "FILE", "--no-backup"},
+        UnitFault([](Firmware &) {}), 0, "");
+    row("get-cal, a gain and no table", {"get-cal", "1", "-o", "FILE"},
+        lost(protocol::GetTempTable, 0), 1,
+        "Channel1: the unit did not answer in full; nothing was written.");
+    row("read --count 2, the second fails", {"read", "--count", "2", "--every", "0"},
+        lost(protocol::GetAdcData, 1), 1, "reading 2: the unit did not answer in full");
+    row("log --count 2, the second fails", {"log", "FILE", "--count", "2", "--every", "0"},
+        lost(protocol::GetAdcData, 1), 1, "a reading failed: the unit did not answer in full");
+    row("backup, a table not read", {"backup", "FILE"}, lost(protocol::GetTempTable, 2), 1,
+        "Channel3: the unit did not answer in full; nothing was written.");
 }
 
 // A command ends 0 only when all of it was done; the unit's calibration is stored only when
