@@ -164,6 +164,7 @@ private slots:
 private:
     PtyHost host;
     QStringList port;
+    QTemporaryDir dir; // emptied before each case
 };
 
 void CliTest::init()
@@ -172,6 +173,7 @@ void CliTest::init()
         QVERIFY(host.start());
     host.setMisbehaviour(Misbehaviour());
     port = QStringList {QStringLiteral("--port"), host.portPath()};
+    QVERIFY(QDir(dir.path()).removeRecursively() && QDir().mkpath(dir.path()));
 }
 
 void CliTest::commandLines_data()
@@ -316,7 +318,6 @@ void CliTest::calibrationRoundTripIsBitExact()
         for (int row = 0; row < 100; ++row)
             unit.setTableRow(2, row, awkward(row).first, awkward(row).second);
     });
-    QTemporaryDir dir;
     const QString file = written(dir, "channel3.tsv", QByteArray(8000, 'x')); // replaced whole
     QCOMPARE(cli(QStringList {"get-cal", "3", "-o", file} + port).exitCode, 0);
 
@@ -390,7 +391,6 @@ void CliTest::impossibleOrOutOfOrderIsNotSent()
     QFETCH(QStringList, options);
     QFETCH(QString, said);
     QFETCH(int, exitCode);
-    QTemporaryDir dir;
     const bool curve = table.startsWith("curve:");
     const QString file = written(dir, "file", curve ? table.mid(6) : table);
     host.clearReceived();
@@ -416,7 +416,6 @@ void CliTest::interruptLeavesAWholeTable()
 {
     QFETCH(int, delayMs);
     QFETCH(int, interrupts);
-    QTemporaryDir dir;
     const QString file = written(dir, "new.tsv", tableFile("Gain\t2", 500));
     const QByteArray eepromBefore = eeprom(host);
     const QByteArray before = held(host);
@@ -485,7 +484,6 @@ void CliTest::silenceIsNoSuccess()
 // bit for bit, stored once; restore --channel sends that channel's own.
 void CliTest::backupRestoreRoundTrip()
 {
-    QTemporaryDir dir;
     const QString file = written(dir, "unit.txt", "an earlier backup");
     host.withFirmware([&](Firmware &unit) {
         unit = Firmware(); // its factory calibration, whatever the tests before left
@@ -534,7 +532,6 @@ void CliTest::backupRestoreRoundTrip()
 // root), a file size limit of 4 KiB on the tool stands in for the full disk.
 void CliTest::backupOnAFullDiskKeepsTheOldFile()
 {
-    QTemporaryDir dir;
     const QString small = dir.filePath("small");
     QVERIFY(QDir().mkpath(small));
     const bool mounted
@@ -596,7 +593,6 @@ void CliTest::cutOrMisplacedFileSendsNothing()
     QFETCH(QStringList, command);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, why);
-    QTemporaryDir dir;
     command.replaceInStrings(QRegularExpression("^FILE$"), written(dir, "saved.txt", bytes));
     host.clearReceived();
     const Run run = cli(command + QStringList {"--no-backup"} + port);
@@ -610,7 +606,6 @@ void CliTest::cutOrMisplacedFileSendsNothing()
 // In process, so that the pseudo-terminal is listed with a serial number as a real unit is.
 void CliTest::restoreOntoAnotherUnitNeedsForce()
 {
-    QTemporaryDir dir;
     const QString file = written(
         dir, "other.txt",
         unitCalibrationText({QDateTime::currentDateTime(), "ttyACM1", "2065376B5748", "test"},
@@ -646,7 +641,6 @@ void CliTest::setCalKeepsABackupFirst()
     QFETCH(bool, writable);
     QFETCH(QStringList, options);
     QFETCH(int, exitCode);
-    QTemporaryDir dir;
     const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
     host.withFirmware([](Firmware &unit) { unit.setTableRow(1, 0, 1, 1); });
     const QByteArray before = held(host);
@@ -728,7 +722,6 @@ void CliTest::unitFaultsFailTheCommand()
     QFETCH(UnitFault, fault);
     QFETCH(int, exitCode);
     QFETCH(QString, said);
-    QTemporaryDir dir;
     const QString file = dir.filePath("channel1.tsv");
     if (arguments.first() == "set-cal")
         QCOMPARE(cli(QStringList {"get-cal", "1", "-o", file} + port).exitCode, 0);
@@ -762,7 +755,6 @@ void CliTest::unpluggedUnitEndsTheRun()
 
 void CliTest::logWritesTheLoggersFile()
 {
-    QTemporaryDir dir;
     const QString file = dir.filePath("run.log");
     const QStringList log = QStringList {"log",     file, "--every",  "0",
                                          "--count", "2",  "--enable", "Temperature3,Voltage0"}
@@ -786,7 +778,6 @@ void CliTest::logWritesTheLoggersFile()
 
 void CliTest::logRefusesAndStopsCleanly()
 {
-    QTemporaryDir dir;
     const QString fifo = dir.filePath("fifo");
     LonelyFifo lonely(fifo, true);
     const Run refused = cli(QStringList {"log", fifo, "--count", "1"} + port);
@@ -808,7 +799,6 @@ void CliTest::logRefusesAndStopsCleanly()
 // link, as a udev rule names a unit, so the unit comes back under the name the run follows.
 void CliTest::logCountsReadingsNotTimeAway()
 {
-    QTemporaryDir dir;
     const QString link = dir.filePath("unit");
     const QString file = dir.filePath("run.log");
     QVERIFY(QFile::link(host.portPath(), link));
@@ -846,7 +836,6 @@ void CliTest::oneProgramPerUnit()
 {
     QFETCH(bool, firstByLink);
     QFETCH(bool, secondByLink);
-    QTemporaryDir dir;
     const QString link = dir.filePath("by-id");
     const QString file = dir.filePath("run.log");
     QVERIFY(QFile::link(host.portPath(), link));
@@ -869,7 +858,6 @@ void CliTest::oneProgramPerUnit()
 // not taken for that dead one's.
 void CliTest::deadHolderIsNotNamed()
 {
-    QTemporaryDir dir;
     const QString file = dir.filePath("run.log");
     QProcess killed;
     QVERIFY(logUntil(killed, file, host.portPath(), 2));
@@ -889,7 +877,6 @@ void CliTest::deadHolderIsNotNamed()
 void CliTest::correctedStandardReadsTheBath()
 {
     host.withFirmware([](Firmware &unit) { unit.setBath(0, 273.15); });
-    QTemporaryDir dir;
     // A points file that holds only its header, without a line end: the point goes below it.
     const QString points = written(dir, "points.txt", pointsFileHeader().chopped(1));
     const Run taken = cli(QStringList {"take-point", "1", "--at", "ice", "-o", points} + port);
@@ -913,7 +900,6 @@ void CliTest::correctedStandardReadsTheBath()
 // curve writes the standard table over the range asked for as the curve file the bench loads.
 void CliTest::curveIsTheStandardTable()
 {
-    QTemporaryDir dir;
     const QString file = dir.filePath("pt100.340");
     QCOMPARE(cli({"curve", "--standard", "pt100", "--range", "80:400", "-o", file}).exitCode, 0);
     QCOMPARE(fileBytes(file), platinumCurveFile(PlatinumCoefficients(), 80, 400));
