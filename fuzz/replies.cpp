@@ -8,6 +8,7 @@
 #include "link/exchange.h"
 #include "link/protocol.h"
 #include "measure/readings.h"
+#include "tests/support/floatbits.h"
 
 #include <QtEndian>
 
@@ -41,13 +42,6 @@ bool sameBits(quint32 bits, const QByteArray &reply, int offset)
     char le[4];
     qToLittleEndian(bits, le);
     return std::memcmp(le, reply.constData() + offset, 4) == 0;
-}
-
-quint32 bitsOf(float value)
-{
-    quint32 bits;
-    std::memcpy(&bits, &value, sizeof bits);
-    return bits;
 }
 
 // What a live data cycle does with one stage's reply.
@@ -118,24 +112,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     FuzzedDataProvider input(data, size);
     const auto kind = Exchange(input.ConsumeIntegralInRange<int>(0, ExchangeCount - 1));
-    int expected = 0;
-    switch (kind) {
-    case MeasurementStage:
-        expected = protocol::MeasurementReplyBytes;
-        break;
-    case RelayStates:
-        expected = protocol::RelayStateReplyBytes;
-        break;
-    case Gain:
-        expected = protocol::GainReplyBytes;
-        break;
-    case Table:
-        expected = protocol::TableReplyBytes;
-        break;
-    default:
-        expected = input.ConsumeIntegralInRange(-2, 2 * protocol::TableReplyBytes);
-        break;
-    }
+    // The reply length each exchange waits for; any length at all for the last.
+    const int lengths[] = {protocol::MeasurementReplyBytes, protocol::RelayStateReplyBytes,
+                           protocol::GainReplyBytes, protocol::TableReplyBytes};
+    const int expected = kind == AnyLength
+        ? input.ConsumeIntegralInRange(-2, 2 * protocol::TableReplyBytes)
+        : lengths[kind];
 
     // The pieces the port hands over, each of any size (a read may return nothing); the wait
     // stops taking them once the reply is whole or overlong, as both waits do.

@@ -75,16 +75,14 @@ void CalibrationWidgetTest::editorsRefuseWhatWouldReadAsZero_data()
     QTest::addColumn<QString>("locale");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<float>("gain");
-    QTest::newRow("German comma") << "de_DE"
-                                  << "1,5" << 1.5f;
-    QTest::newRow("French comma") << "fr_FR"
-                                  << "2,25" << 2.25f;
-    QTest::newRow("German point") << "de_DE"
-                                  << "1.5" << 1.5f;
-    QTest::newRow("English exponent") << "en_US"
-                                      << "1.5e3" << 1500.0f;
-    QTest::newRow("English grouping") << "en_US"
-                                      << "1,000" << 1000.0f;
+    const auto row = [](const char *name, const QString &locale, const QString &typed, float gain) {
+        QTest::newRow(name) << locale << typed << gain;
+    };
+    row("German comma", "de_DE", "1,5", 1.5f);
+    row("French comma", "fr_FR", "2,25", 2.25f);
+    row("German point", "de_DE", "1.5", 1.5f);
+    row("English exponent", "en_US", "1.5e3", 1500.0f);
+    row("English grouping", "en_US", "1,000", 1000.0f);
 }
 
 // Whatever the desktop's locale, what the operator types into a numeric field is what the page

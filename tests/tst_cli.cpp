@@ -164,6 +164,7 @@ private slots:
 private:
     PtyHost host;
     QStringList port;
+    QTemporaryDir dir; // emptied before each case
 };
 
 void CliTest::init()
@@ -172,6 +173,7 @@ void CliTest::init()
         QVERIFY(host.start());
     host.setMisbehaviour(Misbehaviour());
     port = QStringList {QStringLiteral("--port"), host.portPath()};
+    QVERIFY(QDir(dir.path()).removeRecursively() && QDir().mkpath(dir.path()));
 }
 
 void CliTest::commandLines_data()
@@ -316,7 +318,6 @@ void CliTest::calibrationRoundTripIsBitExact()
         for (int row = 0; row < 100; ++row)
             unit.setTableRow(2, row, awkward(row).first, awkward(row).second);
     });
-    QTemporaryDir dir;
     const QString file = written(dir, "channel3.tsv", QByteArray(8000, 'x')); // replaced whole
     QCOMPARE(cli(QStringList {"get-cal", "3", "-o", file} + port).exitCode, 0);
 
@@ -358,31 +359,28 @@ void CliTest::impossibleOrOutOfOrderIsNotSent_data()
     QTest::addColumn<QString>("said");
     QTest::addColumn<int>("exitCode");
     const QByteArray gain1 = "Gain\t1";
-    QTest::newRow("gain nan") << tableFile("Gain\tnan", 100) << QStringList()
-                              << "Channel1: the gain is not a finite number (nan). Nothing was "
-                                 "sent to the unit."
-                              << 1;
-    QTest::newRow("a row goes back")
-        << tableFile(gain1, 100, "156\t246") << QStringList()
-        << "Channel1: row 57, Temperature (K), goes back (246 after 245). Its rows do not run one "
-           "way, as a sensor's do; --force sends it anyway. Nothing was sent to the unit."
-        << 1;
-    QTest::newRow("a row goes back, --force")
-        << tableFile(gain1, 100, "156\t246") << QStringList {"--force"} << "" << 0;
-    QTest::newRow("a curve against the order")
-        << QByteArray("curve:100\t300\n200\t250\n300\t260\n400\t200\n") << QStringList()
-        << "its line 3 breaks the order of its temperatures: 260 K at 300 ohms comes after 250 K "
-           "at 200 ohms (line 2). --force loads it anyway."
-        << 1;
-    QTest::newRow("no gain") << tableFile("", 100) << QStringList()
-                             << "it holds no gain and no --gain was given" << 1;
+    const auto row = [](const char *name, const QByteArray &table, const QStringList &options,
+                        const QString &said, int exitCode) {
+        QTest::newRow(name) << table << options << said << exitCode;
+    };
+    row("gain nan", tableFile("Gain\tnan", 100), {},
+        "Channel1: the gain is not a finite number (nan). Nothing was sent to the unit.", 1);
+    row("a row goes back", tableFile(gain1, 100, "156\t246"), {},
+        "Channel1: row 57, Temperature (K), goes back (246 after 245). Its rows do not run one "
+        "way, as a sensor's do; --force sends it anyway. Nothing was sent to the unit.",
+        1);
+    row("a row goes back, --force", tableFile(gain1, 100, "156\t246"), {"--force"}, "", 0);
+    row("a curve against the order", "curve:100\t300\n200\t250\n300\t260\n400\t200\n", {},
+        "its line 3 breaks the order of its temperatures: 260 K at 300 ohms comes after 250 K at "
+        "200 ohms (line 2). --force loads it anyway.",
+        1);
+    row("no gain", tableFile("", 100), {}, "it holds no gain and no --gain was given", 1);
     const QStringList store {"--store"};
-    QTest::newRow("99 rows") << tableFile(gain1, 100).replace("199\t201\r\n", "") << store
-                             << "it holds 99 rows, not 100" << 1;
-    QTest::newRow("101 rows") << tableFile(gain1, 100) + "200\t200\r\n"
-                              << store << "it holds 101 rows, not 100" << 1;
-    QTest::newRow("beyond 16 MiB") << tableFile(gain1, 100) + QByteArray(MaxCurveFileBytes, '\n')
-                                   << store << "it is too large" << 1;
+    row("99 rows", tableFile(gain1, 100).replace("199\t201\r\n", ""), store,
+        "it holds 99 rows, not 100", 1);
+    row("101 rows", tableFile(gain1, 100) + "200\t200\r\n", store, "it holds 101 rows, not 100", 1);
+    row("beyond 16 MiB", tableFile(gain1, 100) + QByteArray(MaxCurveFileBytes, '\n'), store,
+        "it is too large", 1);
 }
 
 // The unit computes the channel's live temperatures from what it is sent: nothing impossible or
@@ -393,7 +391,6 @@ void CliTest::impossibleOrOutOfOrderIsNotSent()
     QFETCH(QStringList, options);
     QFETCH(QString, said);
     QFETCH(int, exitCode);
-    QTemporaryDir dir;
     const bool curve = table.startsWith("curve:");
     const QString file = written(dir, "file", curve ? table.mid(6) : table);
     host.clearReceived();
@@ -419,7 +416,6 @@ void CliTest::interruptLeavesAWholeTable()
 {
     QFETCH(int, delayMs);
     QFETCH(int, interrupts);
-    QTemporaryDir dir;
     const QString file = written(dir, "new.tsv", tableFile("Gain\t2", 500));
     const QByteArray eepromBefore = eeprom(host);
     const QByteArray before = held(host);
@@ -488,7 +484,6 @@ void CliTest::silenceIsNoSuccess()
 // bit for bit, stored once; restore --channel sends that channel's own.
 void CliTest::backupRestoreRoundTrip()
 {
-    QTemporaryDir dir;
     const QString file = written(dir, "unit.txt", "an earlier backup");
     host.withFirmware([&](Firmware &unit) {
         unit = Firmware(); // its factory calibration, whatever the tests before left
@@ -537,7 +532,6 @@ void CliTest::backupRestoreRoundTrip()
 // root), a file size limit of 4 KiB on the tool stands in for the full disk.
 void CliTest::backupOnAFullDiskKeepsTheOldFile()
 {
-    QTemporaryDir dir;
     const QString small = dir.filePath("small");
     QVERIFY(QDir().mkpath(small));
     const bool mounted
@@ -599,7 +593,6 @@ void CliTest::cutOrMisplacedFileSendsNothing()
     QFETCH(QStringList, command);
     QFETCH(QByteArray, bytes);
     QFETCH(QString, why);
-    QTemporaryDir dir;
     command.replaceInStrings(QRegularExpression("^FILE$"), written(dir, "saved.txt", bytes));
     host.clearReceived();
     const Run run = cli(command + QStringList {"--no-backup"} + port);
@@ -613,7 +606,6 @@ void CliTest::cutOrMisplacedFileSendsNothing()
 // In process, so that the pseudo-terminal is listed with a serial number as a real unit is.
 void CliTest::restoreOntoAnotherUnitNeedsForce()
 {
-    QTemporaryDir dir;
     const QString file = written(
         dir, "other.txt",
         unitCalibrationText({QDateTime::currentDateTime(), "ttyACM1", "2065376B5748", "test"},
@@ -649,7 +641,6 @@ void CliTest::setCalKeepsABackupFirst()
     QFETCH(bool, writable);
     QFETCH(QStringList, options);
     QFETCH(int, exitCode);
-    QTemporaryDir dir;
     const QString curveFile = QStringLiteral(QUADMETER_TEST_DATA "/../../dist/curves/PT-100.340");
     host.withFirmware([](Firmware &unit) { unit.setTableRow(1, 0, 1, 1); });
     const QByteArray before = held(host);
@@ -702,26 +693,25 @@ void CliTest::unitFaultsFailTheCommand_data()
     const auto lost = [](quint8 code, int passing) {
         return UnitFault([=](Firmware &unit) { unit.loseRequest(code, passing); });
     };
-    QTest::newRow("set-cal --store, the gain kept off")
-        << QStringList {"set-cal", "1", "--table", "FILE", "--store", "--no-backup"}
-        << UnitFault([](Firmware &unit) { unit.keepOff(0, -1); }) << 1
-        << "the unit did not take the new calibration (gain differ). Nothing was stored.";
-    QTest::newRow("set-cal without --store")
-        << QStringList {"set-cal", "1", "--table", "FILE", "--no-backup"}
-        << UnitFault([](Firmware &) {}) << 0 << "";
-    QTest::newRow("get-cal, a gain and no table")
-        << QStringList {"get-cal", "1", "-o", "FILE"} << lost(protocol::GetTempTable, 0) << 1
-        << "Channel1: the unit did not answer in full; nothing was written.";
-    QTest::newRow("read --count 2, the second fails")
-        << QStringList {"read", "--count", "2", "--every", "0"} << lost(protocol::GetAdcData, 1)
-        << 1 << "reading 2: the unit did not answer in full";
-    QTest::newRow("log --count 2, the second fails")
-        << QStringList {"log", "FILE", "--count", "2", "--every", "0"}
-        << lost(protocol::GetAdcData, 1) << 1
-        << "a reading failed: the unit did not answer in full";
-    QTest::newRow("backup, a table not read")
-        << QStringList {"backup", "FILE"} << lost(protocol::GetTempTable, 2) << 1
-        << "Channel3: the unit did not answer in full; nothing was written.";
+    const auto row = [](const char *name, const QStringList &arguments, const UnitFault &fault,
+                        int exitCode, const QString &said) {
+        QTest::newRow(name) << arguments << fault << exitCode << said;
+    };
+    row("set-cal --store, the gain kept off",
+        {"set-cal", "1", "--table", "FILE", "--store", "--no-backup"},
+        UnitFault([](Firmware &unit) { unit.keepOff(0, -1); }), 1,
+        "the unit did not take the new calibration (gain differ). Nothing was stored.");
+    row("set-cal without --store", {"set-cal", "1", "--table", "FILE", "--no-backup"},
+        UnitFault([](Firmware &) {}), 0, "");
+    row("get-cal, a gain and no table", {"get-cal", "1", "-o", "FILE"},
+        lost(protocol::GetTempTable, 0), 1,
+        "Channel1: the unit did not answer in full; nothing was written.");
+    row("read --count 2, the second fails", {"read", "--count", "2", "--every", "0"},
+        lost(protocol::GetAdcData, 1), 1, "reading 2: the unit did not answer in full");
+    row("log --count 2, the second fails", {"log", "FILE", "--count", "2", "--every", "0"},
+        lost(protocol::GetAdcData, 1), 1, "a reading failed: the unit did not answer in full");
+    row("backup, a table not read", {"backup", "FILE"}, lost(protocol::GetTempTable, 2), 1,
+        "Channel3: the unit did not answer in full; nothing was written.");
 }
 
 // A command ends 0 only when all of it was done; the unit's calibration is stored only when
@@ -732,7 +722,6 @@ void CliTest::unitFaultsFailTheCommand()
     QFETCH(UnitFault, fault);
     QFETCH(int, exitCode);
     QFETCH(QString, said);
-    QTemporaryDir dir;
     const QString file = dir.filePath("channel1.tsv");
     if (arguments.first() == "set-cal")
         QCOMPARE(cli(QStringList {"get-cal", "1", "-o", file} + port).exitCode, 0);
@@ -766,7 +755,6 @@ void CliTest::unpluggedUnitEndsTheRun()
 
 void CliTest::logWritesTheLoggersFile()
 {
-    QTemporaryDir dir;
     const QString file = dir.filePath("run.log");
     const QStringList log = QStringList {"log",     file, "--every",  "0",
                                          "--count", "2",  "--enable", "Temperature3,Voltage0"}
@@ -790,7 +778,6 @@ void CliTest::logWritesTheLoggersFile()
 
 void CliTest::logRefusesAndStopsCleanly()
 {
-    QTemporaryDir dir;
     const QString fifo = dir.filePath("fifo");
     LonelyFifo lonely(fifo, true);
     const Run refused = cli(QStringList {"log", fifo, "--count", "1"} + port);
@@ -812,7 +799,6 @@ void CliTest::logRefusesAndStopsCleanly()
 // link, as a udev rule names a unit, so the unit comes back under the name the run follows.
 void CliTest::logCountsReadingsNotTimeAway()
 {
-    QTemporaryDir dir;
     const QString link = dir.filePath("unit");
     const QString file = dir.filePath("run.log");
     QVERIFY(QFile::link(host.portPath(), link));
@@ -850,7 +836,6 @@ void CliTest::oneProgramPerUnit()
 {
     QFETCH(bool, firstByLink);
     QFETCH(bool, secondByLink);
-    QTemporaryDir dir;
     const QString link = dir.filePath("by-id");
     const QString file = dir.filePath("run.log");
     QVERIFY(QFile::link(host.portPath(), link));
@@ -873,7 +858,6 @@ void CliTest::oneProgramPerUnit()
 // not taken for that dead one's.
 void CliTest::deadHolderIsNotNamed()
 {
-    QTemporaryDir dir;
     const QString file = dir.filePath("run.log");
     QProcess killed;
     QVERIFY(logUntil(killed, file, host.portPath(), 2));
@@ -893,7 +877,6 @@ void CliTest::deadHolderIsNotNamed()
 void CliTest::correctedStandardReadsTheBath()
 {
     host.withFirmware([](Firmware &unit) { unit.setBath(0, 273.15); });
-    QTemporaryDir dir;
     // A points file that holds only its header, without a line end: the point goes below it.
     const QString points = written(dir, "points.txt", pointsFileHeader().chopped(1));
     const Run taken = cli(QStringList {"take-point", "1", "--at", "ice", "-o", points} + port);
@@ -917,7 +900,6 @@ void CliTest::correctedStandardReadsTheBath()
 // curve writes the standard table over the range asked for as the curve file the bench loads.
 void CliTest::curveIsTheStandardTable()
 {
-    QTemporaryDir dir;
     const QString file = dir.filePath("pt100.340");
     QCOMPARE(cli({"curve", "--standard", "pt100", "--range", "80:400", "-o", file}).exitCode, 0);
     QCOMPARE(fileBytes(file), platinumCurveFile(PlatinumCoefficients(), 80, 400));

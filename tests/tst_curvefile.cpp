@@ -112,80 +112,67 @@ void CurveFileTest::readsPointsOrRefuses_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("outcome"); // the points read, or the refusal in words
+    const auto row = [](const char *name, const QByteArray &bytes, const QString &outcome) {
+        QTest::newRow(name) << bytes << outcome;
+    };
 
     const QString example = "100/300 200/250 400/200";
-    QTest::newRow("tab") << QByteArray("100\t300\n200\t250\n400\t200\n") << example;
-    QTest::newRow("one blank") << QByteArray("100 300\n200 250\n400 200\n") << example;
-    QTest::newRow("blank runs") << QByteArray("100   300\n200  250\n400     200\n") << example;
-    QTest::newRow("leading and trailing blanks")
-        << QByteArray("  100 300  \n 200 250\n 400 200 \n") << example;
-    QTest::newRow("leading tab makes an empty field")
-        << QByteArray("100\t300\n\t150\t275\n200\t250\n400\t200\n") << example;
-    QTest::newRow("blanks around tab fields")
-        << QByteArray("100 \t 300\n200\t250\n400\t200\n") << example;
-    QTest::newRow("CR LF") << QByteArray("100\t300\r\n200\t250\r\n400\t200\r\n") << example;
-    QTest::newRow("no line end at the end") << QByteArray("100 300\n200 250\n400 200") << example;
-    QTest::newRow("third field ignored")
-        << QByteArray("100 300 7\n200\t250\tx\n400 200 1 2 3\n") << example;
-    QTest::newRow("exponents") << QByteArray("1e2 3.0e2\n2E2 +250\n400.000 2e+2\n") << example;
-    QTest::newRow("words, lone number, empty line")
-        << QByteArray("resistance temperature\n42\n\n100 300\nohms kelvin\n200 250\n"
-                      "   \n400 200\n")
-        << example;
-    QTest::newRow("one field a word")
-        << QByteArray("100 300\nabc 250\n200 def\n400 200\n") << "100/300 400/200";
-    QTest::newRow("not finite") << QByteArray("100 300\nnan 250\n200 inf\n-inf 1\n1e999 5\n"
-                                              "400 200\n")
-                                << "100/300 400/200";
-    QTest::newRow("empty tab field")
-        << QByteArray("100\t300\n200\t\t250\n400\t200\n") << "100/300 400/200";
-    QTest::newRow("decimal comma")
-        << QByteArray("100 300\n200,5 250\n400 200\n") << "100/300 400/200";
-    QTest::newRow("text after a NUL byte")
-        << QByteArray("100 300\n200 250", 15) + QByteArray(1, '\0') + "99 99\n400 200\n"
-        << example;
+    row("tab", "100\t300\n200\t250\n400\t200\n", example);
+    row("one blank", "100 300\n200 250\n400 200\n", example);
+    row("blank runs", "100   300\n200  250\n400     200\n", example);
+    row("leading and trailing blanks", "  100 300  \n 200 250\n 400 200 \n", example);
+    row("leading tab makes an empty field", "100\t300\n\t150\t275\n200\t250\n400\t200\n", example);
+    row("blanks around tab fields", "100 \t 300\n200\t250\n400\t200\n", example);
+    row("CR LF", "100\t300\r\n200\t250\r\n400\t200\r\n", example);
+    row("no line end at the end", "100 300\n200 250\n400 200", example);
+    row("third field ignored", "100 300 7\n200\t250\tx\n400 200 1 2 3\n", example);
+    row("exponents", "1e2 3.0e2\n2E2 +250\n400.000 2e+2\n", example);
+    row("words, lone number, empty line",
+        "resistance temperature\n42\n\n100 300\nohms kelvin\n200 250\n   \n400 200\n", example);
+    row("one field a word", "100 300\nabc 250\n200 def\n400 200\n", "100/300 400/200");
+    row("not finite", "100 300\nnan 250\n200 inf\n-inf 1\n1e999 5\n400 200\n", "100/300 400/200");
+    row("empty tab field", "100\t300\n200\t\t250\n400\t200\n", "100/300 400/200");
+    row("decimal comma", "100 300\n200,5 250\n400 200\n", "100/300 400/200");
+    row("text after a NUL byte",
+        QByteArray("100 300\n200 250", 15) + QByteArray(1, '\0') + "99 99\n400 200\n", example);
 
     // Lines of exactly the longest length are points; one byte more and they are not, and
     // no piece of a longer line comes back as a point of its own.
     const QByteArray longest = "100 300" + QByteArray(1023 - 7, ' ');
     const QByteArray tooLong = "100 300" + QByteArray(1026 - 7, ' ') + "777 777";
-    QTest::newRow("longest line") << longest + "\n200 250\n400 200\n" << example;
-    QTest::newRow("longest line CR LF") << longest + "\r\n200 250\r\n400 200\r\n" << example;
-    QTest::newRow("one byte too long")
-        << "100 300\n" + QByteArray("600 100") + QByteArray(1024 - 7, ' ') + "\n200 250\n400 200\n"
-        << example;
-    QTest::newRow("too long line") << "5 5\n" + tooLong + "\n200 250\n400 200\n"
-                                   << "5/5 200/250 400/200";
-    QTest::newRow("too long last line") << "200 250\n400 200\n" + tooLong << "200/250 400/200";
-    QTest::newRow("eight megabytes without a line end")
-        << "200 250\n" + QByteArray("1 2 ").repeated(2 << 20) + "\n400 200\n"
-        << "200/250 400/200";
+    row("longest line", longest + "\n200 250\n400 200\n", example);
+    row("longest line CR LF", longest + "\r\n200 250\r\n400 200\r\n", example);
+    row("one byte too long",
+        "100 300\n" + QByteArray("600 100") + QByteArray(1024 - 7, ' ') + "\n200 250\n400 200\n",
+        example);
+    row("too long line", "5 5\n" + tooLong + "\n200 250\n400 200\n", "5/5 200/250 400/200");
+    row("too long last line", "200 250\n400 200\n" + tooLong, "200/250 400/200");
+    row("eight megabytes without a line end",
+        "200 250\n" + QByteArray("1 2 ").repeated(2 << 20) + "\n400 200\n", "200/250 400/200");
 
-    QTest::newRow("header words without a data format")
-        << QByteArray("Sensor Model: X\nNumber of Breakpoints: 3\n\nNo. Units Temperature\n"
-                      "100 300\n200 250\n400 200\n")
-        << example;
+    row("header words without a data format",
+        "Sensor Model: X\nNumber of Breakpoints: 3\n\nNo. Units Temperature\n100 300\n200 250\n400 "
+        "200\n",
+        example);
 
-    QTest::newRow("340 ohms") << QByteArray("Data Format: 3 (Ohms/Kelvin)\n"
-                                            "Number of Breakpoints: 3\n"
-                                            "No.   Units      Temperature (K)\n"
-                                            "1 100 300\n2 200 250\n3 400 200\n")
-                              << example;
-    QTest::newRow("340 log ohms, key case and spacing")
-        << QByteArray("NUMBER OF BREAKPOINTS:\t2\ndata   format:\t4\t(Log Ohms/Kelvin)\n"
-                      "1\t2\t300\r\n2\t3\t200\r\n")
-        << "100/300 1000/200";
-    QTest::newRow("340 log ohms, log kelvin")
-        << QByteArray("Data Format: 5\nNumber of Breakpoints: 2\n1 2 2\n2 3 1\n")
-        << "100/100 1000/10";
-    QTest::newRow("340 without a breakpoint count")
-        << QByteArray("Data Format: 3\n1 100 300\n2 200 250\n") << "100/300 200/250";
+    row("340 ohms",
+        "Data Format: 3 (Ohms/Kelvin)\nNumber of Breakpoints: 3\nNo.   Units      Temperature "
+        "(K)\n1 100 300\n2 200 250\n3 400 200\n",
+        example);
+    row("340 log ohms, key case and spacing",
+        "NUMBER OF BREAKPOINTS:\t2\ndata   format:\t4\t(Log "
+        "Ohms/Kelvin)\n1\t2\t300\r\n2\t3\t200\r\n",
+        "100/300 1000/200");
+    row("340 log ohms, log kelvin", "Data Format: 5\nNumber of Breakpoints: 2\n1 2 2\n2 3 1\n",
+        "100/100 1000/10");
+    row("340 without a breakpoint count", "Data Format: 3\n1 100 300\n2 200 250\n",
+        "100/300 200/250");
 
     // Curves refused, and why.
     const QString tooFew = "it holds fewer than two resistance/temperature points";
-    QTest::newRow("empty") << QByteArray() << tooFew;
-    QTest::newRow("one point") << QByteArray("100 300\n") << tooFew;
-    QTest::newRow("only words") << QByteArray("Temperature curve\nohms kelvin\n") << tooFew;
+    row("empty", QByteArray(), tooFew);
+    row("one point", "100 300\n", tooFew);
+    row("only words", "Temperature curve\nohms kelvin\n", tooFew);
 
     QByteArray binary;
     quint32 seed = 12345;
@@ -193,37 +180,31 @@ void CurveFileTest::readsPointsOrRefuses_data()
         seed = seed * 1103515245u + 12345u;
         binary.append(char(seed >> 24));
     }
-    QTest::newRow("binary") << binary << tooFew;
+    row("binary", binary, tooFew);
 
-    QTest::newRow("340 diode") << curveData("diode-volts.340")
-                               << "it is a diode voltage curve (Data Format 2), which cannot "
-                                  "fill a resistance table";
-    QTest::newRow("340 millivolts") << QByteArray("Data Format: 1\n1 100 300\n2 200 250\n")
-                                    << "it is a diode voltage curve (Data Format 1), which "
-                                       "cannot fill a resistance table";
-    QTest::newRow("340 unknown format")
-        << QByteArray("Data Format: 7\n1 100 300\n2 200 250\n")
-        << "its Data Format 7 is not one of the resistance formats 3, 4 and 5";
-    QTest::newRow("340 format not a number")
-        << QByteArray("Data Format: ohms\n1 100 300\n2 200 250\n")
-        << "its Data Format is not a number";
-    QTest::newRow("340 breakpoints not a number")
-        << QByteArray("Data Format: 3\nNumber of Breakpoints: many\n1 100 300\n2 200 250\n")
-        << "its Number of Breakpoints is not a number";
+    row("340 diode", curveData("diode-volts.340"),
+        "it is a diode voltage curve (Data Format 2), which cannot fill a resistance table");
+    row("340 millivolts", "Data Format: 1\n1 100 300\n2 200 250\n",
+        "it is a diode voltage curve (Data Format 1), which cannot fill a resistance table");
+    row("340 unknown format", "Data Format: 7\n1 100 300\n2 200 250\n",
+        "its Data Format 7 is not one of the resistance formats 3, 4 and 5");
+    row("340 format not a number", "Data Format: ohms\n1 100 300\n2 200 250\n",
+        "its Data Format is not a number");
+    row("340 breakpoints not a number",
+        "Data Format: 3\nNumber of Breakpoints: many\n1 100 300\n2 200 250\n",
+        "its Number of Breakpoints is not a number");
 
     const QByteArray real = curveData("X186275.340");
-    QTest::newRow("340 truncated") << real.left(real.indexOf("\n100 ") + 1)
-                                   << "it holds 99 data lines but declares 147 breakpoints";
-    QTest::newRow("340 damaged data line")
-        << QByteArray(real).replace("  5  1.84816       308.000", "  5  1.84816       3O8.000")
-        << "it holds 146 data lines but declares 147 breakpoints";
-    QTest::newRow("340 surplus data line")
-        << real + "148  4.5   1.0\n"
-        << "it holds 148 data lines but declares 147 breakpoints";
-    QTest::newRow("340 units out of range") << QByteArray("Data Format: 4\n1 2 300\n2 400 200\n")
-                                            << "some of its breakpoints lie out of range";
-    QTest::newRow("340 one breakpoint")
-        << QByteArray("Data Format: 3\nNumber of Breakpoints: 1\n1 100 300\n") << tooFew;
+    row("340 truncated", real.left(real.indexOf("\n100 ") + 1),
+        "it holds 99 data lines but declares 147 breakpoints");
+    row("340 damaged data line",
+        QByteArray(real).replace("  5  1.84816       308.000", "  5  1.84816       3O8.000"),
+        "it holds 146 data lines but declares 147 breakpoints");
+    row("340 surplus data line", real + "148  4.5   1.0\n",
+        "it holds 148 data lines but declares 147 breakpoints");
+    row("340 units out of range", "Data Format: 4\n1 2 300\n2 400 200\n",
+        "some of its breakpoints lie out of range");
+    row("340 one breakpoint", "Data Format: 3\nNumber of Breakpoints: 1\n1 100 300\n", tooFew);
 }
 
 void CurveFileTest::readsPointsOrRefuses()
@@ -342,24 +323,26 @@ void CurveFileTest::rowsLieOnTheCurveOrAreRefused_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("refusal"); // empty: the rows are made and lie on the curve
-    QTest::newRow("falling, real") << curveData("X186275.340") << QString();
-    QTest::newRow("rising platinum") << curveData("platinum-rising.340") << QString();
-    QTest::newRow("rising platinum, the example we install")
-        << curveData("../../../dist/curves/PT-100.340") << QString();
-    QTest::newRow("rising, two points") << QByteArray("100 20\n300 400\n") << QString();
-    QTest::newRow("rising, plain file")
-        << QByteArray("10 20\n20 40\n40 60\n80 100\n160 200\n320 400\n") << QString();
+    const auto row = [](const char *name, const QByteArray &bytes, const QString &refusal) {
+        QTest::newRow(name) << bytes << refusal;
+    };
+    row("falling, real", curveData("X186275.340"), QString());
+    row("rising platinum", curveData("platinum-rising.340"), QString());
+    row("rising platinum, the example we install", curveData("../../../dist/curves/PT-100.340"),
+        QString());
+    row("rising, two points", "100 20\n300 400\n", QString());
+    row("rising, plain file", "10 20\n20 40\n40 60\n80 100\n160 200\n320 400\n", QString());
 
-    const QString notAbove0 = "its temperatures at the lowest and highest resistance are not both "
-                              "above 0 K";
+    const QString notAbove0
+        = "its temperatures at the lowest and highest resistance are not both above 0 K";
     const QString notFinite = "it gives table rows that are not finite numbers, as where two "
                               "neighbouring points share a temperature";
-    QTest::newRow("0 K at the high end") << QByteArray("100 300\n200 250\n400 0\n") << notAbove0;
-    QTest::newRow("0 K at the low end") << QByteArray("100 0\n200 250\n400 200\n") << notAbove0;
-    QTest::newRow("below 0 K") << QByteArray("100 -5\n400 200\n") << notAbove0;
-    QTest::newRow("flat curve") << QByteArray("100 300\n400 300\n") << notFinite;
-    QTest::newRow("flat start") << QByteArray("100 300\n150 300\n400 200\n") << notFinite;
-    QTest::newRow("beyond single precision") << QByteArray("1e300 300\n2e300 200\n") << notFinite;
+    row("0 K at the high end", "100 300\n200 250\n400 0\n", notAbove0);
+    row("0 K at the low end", "100 0\n200 250\n400 200\n", notAbove0);
+    row("below 0 K", "100 -5\n400 200\n", notAbove0);
+    row("flat curve", "100 300\n400 300\n", notFinite);
+    row("flat start", "100 300\n150 300\n400 200\n", notFinite);
+    row("beyond single precision", "1e300 300\n2e300 200\n", notFinite);
 }
 
 // Rows are interpolated between the points that enclose them, whichever way the curve runs; a

@@ -150,38 +150,36 @@ void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy_data()
     QTest::addColumn<QString>("kind");
 
     const QString tooFew = "it holds fewer than two resistance/temperature points";
-    QTest::newRow("diode curve") << curveData("diode-volts.340")
-                                 << "it is a diode voltage curve (Data Format 2), which cannot "
-                                    "fill a resistance table"
-                                 << "";
+    const auto row = [](const char *name, const QByteArray &bytes, const QString &reason,
+                        const QString &kind) {
+        QTest::newRow(name) << bytes << reason << kind;
+    };
+    row("diode curve", curveData("diode-volts.340"),
+        "it is a diode voltage curve (Data Format 2), which cannot fill a resistance table", "");
     const QByteArray real = curveData("X186275.340");
-    QTest::newRow("truncated curve") << real.left(real.indexOf("\n 51 ") + 1)
-                                     << "it holds 50 data lines but declares 147 breakpoints"
-                                     << "";
-    QTest::newRow("empty file") << QByteArray() << tooFew << "";
+    row("truncated curve", real.left(real.indexOf("\n 51 ") + 1),
+        "it holds 50 data lines but declares 147 breakpoints", "");
+    row("empty file", {}, tooFew, "");
 
     QByteArray binary(64 * 1024, '\0');
     for (int k = 0; k < binary.size(); ++k)
         binary[k] = char((k * 7919) ^ (k >> 3));
-    QTest::newRow("binary file") << binary << tooFew << "";
-    QTest::newRow("flat curve") << QByteArray("100 300\n400 300\n")
-                                << "it gives table rows that are not finite numbers, as where "
-                                   "two neighbouring points share a temperature"
-                                << "";
-    QTest::newRow("X05932, a real curve with a step against the order")
-        << curveData("X05932.340")
-        << "its line 83 breaks the order of its temperatures: 10.7996567 K at 2427.90539 ohms "
-           "comes after 9.72008512 K at 2384.59839 ohms (line 79). Load it anyway?"
-        << "";
+    row("binary file", binary, tooFew, "");
+    row("flat curve", "100 300\n400 300\n",
+        "it gives table rows that are not finite numbers, as where two neighbouring points share a "
+        "temperature",
+        "");
+    row("X05932, a real curve with a step against the order", curveData("X05932.340"),
+        "its line 83 breaks the order of its temperatures: 10.7996567 K at 2427.90539 ohms comes "
+        "after 9.72008512 K at 2384.59839 ohms (line 79). Load it anyway?",
+        "");
     // Refused before a byte is read, and without a wait.
     const QString notRegular = "not a regular file";
-    QTest::newRow("named pipe with no writer") << QByteArray() << notRegular << "fifo";
-    QTest::newRow("directory") << QByteArray() << notRegular << curves;
-    QTest::newRow("device") << QByteArray() << notRegular << "/dev/zero";
-    QTest::newRow("over 16 MiB") << QByteArray()
-                                 << "it is larger than 16 MiB, far more than any curve"
-                                 << "sparse:16777217";
-    QTest::newRow("16 MiB, still read") << QByteArray() << tooFew << "sparse:16777216";
+    row("named pipe with no writer", {}, notRegular, "fifo");
+    row("directory", {}, notRegular, curves);
+    row("device", {}, notRegular, "/dev/zero");
+    row("over 16 MiB", {}, "it is larger than 16 MiB, far more than any curve", "sparse:16777217");
+    row("16 MiB, still read", {}, tooFew, "sparse:16777216");
 }
 
 void LoadTempTableTest::refusedFileLeavesTableAndSaysWhy()

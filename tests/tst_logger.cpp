@@ -243,15 +243,14 @@ void LoggerTest::unwritableHeaderKeepsIdle_data()
     QTest::addColumn<QString>("kind");
     QTest::addColumn<QString>("reason"); // empty: the system's words, whatever they are
     const QString notRegular = "not a regular file";
-    QTest::newRow("missing folder") << "no/such/folder/log.txt"
-                                    << ""
-                                    << "";
-    QTest::newRow("a directory of that name") << "log.txt"
-                                              << "directory" << notRegular;
-    QTest::newRow("device") << "/dev/full"
-                            << "" << notRegular;
-    QTest::newRow("named pipe with no reader") << "log.txt"
-                                               << "fifo" << notRegular;
+    const auto row = [](const char *name, const QString &fileName, const QString &kind,
+                        const QString &reason) {
+        QTest::newRow(name) << fileName << kind << reason;
+    };
+    row("missing folder", "no/such/folder/log.txt", "", "");
+    row("a directory of that name", "log.txt", "directory", notRegular);
+    row("device", "/dev/full", "", notRegular);
+    row("named pipe with no reader", "log.txt", "fifo", notRegular);
 }
 
 // Refused at once: a named pipe with no reader must not hold START.

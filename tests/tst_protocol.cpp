@@ -72,8 +72,7 @@ void ProtocolTest::requestBytes_data()
 void ProtocolTest::requestBytes()
 {
     QFETCH(QByteArray, request);
-    QFETCH(QByteArray, hex);
-    QCOMPARE(request.toHex(), hex);
+    QTEST(request.toHex(), "hex");
 }
 
 void ProtocolTest::tableBlockCarriesItsEntriesInOrder_data()
@@ -176,8 +175,7 @@ void ProtocolTest::onlyTheUnitsPortsAreCandidates_data()
 void ProtocolTest::onlyTheUnitsPortsAreCandidates()
 {
     QFETCH(QList<PortEntry>, ports);
-    QFETCH(QStringList, names);
-    QCOMPARE(unitPortNames(ports), names);
+    QTEST(unitPortNames(ports), "names");
 }
 
 QTEST_GUILESS_MAIN(ProtocolTest)

@@ -71,36 +71,33 @@ void UnitTest::failuresSayWhy_data()
     QTest::addColumn<bool>("beforeNextRequest");
     const QString notOpen = "the unit's port is not open";
     const QString notInFull = "the unit did not answer in full";
-    QTest::newRow("store, no port") << "store" << false << notOpen << -1 << false;
-    QTest::newRow("relay, no port") << "relay" << false << notOpen << -1 << false;
-    QTest::newRow("live reading, silent unit") << "live" << true << notInFull << -1 << false;
-    QTest::newRow("calibration read, silent unit") << "read" << true << notInFull << -1 << false;
-    QTest::newRow("calibration send, silent unit")
-        << "send" << true << "it did not answer the read-back in full" << -1 << false;
+    const auto row = [](const char *name, const QString &operation, bool open,
+                        const QString &reason, int strayAfter, bool beforeNextRequest) {
+        QTest::newRow(name) << operation << open << reason << strayAfter << beforeNextRequest;
+    };
+    row("store, no port", "store", false, notOpen, -1, false);
+    row("relay, no port", "relay", false, notOpen, -1, false);
+    row("live reading, silent unit", "live", true, notInFull, -1, false);
+    row("calibration read, silent unit", "read", true, notInFull, -1, false);
+    row("calibration send, silent unit", "send", true, "it did not answer the read-back in full",
+        -1, false);
     // A byte the unit adds shifts every value after it: no reading and no calibration of it.
-    QTest::newRow("live reading, a byte before the second stage")
-        << "live" << true << notInFull << 16 << true;
-    QTest::newRow("live reading, a byte after the relay states")
-        << "live" << true << notInFull << 5 * 16 + 2 << false;
-    QTest::newRow("calibration read, a byte before the table")
-        << "read" << true << notInFull << 4 << true;
-    QTest::newRow("calibration read, a byte after the table")
-        << "read" << true << notInFull << 4 + 800 << false;
-    QTest::newRow("calibration read, a byte soon after the table")
-        << "read" << true << notInFull << -2 << false;
+    row("live reading, a byte before the second stage", "live", true, notInFull, 16, true);
+    row("live reading, a byte after the relay states", "live", true, notInFull, 5 * 16 + 2, false);
+    row("calibration read, a byte before the table", "read", true, notInFull, 4, true);
+    row("calibration read, a byte after the table", "read", true, notInFull, 4 + 800, false);
+    row("calibration read, a byte soon after the table", "read", true, notInFull, -2, false);
     // The cable pulled with two blocks of the table sent: the rest cannot go.
-    QTest::newRow("calibration send, unit pulled")
-        << "pulled" << true << "rows 51–100 were not sent" << -1 << false;
+    row("calibration send, unit pulled", "pulled", true, "rows 51–100 were not sent", -1, false);
     // Another program's lock on the device, of whatever kind, keeps the unit from this one.
-    QTest::newRow("open, locked by another program")
-        << "locked" << false << "is in use by another program" << -1 << false;
+    row("open, locked by another program", "locked", false, "is in use by another program", -1,
+        false);
 }
 
 void UnitTest::failuresSayWhy()
 {
     QFETCH(QString, operation);
     QFETCH(bool, open);
-    QFETCH(QString, reason);
     QFETCH(int, strayAfter);
     QFETCH(bool, beforeNextRequest);
     Unit unit;
@@ -151,7 +148,7 @@ void UnitTest::failuresSayWhy()
         calibration.rows.resize(TableRows);
         return unit.sendCalibration(0, calibration).error();
     };
-    QCOMPARE(failure(), reason);
+    QTEST(failure(), "reason");
     host.setMisbehaviour(Misbehaviour());
     if (!host.isServing())
         QVERIFY(host.replug());

@@ -34,43 +34,27 @@ void UnitFollowerTest::unitIsFoundAgain_data()
     QTest::addColumn<QString>("another"); // "-": no other unit on its port
 
     const PortEntry adapter {QStringLiteral("ttyUSB0"), true, 0x0403, 0x6001, QStringLiteral("A1")};
-    QTest::newRow("same serial number on another port")
-        << "ttyACM0"
-        << "S1" << false << QList<PortEntry> {unitPort("ttyACM0", "S2"), unitPort("ttyACM1", "S1")}
-        << "ttyACM1"
-        << "-";
-    QTest::newRow("its own port preferred")
-        << "ttyACM1"
-        << "S1" << false << QList<PortEntry> {unitPort("ttyACM0", "S1"), unitPort("ttyACM1", "S1")}
-        << "ttyACM1"
-        << "-";
-    QTest::newRow("a named port the system does not list")
-        << "/dev/quadmeter"
-        << "" << true << QList<PortEntry> {adapter} << "/dev/quadmeter"
-        << "-";
-    QTest::newRow("a port not named is not opened by name")
-        << "/dev/quadmeter"
-        << "" << false << QList<PortEntry> {adapter} << ""
-        << "-";
-    QTest::newRow("another unit on a named port")
-        << "/dev/ttyACM0"
-        << "S1" << true << QList<PortEntry> {unitPort("ttyACM0", "S2")} << ""
-        << "S2";
-    QTest::newRow("another unit without a serial number")
-        << "ttyACM0"
-        << "S1" << false << QList<PortEntry> {unitPort("ttyACM0", "")} << ""
-        << "";
-    QTest::newRow("the same serial number on a port that is not the unit's")
-        << "ttyUSB0"
-        << "A1" << false << QList<PortEntry> {adapter} << ""
-        << "-";
-    QTest::newRow("no serial number, another maker's adapter on its port")
-        << "ttyUSB0"
-        << "" << false << QList<PortEntry> {adapter} << ""
-        << "-";
-    QTest::newRow("nothing while it is away") << "ttyACM0"
-                                              << "S1" << false << QList<PortEntry> {} << ""
-                                              << "-";
+    const auto row = [](const char *name, const char *port, const char *serial, bool named,
+                        const QList<PortEntry> &listed, const char *found, const char *another) {
+        QTest::newRow(name) << QString(port) << QString(serial) << named << listed << QString(found)
+                            << QString(another);
+    };
+    row("same serial number on another port", "ttyACM0", "S1", false,
+        {unitPort("ttyACM0", "S2"), unitPort("ttyACM1", "S1")}, "ttyACM1", "-");
+    row("its own port preferred", "ttyACM1", "S1", false,
+        {unitPort("ttyACM0", "S1"), unitPort("ttyACM1", "S1")}, "ttyACM1", "-");
+    row("a named port the system does not list", "/dev/quadmeter", "", true, {adapter},
+        "/dev/quadmeter", "-");
+    row("a port not named is not opened by name", "/dev/quadmeter", "", false, {adapter}, "", "-");
+    row("another unit on a named port", "/dev/ttyACM0", "S1", true, {unitPort("ttyACM0", "S2")}, "",
+        "S2");
+    row("another unit without a serial number", "ttyACM0", "S1", false, {unitPort("ttyACM0", "")},
+        "", "");
+    row("the same serial number on a port that is not the unit's", "ttyUSB0", "A1", false,
+        {adapter}, "", "-");
+    row("no serial number, another maker's adapter on its port", "ttyUSB0", "", false, {adapter},
+        "", "-");
+    row("nothing while it is away", "ttyACM0", "S1", false, {}, "", "-");
 }
 
 void UnitFollowerTest::unitIsFoundAgain()
