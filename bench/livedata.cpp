@@ -101,8 +101,8 @@ constexpr double ReplyQuietMs = 2.0;
 void report(const char *name, PtyHost &unit, double floorMs)
 {
     const CycleFigures f = cycles(unit);
-    std::printf("%-34s median %7.2f ms  (min %6.2f, max %6.2f)  floor %6.2f ms  ratio %.2f\n",
-                name, f.cycle.median, f.cycle.low, f.cycle.high, floorMs, f.cycle.median / floorMs);
+    std::printf("%-34s median %7.2f ms  (min %6.2f, max %6.2f)  floor %6.2f ms  ratio %.2f\n", name,
+                f.cycle.median, f.cycle.low, f.cycle.high, floorMs, f.cycle.median / floorMs);
     std::printf("%-34s longest time without events during a stage: %.1f ms (slice 50 ms)\n", "",
                 f.longestGapMs);
 }
@@ -122,8 +122,7 @@ int main(int argc, char *argv[])
         unit.start();
         const Spread trip = roundTrips(unit);
         std::printf("%-34s median %7.3f ms\n", "round trip, prompt unit", trip.median);
-        report("cycle, prompt unit", unit,
-               10.0 + 6 * (trip.median + ReplyQuietMs));
+        report("cycle, prompt unit", unit, 10.0 + 6 * (trip.median + ReplyQuietMs));
     }
     {
         PtyHost unit;
@@ -135,8 +134,7 @@ int main(int argc, char *argv[])
         std::printf("%-34s median %7.3f ms\n", "round trip, line-rate unit", trip.median);
         Misbehaviour keep = paced;
         unit.setMisbehaviour(keep);
-        report("cycle, line-rate unit", unit,
-               10.0 + 6 * (trip.median + ReplyQuietMs));
+        report("cycle, line-rate unit", unit, 10.0 + 6 * (trip.median + ReplyQuietMs));
     }
     return 0;
 }

@@ -44,7 +44,7 @@ public:
     int run(const CommonOptions &) override
     {
         return writeOutputFile(output,
-                              platinumCurveFile(standard->pt, standard->low, standard->high))
+                               platinumCurveFile(standard->pt, standard->low, standard->high))
             ? ExitSuccess
             : ExitFailure;
     }

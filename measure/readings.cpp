@@ -1,7 +1,7 @@
 #include "measure/readings.h"
 
-#include "text/numbers.h"
 #include "link/protocol.h"
+#include "text/numbers.h"
 
 namespace {
 

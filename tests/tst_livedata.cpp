@@ -14,15 +14,20 @@
 #include <QElapsedTimer>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSpinBox>
 #include <QSignalSpy>
+#include <QSpinBox>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QtTest>
 
 namespace {
 
-const char *const fullCycle = "00010203" "04050607" "08090a0b" "0c0d0e0f" "10111213" "1e1f";
+const char *const fullCycle = "00010203"
+                              "04050607"
+                              "08090a0b"
+                              "0c0d0e0f"
+                              "10111213"
+                              "1e1f";
 
 } // namespace
 
@@ -120,8 +125,8 @@ void LiveDataTest::wrongReplyEndsCycle_data()
     QTest::addColumn<bool>("good");
     QTest::newRow("current voltage silent") << 1 << int(Misbehaviour::Silent) << 0 << false;
     QTest::newRow("AC voltage 17 bytes") << 2 << int(Misbehaviour::Surplus) << 1 << false;
-    QTest::newRow("resistance 15 bytes") << 3 << int(Misbehaviour::GarbageWrongLength) << -1
-                                         << false;
+    QTest::newRow("resistance 15 bytes")
+        << 3 << int(Misbehaviour::GarbageWrongLength) << -1 << false;
     QTest::newRow("resistance in two pieces") << 3 << int(Misbehaviour::Split) << 0 << true;
 }
 

@@ -5,9 +5,9 @@
 
 struct ChannelData
 {
-    quint32 adcData = 0;      // raw ADC counts
+    quint32 adcData = 0; // raw ADC counts
     float currentVoltage = 0; // volts
-    float acVoltage = 0;      // volts
-    float resistance = 0;     // ohms
-    float temperature = 0;    // kelvin
+    float acVoltage = 0; // volts
+    float resistance = 0; // ohms
+    float temperature = 0; // kelvin
 };
